@@ -34,6 +34,24 @@ CREATE TRIGGER stock_movements_check
     BEFORE INSERT OR UPDATE ON inventory.stock_movements
     FOR EACH ROW EXECUTE FUNCTION inventory.check_stock_movement();
 
+-- A deferred constraint trigger: an invoice must bill what the order is worth, checked at commit.
+CREATE FUNCTION "経理"."請求額の確認"()
+    RETURNS trigger
+    LANGUAGE plpgsql
+    AS $$
+    BEGIN
+        IF NEW."金額" <> (SELECT total FROM sales.orders WHERE order_id = NEW.order_id) THEN
+            RAISE EXCEPTION '請求書 % の金額が受注 % の合計と一致しません', NEW."請求番号", NEW.order_id;
+        END IF;
+        RETURN NULL;
+    END
+    $$;
+COMMENT ON FUNCTION "経理"."請求額の確認"() IS '請求金額と受注合計の一致を確認するトリガー関数';
+CREATE CONSTRAINT TRIGGER "請求額の確認"
+    AFTER INSERT OR UPDATE OF "金額", order_id ON "経理"."請求書"
+    DEFERRABLE INITIALLY DEFERRED
+    FOR EACH ROW EXECUTE FUNCTION "経理"."請求額の確認"();
+
 -- Guards that keep the archive read-only; the one on the memo table is switched off.
 CREATE FUNCTION "Archive"."Reject Change"()
     RETURNS trigger

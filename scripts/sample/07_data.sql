@@ -139,11 +139,11 @@ FROM generate_series(1, 2000) AS g,
      ) AS a;
 SELECT setval(pg_get_serial_sequence('sales.customers', 'customer_id'), 2000);
 
--- 10,000 orders over two years.
+-- 10,000 orders over two years; customers with low numbers order more often, some never.
 INSERT INTO sales.orders (order_id, customer_id, sales_rep, order_date, ship_date, status, ship_to,
                           "order memo", "user", total)
 SELECT g,
-       1 + (g * 7919) % 2000,
+       1 + ((g * 7919) % 2000) * (g % 7 + 1) / 7,
        CASE WHEN g % 50 = 0 THEN NULL ELSE 1001 + (g * 31) % 200 END,
        d,
        CASE WHEN s IN ('shipped', 'delivered') THEN d + (1 + g % 7) ELSE NULL END,

@@ -82,3 +82,19 @@ FROM inventory.stock AS s
 JOIN inventory.warehouses AS w USING (warehouse_id)
 JOIN sales.products AS p USING (product_id);
 COMMENT ON VIEW inventory.stock_overview IS '倉庫別在庫の一覧';
+
+-- Deleting a row of the order summary cancels the order instead (INSTEAD OF trigger on a view).
+CREATE FUNCTION sales.order_summary_delete()
+    RETURNS trigger
+    LANGUAGE plpgsql
+    AS $$
+    BEGIN
+        CALL sales.cancel_order(OLD.order_id, '一覧から取り消し');
+        RETURN OLD;
+    END
+    $$;
+COMMENT ON FUNCTION sales.order_summary_delete() IS '受注一覧からの削除を受注の取り消しに置き換えるトリガー関数';
+CREATE TRIGGER order_summary_cancel
+    INSTEAD OF DELETE ON sales.order_summary
+    FOR EACH ROW EXECUTE FUNCTION sales.order_summary_delete();
+COMMENT ON TRIGGER order_summary_cancel ON sales.order_summary IS '一覧から削除すると受注を取り消す';
