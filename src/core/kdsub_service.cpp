@@ -1,5 +1,6 @@
 // Small services: file encoding, WHERE history, client programs, client folder.
 #include "core/kdsub_service.h"
+#include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 #include "platform/textcodec.h"
@@ -437,6 +438,24 @@ void FindSymfowareClientFolder(const TMachineKeys &Keys)
         folder = *cl32;
     if (const auto cl64 = Keys.FirstValue(QStringLiteral("\\SOFTWARE\\FUJITSU\\SymfowareSV\\CL64")))
         folder = *cl64;
+}
+
+void FindSymfowareClientFolder()
+{
+    TkdRegistry reg(HKEY_LOCAL_MACHINE);
+    TMachineKeys keys;
+    keys.KeyExists = [&reg](const QString &key) { return reg.KeyExists(key); };
+    keys.FirstValue = [&reg](const QString &key) -> std::optional<QString> {
+        if (!reg.OpenKeyReadOnly(key))
+            return std::nullopt;
+        const QStringList names = reg.GetValueNames();
+        std::optional<QString> data;
+        if (!names.isEmpty())
+            data = reg.GetString(names.front(), QString());
+        reg.CloseKey();
+        return data;
+    };
+    FindSymfowareClientFolder(keys);
 }
 
 QString ShortFolderPath(const QString &Path)

@@ -131,6 +131,8 @@ QString &SymfowareClientFolder();
 // "...\CL64" (the 64-bit client wins) when "\SOFTWARE\FUJITSU\SymfowareSV" exists; does
 // nothing when the folder is already known.
 void FindSymfowareClientFolder(const TMachineKeys &Keys);
+// The same, on the program's machine settings.
+void FindSymfowareClientFolder();
 
 // The absolute form of an existing folder with a trailing "/"; empty when Path is empty
 // or does not exist. (This file system has no short names.)

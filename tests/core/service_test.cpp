@@ -1,6 +1,7 @@
 // File encodings, the WHERE history files, running client programs with their output,
 // the client folder look-up and the double-byte test.
 #include "core/kdsub_service.h"
+#include "core/settings_fixture.h"
 #include "support/qstring_printer.h"
 #include <QDir>
 #include <QFile>
@@ -231,6 +232,26 @@ TEST(ClientFolder, SixtyFourBitClientWins)
         FindSymfowareClientFolder(keys);
         EXPECT_EQ(calls, c.expected.isEmpty() ? 1 : 0);
     }
+    SymfowareClientFolder().clear();
+}
+
+class ClientFolderFromMachineSettings : public FreshSettingsTest {};
+
+TEST_F(ClientFolderFromMachineSettings, ReadsTheFirstValueOfTheClientKeys)
+{
+    SymfowareClientFolder().clear();
+    FindSymfowareClientFolder();
+    EXPECT_EQ(SymfowareClientFolder(), u("")); // no machine file: not installed
+    {
+        settings::SettingsStore machine(MachineFile());
+        ASSERT_TRUE(machine.createKey(u("\\SOFTWARE\\FUJITSU\\SymfowareSV")));
+        ASSERT_TRUE(machine.setValue(u("\\SOFTWARE\\FUJITSU\\SymfowareSV\\CL32"), u("Path"),
+                                     settings::Value::fromString(u("/opt/symfo32"))));
+        ASSERT_TRUE(machine.setValue(u("\\SOFTWARE\\FUJITSU\\SymfowareSV\\CL32"), u("Other"),
+                                     settings::Value::fromString(u("/ignored"))));
+    }
+    FindSymfowareClientFolder();
+    EXPECT_EQ(SymfowareClientFolder(), u("/opt/symfo32"));
     SymfowareClientFolder().clear();
 }
 
