@@ -106,6 +106,19 @@ QSize averageCharSize(const QFontMetrics &fm)
     return QSize(fm.horizontalAdvance(letters) / 52, fm.height());
 }
 
+void copyCheckStates(const QList<QCheckBox *> &checks, QList<MsgCheckItem> &items)
+{
+    for (qsizetype i = 0; i < items.size() && i < checks.size(); ++i)
+        items[i].Checked = checks.at(i)->isChecked();
+}
+
+// The states a hook gave back, into the caller's items.
+void copyCheckStates(const QList<MsgCheckItem> &answered, QList<MsgCheckItem> &items)
+{
+    for (qsizetype i = 0; i < items.size() && i < answered.size(); ++i)
+        items[i].Checked = answered.at(i).Checked;
+}
+
 } // namespace
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook Hook)
@@ -354,8 +367,7 @@ QPushButton *TkdCheckMessageDialog::DefaultButton() const
 
 void TkdCheckMessageDialog::ReadChecks(QList<MsgCheckItem> &Items) const
 {
-    for (qsizetype i = 0; i < Items.size() && i < FChecks.size(); ++i)
-        Items[i].Checked = FChecks.at(i)->isChecked();
+    copyCheckStates(FChecks, Items);
 }
 
 int ShowCheckMessageBox(const QString &Text, quint16 Flags, QList<MsgCheckItem> &Items)
@@ -369,8 +381,7 @@ int ShowCheckMessageBox(const QString &Text, quint16 Flags, QList<MsgCheckItem> 
         request.flags = Flags;
         request.items = Items;
         const int result = callHook(request);
-        for (qsizetype i = 0; i < Items.size() && i < request.items.size(); ++i)
-            Items[i].Checked = request.items.at(i).Checked;
+        copyCheckStates(request.items, Items);
         return result >= IDOK && result <= IDNO ? result : 8;
     }
     TkdCheckMessageDialog dialog(Text, Flags, Items, ownerWindow());
@@ -446,8 +457,7 @@ TkdInputQueryDialog::TkdInputQueryDialog(const QString &Caption, const QString &
 
 void TkdInputQueryDialog::ReadChecks(QList<MsgCheckItem> &Items) const
 {
-    for (qsizetype i = 0; i < Items.size() && i < FChecks.size(); ++i)
-        Items[i].Checked = FChecks.at(i)->isChecked();
+    copyCheckStates(FChecks, Items);
 }
 
 bool InputQueryWithChecks(const QString &Caption, const QString &Prompt, QString &Value,
@@ -465,8 +475,7 @@ bool InputQueryWithChecks(const QString &Caption, const QString &Prompt, QString
             return false;
         // The length limit of the edit box applies to the answer as well.
         Value = request.value.left(Numeric ? 9 : 255);
-        for (qsizetype i = 0; i < Items.size() && i < request.items.size(); ++i)
-            Items[i].Checked = request.items.at(i).Checked;
+        copyCheckStates(request.items, Items);
         return true;
     }
     TkdInputQueryDialog dialog(Caption, Prompt, Value, Items, Numeric, ownerWindow());
