@@ -99,13 +99,6 @@ int mulDiv(int a, int b, int c)
     return c == 0 ? -1 : roundHalfEven(double(a) * b / c);
 }
 
-// The average character width of the 52 Latin letters and the height of the font.
-QSize averageCharSize(const QFontMetrics &fm)
-{
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    return QSize(fm.horizontalAdvance(letters) / 52, fm.height());
-}
-
 void copyCheckStates(const QList<QCheckBox *> &checks, QList<MsgCheckItem> &items)
 {
     for (qsizetype i = 0; i < items.size() && i < checks.size(); ++i)
@@ -120,6 +113,12 @@ void copyCheckStates(const QList<MsgCheckItem> &answered, QList<MsgCheckItem> &i
 }
 
 } // namespace
+
+QSize AverageCharSize(const QFontMetrics &Metrics)
+{
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return QSize(Metrics.horizontalAdvance(letters) / 52, Metrics.height());
+}
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook Hook)
 {
@@ -405,7 +404,7 @@ TkdInputQueryDialog::TkdInputQueryDialog(const QString &Caption, const QString &
 {
     // Laid out in dialog units of the form's font, as the original dialog is.
     setWindowTitle(Caption);
-    const QSize unit = averageCharSize(fontMetrics());
+    const QSize unit = AverageCharSize(fontMetrics());
     const int ux = unit.width(), uy = unit.height();
     const int clientWidth = mulDiv(180, ux, 4);
 
