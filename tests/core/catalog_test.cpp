@@ -16,6 +16,20 @@ namespace {
 
 QString u(const char *s) { return QString::fromUtf8(s); }
 
+// A connection of the data-access layer to a database of the sandbox.
+std::unique_ptr<db::Connection> openDb(const QString &database)
+{
+    const testdb::Params &p = testdb::params();
+    auto db = std::make_unique<db::Connection>();
+    db->setParam(u("Server"), p.host);
+    db->setParam(u("Port"), p.port);
+    db->setParam(u("Database"), database);
+    db->setParam(u("User_Name"), p.user);
+    db->setParam(u("Password"), p.password);
+    db->open();
+    return db;
+}
+
 class CatalogTest : public testdb::SchemaTest {
 protected:
     void SetUp() override
@@ -67,14 +81,7 @@ protected:
         exec(QStringLiteral("GRANT SELECT ON %1.t1 TO %2").arg(s, QuoteIdentifier(FGrantee, true)));
         exec(QStringLiteral("RESET ROLE"));
 
-        FDb = std::make_unique<db::Connection>();
-        const testdb::Params &p = testdb::params();
-        FDb->setParam(u("Server"), p.host);
-        FDb->setParam(u("Port"), p.port);
-        FDb->setParam(u("Database"), p.database);
-        FDb->setParam(u("User_Name"), p.user);
-        FDb->setParam(u("Password"), p.password);
-        FDb->open();
+        FDb = openDb(testdb::params().database);
     }
 
     void TearDown() override
@@ -444,20 +451,14 @@ TEST(CatalogOnSample, ListingsRunAndSignaturesFindEveryRoutine)
         PQclear(r);
     }
 
-    db::Connection db;
-    db.setParam(u("Server"), p.host);
-    db.setParam(u("Port"), p.port);
-    db.setParam(u("Database"), p.sampleDatabase);
-    db.setParam(u("User_Name"), p.user);
-    db.setParam(u("Password"), p.password);
-    db.open();
+    const auto db = openDb(p.sampleDatabase);
     PGresult *r = PQexec(conn.get(),
         "SELECT p.oid, n.nspname, p.proname FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace"
         " WHERE n.nspname NOT IN ('pg_catalog', 'information_schema') OR p.prokind = 'a'"
         "    OR p.proallargtypes IS NOT NULL OR p.provariadic <> 0 ORDER BY p.oid");
     ASSERT_EQ(PQresultStatus(r), PGRES_TUPLES_OK);
     ASSERT_GT(PQntuples(r), 100);
-    db::Query q(&db);
+    db::Query q(db.get());
     for (int i = 0; i < PQntuples(r); ++i) {
         const quint32 oid = QByteArray(PQgetvalue(r, i, 0)).toUInt();
         const QString schema = QString::fromUtf8(PQgetvalue(r, i, 1));
