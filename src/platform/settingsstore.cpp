@@ -552,6 +552,17 @@ struct SettingsStore::Private {
         return true;
     }
 
+    // Temporary files left by a writer that died before its rename. Every writer holds
+    // the lock while its temporary file exists, so under the lock any of them is stale.
+    void removeStaleTemporaries()
+    {
+        const QFileInfo fi(path);
+        QDir dir(fi.absolutePath());
+        const QStringList stale = dir.entryList({fi.fileName() + QStringLiteral(".tmp-*")}, QDir::Files | QDir::Hidden);
+        for (const QString &name : stale)
+            dir.remove(name);
+    }
+
     // Re-reads the file under the lock, applies ops and writes the result atomically.
     bool write(const std::vector<Op> &ops)
     {
@@ -567,6 +578,7 @@ struct SettingsStore::Private {
             loaded = false;
             return false;
         }
+        removeStaleTemporaries();
         FileSig s;
         std::unique_ptr<Node> tree = readTree(s);
         for (const Op &op : ops)
