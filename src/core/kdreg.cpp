@@ -293,65 +293,59 @@ void TkdRegistry::WriteTime(const QString &Name, const QTime &Value)
     WriteFloat(Name, Value.msecsSinceStartOfDay() / 86400000.0);
 }
 
-// The readers that never fail.
-#define KD_GET(Type, Getter, Reader)                                                   \
-    Type TkdRegistry::Getter(const QString &Name, const Type &DefaultValue) const      \
-    {                                                                                  \
-        try {                                                                          \
-            return Reader(Name);                                                       \
-        } catch (const ERegistryException &) {                                         \
-            return DefaultValue;                                                       \
-        }                                                                              \
+// The readers that never fail: any error of the reader gives the default.
+namespace {
+template <class T, class Read>
+T OrDefault(Read read, const T &def)
+{
+    try {
+        return read();
+    } catch (const ERegistryException &) {
+        return def;
     }
-KD_GET(QDate, GetDate, ReadDate)
-KD_GET(QTime, GetTime, ReadTime)
-KD_GET(QDateTime, GetDateTime, ReadDateTime)
-#undef KD_GET
+}
+} // namespace
 
 bool TkdRegistry::GetBool(const QString &Name, bool DefaultValue) const
 {
-    try {
-        return ReadBool(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadBool(Name); }, DefaultValue);
 }
 
 int TkdRegistry::GetInteger(const QString &Name, int DefaultValue) const
 {
-    try {
-        return ReadInteger(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadInteger(Name); }, DefaultValue);
 }
 
 double TkdRegistry::GetFloat(const QString &Name, double DefaultValue) const
 {
-    try {
-        return ReadFloat(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadFloat(Name); }, DefaultValue);
 }
 
 double TkdRegistry::GetCurrency(const QString &Name, double DefaultValue) const
 {
-    try {
-        return ReadCurrency(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadCurrency(Name); }, DefaultValue);
 }
 
+QDate TkdRegistry::GetDate(const QString &Name, const QDate &DefaultValue) const
+{
+    return OrDefault([&] { return ReadDate(Name); }, DefaultValue);
+}
+
+QTime TkdRegistry::GetTime(const QString &Name, const QTime &DefaultValue) const
+{
+    return OrDefault([&] { return ReadTime(Name); }, DefaultValue);
+}
+
+QDateTime TkdRegistry::GetDateTime(const QString &Name, const QDateTime &DefaultValue) const
+{
+    return OrDefault([&] { return ReadDateTime(Name); }, DefaultValue);
+}
+
+// An empty stored text counts as missing.
 QString TkdRegistry::GetString(const QString &Name, const QString &DefaultValue) const
 {
-    try {
-        const QString s = ReadString(Name);
-        return s.isEmpty() ? DefaultValue : s;
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    const QString s = OrDefault([&] { return ReadString(Name); }, QString());
+    return s.isEmpty() ? DefaultValue : s;
 }
 
 // ---------------------------------------------------------------------------------------
