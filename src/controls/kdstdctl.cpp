@@ -3,10 +3,20 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <cmath>
 #include <limits>
+
+QString EListError::MessageFor(qsizetype AIndex)
+{
+    return QStringLiteral("リストのインデックスが範囲を超えています (%1)").arg(AIndex);
+}
+
+EListError::EListError(qsizetype AIndex) : std::out_of_range(MessageFor(AIndex).toStdString()) {}
 
 bool KdIsBlankText(const QString &AText)
 {
@@ -14,6 +24,51 @@ bool KdIsBlankText(const QString &AText)
         if (c.unicode() > 32)
             return false;
     return true;
+}
+
+bool KdSameTextAscii(const QString &A, const QString &B)
+{
+    if (A.size() != B.size())
+        return false;
+    for (qsizetype i = 0; i < A.size(); ++i) {
+        char16_t a = A.at(i).unicode();
+        char16_t b = B.at(i).unicode();
+        if (a >= u'A' && a <= u'Z')
+            a = char16_t(a - u'A' + u'a');
+        if (b >= u'A' && b <= u'Z')
+            b = char16_t(b - u'A' + u'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+void KdDrawCheckGlyph(QPainter *APainter, const QWidget *AControl, const QRect &ARect,
+                      Qt::CheckState AState, bool AEnabled, bool AFlat)
+{
+    QStyle *style = AControl->style();
+    const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, AControl);
+    const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, AControl);
+    QStyleOptionButton option;
+    option.initFrom(AControl);
+    option.rect = QRect(ARect.left() + (ARect.width() - w) / 2, ARect.top() + (ARect.height() - h) / 2, w, h);
+    option.state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
+    option.state.setFlag(QStyle::State_Enabled, AEnabled);
+    option.state |= AState == Qt::Checked ? QStyle::State_On
+                  : AState == Qt::PartiallyChecked ? QStyle::State_NoChange
+                                                   : QStyle::State_Off;
+    APainter->save();
+    if (AFlat)
+        APainter->setClipRect(option.rect.adjusted(2, 2, -2, -2)); // the glyph's interior only
+    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, APainter, AControl);
+    APainter->restore();
+    if (AFlat) {
+        APainter->save();
+        APainter->setBrush(Qt::NoBrush);
+        APainter->setPen(AControl->palette().color(QPalette::Dark));
+        APainter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+        APainter->restore();
+    }
 }
 
 bool KdDefaultButtonTakesEnter(const QWidget *AControl)

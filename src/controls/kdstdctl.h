@@ -13,11 +13,31 @@
 #include <QValidator>
 #include <QtGlobal>
 
+#include <stdexcept>
+
 class QKeyEvent;
+class QPainter;
+
+// An index outside a list: raised by the indexed properties of the grid and the check list
+// (a caller's programming error), with the list error message of the forms.
+class EListError : public std::out_of_range
+{
+public:
+    explicit EListError(qsizetype AIndex);
+    static QString MessageFor(qsizetype AIndex);
+};
 
 // True when Text is empty after removing leading and trailing characters of code 32 or below
 // (other blanks, such as the full-width space, stay).
 bool KdIsBlankText(const QString &AText);
+
+// ASCII letters compared without regard to case, every other character exactly.
+bool KdSameTextAscii(const QString &A, const QString &B);
+
+// Draws a check-box glyph centred in ARect: Qt::PartiallyChecked shows the three-state look;
+// AFlat draws it with a plain one-pixel outline in the button-shadow colour.
+void KdDrawCheckGlyph(QPainter *APainter, const QWidget *AControl, const QRect &ARect,
+                      Qt::CheckState AState, bool AEnabled, bool AFlat);
 
 // True when the window of AControl has a visible default push button, which then takes the
 // Enter key before any control acts on it.
