@@ -1,4 +1,5 @@
 #include "controls/kdgrid.h"
+#include "core/kdsub_options.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -958,4 +959,10 @@ bool KdApplyGridSettings(QWidget *AControl, const QString &ADataFontName, int AD
         return true;
     }
     return false;
+}
+
+bool KdApplyGridSettings(QWidget *AControl)
+{
+    const TkdOption &option = TkdOption::Global();
+    return KdApplyGridSettings(AControl, option.DataFontName, option.DataFontSize);
 }

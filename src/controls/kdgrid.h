@@ -272,3 +272,5 @@ private:
 // TkdStringGrid gets the editor mode geAccess (and keeps its font); any other table view gets
 // the fixed-pitch data font. Returns false when the control is not a string grid.
 bool KdApplyGridSettings(QWidget *AControl, const QString &ADataFontName, int ADataFontSize);
+// The same with the data font of the general options (TkdOption).
+bool KdApplyGridSettings(QWidget *AControl);

@@ -1,6 +1,7 @@
 // String grid: snapshot queries, row and column operations, check-box cells, editor modes,
 // pick-list completion and drop lists.
 #include "controls/kdgrid.h"
+#include "core/kdsub_options.h"
 #include "support/qstring_printer.h"
 
 #include <QAbstractItemModelTester>
@@ -436,4 +437,14 @@ TEST(GridSettings, StringGridGetsAccessModeOtherTablesTheDataFont)
 
     QLineEdit other;
     EXPECT_FALSE(KdApplyGridSettings(&other, QStringLiteral("x"), 9));
+
+    // The data font of the general options.
+    const TkdOption saved = TkdOption::Global();
+    TkdOption::Global().DataFontName = QStringLiteral("Noto Sans Mono CJK JP");
+    TkdOption::Global().DataFontSize = 13;
+    QTableWidget fromOptions;
+    EXPECT_TRUE(KdApplyGridSettings(&fromOptions));
+    TkdOption::Global() = saved;
+    EXPECT_EQ(fromOptions.font().pointSize(), 13);
+    EXPECT_TRUE(fromOptions.font().fixedPitch());
 }
