@@ -49,6 +49,7 @@ TkdListView::TkdListView(QWidget *AOwner) : QTreeWidget(AOwner)
     setDragEnabled(false);
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this, &TkdListView::ColumnClick);
+    setItemDelegate(new TkdColumnAlignDelegate(this));
 }
 
 QString TkdListView::SubItem(const QTreeWidgetItem *AItem, int AIndex)
@@ -217,8 +218,6 @@ QVariant TkdTreeNode::data(int AColumn, int ARole) const
     if (AColumn >= 1) {
         if (ARole == Qt::DisplayRole || ARole == Qt::ToolTipRole)
             return AColumn - 1 < FSubItems.size() ? QVariant(FSubItems.at(AColumn - 1)) : QVariant();
-        if (ARole == Qt::TextAlignmentRole && treeWidget()) // the section's alignment
-            return treeWidget()->headerItem()->data(AColumn, Qt::TextAlignmentRole);
     }
     return QTreeWidgetItem::data(AColumn, ARole);
 }
@@ -315,6 +314,16 @@ void TkdTreeView::scrollContentsBy(int ADx, int ADy)
     Q_EMIT OnScroll(this);
 }
 
+void TkdColumnAlignDelegate::initStyleOption(QStyleOptionViewItem *AOption, const QModelIndex &AIndex) const
+{
+    QStyledItemDelegate::initStyleOption(AOption, AIndex);
+    const QVariant align = FView->headerItem()->data(AIndex.column(), Qt::TextAlignmentRole);
+    if (align.isValid() && AIndex.column() > 0)
+        AOption->displayAlignment = Qt::Alignment(align.toInt() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
+}
+
+TkdTreeDelegate::TkdTreeDelegate(TkdTreeView *ATree) : TkdColumnAlignDelegate(ATree), FTree(ATree) {}
+
 void TkdTreeDelegate::paint(QPainter *APainter, const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) const
 {
     if (AIndex.column() >= 1 && FTree->OnCustomDrawSubItem) {
@@ -326,5 +335,5 @@ void TkdTreeDelegate::paint(QPainter *APainter, const QStyleOptionViewItem &AOpt
                 return;
         }
     }
-    QStyledItemDelegate::paint(APainter, AOption, AIndex);
+    TkdColumnAlignDelegate::paint(APainter, AOption, AIndex);
 }

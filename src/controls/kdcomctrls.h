@@ -133,11 +133,26 @@ protected:
     void scrollContentsBy(int ADx, int ADy) override;
 };
 
-class TkdTreeDelegate : public QStyledItemDelegate
+// Aligns each column's texts as its header section is aligned (a right-aligned number column
+// shows its values right-aligned).
+class TkdColumnAlignDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    explicit TkdTreeDelegate(TkdTreeView *ATree) : QStyledItemDelegate(ATree), FTree(ATree) {}
+    explicit TkdColumnAlignDelegate(QTreeWidget *AView) : QStyledItemDelegate(AView), FView(AView) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *AOption, const QModelIndex &AIndex) const override;
+
+private:
+    QTreeWidget *FView;
+};
+
+class TkdTreeDelegate : public TkdColumnAlignDelegate
+{
+    Q_OBJECT
+public:
+    explicit TkdTreeDelegate(TkdTreeView *ATree);
     void paint(QPainter *APainter, const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) const override;
 
 private:
