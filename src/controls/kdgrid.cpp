@@ -475,6 +475,8 @@ TkdStringGrid::TkdStringGrid(QWidget *AOwner) : QTableView(AOwner), FModel(new T
                     | QAbstractItemView::AnyKeyPressed);
     setTabKeyNavigation(true);
     FEditStyles.resize(ColCount(), geSimple);
+    HalfPageSteps(verticalScrollBar());
+    HalfPageSteps(horizontalScrollBar());
     connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
         horizontalHeader()->setVisible(FModel->FixedRows() > 0);
     });
@@ -636,6 +638,20 @@ void TkdStringGrid::ToggleCurrentCheck()
 void TkdStringGrid::MoveRowBy(int ADelta)
 {
     SetRow(qBound(FixedRows(), Row() + ADelta, RowCount() - 1));
+}
+
+void TkdStringGrid::HalfPageSteps(QScrollBar *ABar)
+{
+    // The bars scroll by whole rows and columns; their page is the visible count, and a page
+    // request moves by half of it so that the rows last seen stay in view.
+    connect(ABar, &QAbstractSlider::actionTriggered, this, [ABar](int AAction) {
+        if (AAction != QAbstractSlider::SliderPageStepAdd && AAction != QAbstractSlider::SliderPageStepSub)
+            return;
+        const int step = qMax(1, ABar->pageStep() / 2);
+        const int from = ABar->value();
+        const int to = AAction == QAbstractSlider::SliderPageStepAdd ? from + step : from - step;
+        ABar->setSliderPosition(qBound(ABar->minimum(), to, ABar->maximum()));
+    });
 }
 
 void TkdStringGrid::Clear()

@@ -17,6 +17,7 @@
 #include <functional>
 
 class QListWidget;
+class QScrollBar;
 class QToolButton;
 class TkdStringGrid;
 
@@ -259,6 +260,8 @@ private:
     void HideEditor();
     void SetEditorShown(TkdInplaceEditor *AEditor) { FEditor = AEditor; }
     void MoveRowBy(int ADelta);
+    // Page requests of a scroll bar move by half the visible rows or columns.
+    void HalfPageSteps(QScrollBar *ABar);
 
     TkdStringGridModel *FModel;
     TkdGridEditorMode FGridMode = geNormal;

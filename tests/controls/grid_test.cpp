@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest/QtTest>
@@ -447,4 +448,28 @@ TEST(GridSettings, StringGridGetsAccessModeOtherTablesTheDataFont)
     TkdOption::Global() = saved;
     EXPECT_EQ(fromOptions.font().pointSize(), 13);
     EXPECT_TRUE(fromOptions.font().fixedPitch());
+}
+
+TEST(GridScroll, PageRequestsMoveByHalfTheVisibleRows)
+{
+    auto grid = std::make_unique<TkdStringGrid>();
+    grid->SetColCount(2);
+    grid->SetRowCount(200);
+    grid->resize(300, 300);
+    grid->show();
+    QApplication::processEvents();
+    QScrollBar *bar = grid->verticalScrollBar();
+    const int page = bar->pageStep();
+    ASSERT_GT(page, 2);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(bar->value(), page / 2);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(bar->value(), 2 * (page / 2));
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(bar->value(), page / 2);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(bar->value(), page / 2 + 1) << "a line request moves one row";
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
