@@ -257,7 +257,7 @@ TkdInplaceEditor::TkdInplaceEditor(TkdStringGrid *AGrid, QWidget *AParent)
 
 TkdInplaceEditor::~TkdInplaceEditor()
 {
-    if (FGrid->FEditor == this)
+    if (FGrid && FGrid->FEditor == this)
         FGrid->FEditor = nullptr;
 }
 
@@ -308,6 +308,8 @@ bool TkdInplaceEditor::ListVisible() const
 
 void TkdInplaceEditor::InputComplite()
 {
+    if (!FGrid)
+        return; // the grid is being destroyed
     if (FEdit->text() != FGrid->Cells(FCol, FRow))
         FGrid->StoreEditText(FCol, FRow, FEdit->text());
 }
@@ -315,7 +317,7 @@ void TkdInplaceEditor::InputComplite()
 void TkdInplaceEditor::RefreshPickList()
 {
     FPickList.clear();
-    if (FGrid->OnGetPickListitems)
+    if (FGrid && FGrid->OnGetPickListitems)
         FGrid->OnGetPickListitems(FCol, FRow, FPickList);
 }
 
@@ -346,7 +348,7 @@ void TkdInplaceEditor::CloseUp(bool AAccept)
 
 void TkdInplaceEditor::ChooseItem(int AIndex)
 {
-    if (AIndex < 0 || AIndex >= FPickList.size())
+    if (!FGrid || AIndex < 0 || AIndex >= FPickList.size())
         return;
     const QString item = FPickList.at(AIndex);
     if (item != FEdit->text()) {
@@ -376,6 +378,8 @@ bool TkdInplaceEditor::CompleteFromPickList(const QString &ATyped)
 
 bool TkdInplaceEditor::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
+    if (!FGrid)
+        return QWidget::eventFilter(AWatched, AEvent);
     if (AWatched == FEdit) {
         if (AEvent->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(AEvent);
@@ -437,6 +441,8 @@ void TkdStringGridDelegate::setEditorData(QWidget *AEditor, const QModelIndex &A
 
 void TkdStringGridDelegate::setModelData(QWidget *AEditor, QAbstractItemModel *, const QModelIndex &) const
 {
+    // Also reached from a focus change while the grid is being destroyed; InputComplite
+    // then does nothing.
     static_cast<TkdInplaceEditor *>(AEditor)->InputComplite();
 }
 
@@ -482,7 +488,14 @@ TkdStringGrid::TkdStringGrid(QWidget *AOwner) : QTableView(AOwner), FModel(new T
     });
 }
 
-TkdStringGrid::~TkdStringGrid() = default;
+TkdStringGrid::~TkdStringGrid()
+{
+    // Editors (also closed ones awaiting deletion) outlive this part of the grid.
+    const auto editors = viewport()->findChildren<TkdInplaceEditor *>();
+    for (TkdInplaceEditor *editor : editors)
+        editor->FGrid = nullptr;
+    FEditor = nullptr;
+}
 
 void TkdStringGrid::SetRowCount(int AValue)
 {

@@ -282,6 +282,13 @@ TEST(GridModes, AccessModeKeepsTheEditorOpenAndEnterMovesAlongTheRow)
     QApplication::processEvents();
     QTest::keyClick(grid->InplaceEditor()->Edit(), Qt::Key_Left);
     EXPECT_EQ(grid->Col(), 1) << "Left with an empty cell leaves it";
+
+    // Destroying the grid while its editor has the focus and holds typed text.
+    QApplication::processEvents();
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    QTest::keyClicks(grid->InplaceEditor()->Edit(), QStringLiteral("x"));
+    grid.reset();
+    QApplication::processEvents();
 }
 
 TEST(GridModes, ExcelModeEnterMovesDownAndShiftEnterUp)
