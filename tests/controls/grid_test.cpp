@@ -480,3 +480,23 @@ TEST(GridScroll, PageRequestsMoveByHalfTheVisibleRows)
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(bar->value(), bar->maximum());
 }
+
+TEST(GridEditor, EntryRaisesSelectCellAndShowEditorHandlersSetUpTheEditor)
+{
+    auto grid = MakeGrid({"name"}, {{""}});
+    QList<int> selected;
+    QObject::connect(grid.get(), &TkdStringGrid::OnSelectCell, grid.get(),
+                     [&](TkdStringGrid *, int c, int r) { selected << c << r; });
+    QObject::connect(grid.get(), &TkdStringGrid::OnShowEditor, grid.get(),
+                     [](TkdStringGrid *, int, int, TkdInplaceEditor *e) {
+                         e->SetCharCase(ecUpperCase);
+                         e->SetMaxLength(4);
+                     });
+    ShowFocused(grid.get());
+    EXPECT_EQ(selected, (QList<int>{0, 1}));
+    grid->SetCurrentCell(0, 1);
+    grid->edit(grid->currentIndex());
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    QTest::keyClicks(grid->InplaceEditor()->Edit(), QStringLiteral("abcdef"));
+    EXPECT_EQ(grid->Cells(0, 1), QStringLiteral("ABCD"));
+}
