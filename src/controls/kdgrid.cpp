@@ -363,13 +363,13 @@ bool TkdInplaceEditor::CompleteFromPickList(const QString &ATyped)
     if (ATyped.size() != 1 || ATyped.at(0).unicode() < 32 || ATyped.at(0).unicode() == 127)
         return false; // Backspace, Tab, Esc and other control keys are not completed
     const QString text = FEdit->text();
-    const QString prospective = (FEdit->hasSelectedText() ? text.left(FEdit->selectionStart()) : text) + ATyped;
+    const QString typedText = (FEdit->hasSelectedText() ? text.left(FEdit->selectionStart()) : text) + ATyped;
     RefreshPickList();
     for (const QString &item : std::as_const(FPickList)) {
-        if (item.size() >= prospective.size() && KdSameTextAscii(item.left(prospective.size()), prospective)) {
+        if (item.size() >= typedText.size() && KdSameTextAscii(item.left(typedText.size()), typedText)) {
             FEdit->setText(item);
             // Caret after the typed part, the rest of the item selected.
-            FEdit->setSelection(int(item.size()), -int(item.size() - prospective.size()));
+            FEdit->setSelection(int(item.size()), -int(item.size() - typedText.size()));
             return true;
         }
     }
