@@ -275,7 +275,8 @@ void TkdInplaceEditor::Setup(int ACol, int ARow, TkdGridEditStyle AStyle, const 
         FButton->setArrowType(Qt::DownArrow);
     FEdit->setText(AText);
     SetMaxLength(AMaxLength);
-    FEdit->selectAll();
+    // Whole text selected with the caret at its start, so a long text shows its beginning.
+    FEdit->setSelection(int(AText.size()), -int(AText.size()));
 }
 
 QString TkdInplaceEditor::Text() const
@@ -388,6 +389,14 @@ bool TkdInplaceEditor::eventFilter(QObject *AWatched, QEvent *AEvent)
             if (FStyle == gePickList && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
                 && CompleteFromPickList(key->text()))
                 return true;
+        } else if (AEvent->type() == QEvent::FocusIn) {
+            // The view selects the whole text when it opens the editor; keep the caret at the
+            // start so that a long text shows its beginning.
+            FEdit->event(AEvent);
+            const int length = int(FEdit->text().size());
+            if (length > 0 && FEdit->selectedText().size() == length)
+                FEdit->setSelection(length, -length);
+            return true;
         } else if (AEvent->type() == QEvent::MouseButtonDblClick && IsListStyle(FStyle)) {
             // A list of fewer than two items has nothing to cycle through.
             if (FPickList.size() >= 2)
