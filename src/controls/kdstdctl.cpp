@@ -71,6 +71,17 @@ void KdDrawCheckGlyph(QPainter *APainter, const QWidget *AControl, const QRect &
     }
 }
 
+bool KdIsMultiSelect(const QAbstractItemView *AView)
+{
+    return AView->selectionMode() == QAbstractItemView::ExtendedSelection
+        || AView->selectionMode() == QAbstractItemView::MultiSelection;
+}
+
+void KdSetMultiSelect(QAbstractItemView *AView, bool AValue)
+{
+    AView->setSelectionMode(AValue ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
 bool KdDefaultButtonTakesEnter(const QWidget *AControl)
 {
     // Only a dialog presses its default button on Enter; it does so for the first visible
@@ -415,17 +426,6 @@ TkdRadioButton::TkdRadioButton(const QString &ACaption, QWidget *AOwner) : TkdNa
 // ---------------------------------------------------------------- TkdListBox
 
 TkdListBox::TkdListBox(QWidget *AOwner) : QListWidget(AOwner) {}
-
-bool TkdListBox::MultiSelect() const
-{
-    return selectionMode() == QAbstractItemView::ExtendedSelection
-        || selectionMode() == QAbstractItemView::MultiSelection;
-}
-
-void TkdListBox::SetMultiSelect(bool AValue)
-{
-    setSelectionMode(AValue ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-}
 
 void TkdListBox::selectAll()
 {

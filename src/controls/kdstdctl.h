@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 class QPainter;
+class QAbstractItemView;
 
 // An index outside a list: raised by the indexed properties of the grid and the check list
 // (a caller's programming error), with the list error message of the forms.
@@ -38,6 +39,10 @@ bool KdSameTextAscii(const QString &A, const QString &B);
 // AFlat draws it with a plain one-pixel outline in the button-shadow colour.
 void KdDrawCheckGlyph(QPainter *APainter, const QWidget *AControl, const QRect &ARect,
                       Qt::CheckState AState, bool AEnabled, bool AFlat);
+
+// A list that allows several selected items (the MultiSelect switch of the lists).
+bool KdIsMultiSelect(const QAbstractItemView *AView);
+void KdSetMultiSelect(QAbstractItemView *AView, bool AValue);
 
 // True when the window of AControl has a visible default push button, which then takes the
 // Enter key before any control acts on it.
@@ -274,8 +279,8 @@ class TkdListBox : public QListWidget
 public:
     explicit TkdListBox(QWidget *AOwner = nullptr);
 
-    bool MultiSelect() const;
-    void SetMultiSelect(bool AValue);
+    bool MultiSelect() const { return KdIsMultiSelect(this); }
+    void SetMultiSelect(bool AValue) { KdSetMultiSelect(this, AValue); }
 
 public Q_SLOTS:
     void selectAll() override;
