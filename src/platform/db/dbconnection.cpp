@@ -586,22 +586,27 @@ std::optional<Error> Connection::endCopy(qint64 &rows)
     return failure;
 }
 
-void Connection::wrongCopy(const PGresult *res)
+bool Connection::beginCopy(const QByteArray &sql, bool in)
 {
-    // A COPY in the other direction was started: end it so the connection stays usable.
-    if (!res)
-        return;
-    if (PQresultStatus(res) == PGRES_COPY_IN) {
+    // Starts the COPY and checks its direction; a COPY the other way is ended at once so
+    // that the connection stays usable. Returns whether the data are binary.
+    ResultPtr res = run(sql, Filter::Never);
+    const ExecStatusType st = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (st == (in ? PGRES_COPY_IN : PGRES_COPY_OUT))
+        return PQbinaryTuples(res.get()) != 0;
+    if (st == PGRES_COPY_IN) {
         PQputCopyEnd(FConn, "wrong direction");
-    } else if (PQresultStatus(res) == PGRES_COPY_OUT) {
+    } else if (st == PGRES_COPY_OUT) {
         char *buf = nullptr;
         while (PQgetCopyData(FConn, &buf, 0) > 0)
             PQfreemem(buf);
-    } else {
-        return;
     }
-    qint64 ignored = 0;
-    endCopy(ignored);
+    if (st == PGRES_COPY_IN || st == PGRES_COPY_OUT) {
+        qint64 ignored = 0;
+        endCopy(ignored);
+    }
+    throw Error(Error::Kind::Usage, in ? QStringLiteral("COPY … FROM STDIN ではない文が渡されました。")
+                                       : QStringLiteral("COPY … TO STDOUT ではない文が渡されました。"));
 }
 
 qint64 Connection::copyIn(const QString &sql, const CopySource &next, const CopyProgress &progress)
@@ -611,13 +616,7 @@ qint64 Connection::copyIn(const QString &sql, const CopySource &next, const Copy
     const QByteArray text = encode(sql);
     qint64 rows = 0;
     protect([&] {
-        ResultPtr res = run(text, Filter::Never);
-        if (!res || PQresultStatus(res.get()) != PGRES_COPY_IN) {
-            wrongCopy(res.get());
-            throw Error(Error::Kind::Usage, QStringLiteral("COPY … FROM STDIN ではない文が渡されました。"));
-        }
-        const bool binary = PQbinaryTuples(res.get()) != 0;
-        res.reset();
+        const bool binary = beginCopy(text, true);
         qint64 sent = 0;
         QByteArray chunk;
         const char *abort = nullptr;
@@ -662,12 +661,7 @@ qint64 Connection::copyOut(const QString &sql, const CopySink &sink, const CopyP
     const QByteArray text = encode(sql);
     qint64 rows = 0;
     protect([&] {
-        ResultPtr res = run(text, Filter::Never);
-        if (!res || PQresultStatus(res.get()) != PGRES_COPY_OUT) {
-            wrongCopy(res.get());
-            throw Error(Error::Kind::Usage, QStringLiteral("COPY … TO STDOUT ではない文が渡されました。"));
-        }
-        res.reset();
+        beginCopy(text, false);
         qint64 received = 0;
         qint64 count = 0;
         bool stopped = false;
