@@ -117,9 +117,9 @@ Outcome runChild(const std::vector<std::string> &argv, bool discardOutput)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
     if (argc >= 3 && std::strcmp(argv[1], "--layer") == 0)
-        return runLayer(argv[2]);
+        return runLayer(argv[2]); // the layer needs no application object
+    QCoreApplication app(argc, argv);
     const long rows = argc >= 2 ? std::atol(argv[1]) : 1000000;
     const std::string sql = std::string("SELECT * FROM ") + TableName;
     const int repeats = argc >= 3 ? std::atoi(argv[2]) : 3;

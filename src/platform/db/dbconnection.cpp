@@ -188,16 +188,26 @@ QString Connection::clientEncoding() const
     return enc ? QString::fromLatin1(enc) : QString();
 }
 
-static const char *currentIconv(pg_conn *conn, QByteArray &cachedName, const char *&cachedIconv)
+QByteArray Connection::iconvNow() const
 {
-    const char *enc = conn ? PQparameterStatus(conn, "client_encoding") : nullptr;
+    const char *enc = FConn ? PQparameterStatus(FConn, "client_encoding") : nullptr;
     if (!enc)
-        return nullptr;
-    if (cachedName != enc) {
-        cachedName = enc;
-        cachedIconv = iconvNameOf(enc);
+        return QByteArray();
+    if (FEncodingName != enc) {
+        FEncodingName = enc;
+        const char *ic = iconvNameOf(enc);
+        FIconvName = ic ? QByteArray(ic) : QByteArray();
     }
-    return cachedIconv;
+    return FIconvName;
+}
+
+QString Connection::decodeIn(const QByteArray &iconv, const char *bytes, int length)
+{
+    if (length <= 0)
+        return QString();
+    if (iconv.isEmpty())
+        return QString::fromUtf8(bytes, length);
+    return textcodec::decode(QByteArray::fromRawData(bytes, length), iconv.constData());
 }
 
 QByteArray Connection::encode(const QString &text) const
@@ -205,11 +215,11 @@ QByteArray Connection::encode(const QString &text) const
     if (text.contains(QChar(0)))
         throw Error(Error::Kind::Refused,
                     QStringLiteral("送信するテキストに NUL 文字 (0x00) が含まれているため、送信しませんでした。"));
-    const char *ic = currentIconv(FConn, FEncodingName, FIconvName);
-    if (!ic)
+    const QByteArray ic = iconvNow();
+    if (ic.isEmpty())
         return text.toUtf8();
     bool ok = true;
-    QByteArray out = textcodec::encode(text, ic, &ok);
+    QByteArray out = textcodec::encode(text, ic.constData(), &ok);
     if (!ok)
         throw Error(Error::Kind::Refused,
                     QStringLiteral("クライアントの文字コード %1 で表せない文字が含まれているため、送信しませんでした。")
@@ -219,12 +229,7 @@ QByteArray Connection::encode(const QString &text) const
 
 QString Connection::decode(const char *bytes, int length) const
 {
-    if (length <= 0)
-        return QString();
-    const char *ic = currentIconv(FConn, FEncodingName, FIconvName);
-    if (!ic)
-        return QString::fromUtf8(bytes, length);
-    return textcodec::decode(QByteArray::fromRawData(bytes, length), ic);
+    return decodeIn(iconvNow(), bytes, length);
 }
 
 // ---- errors ----------------------------------------------------------------------------

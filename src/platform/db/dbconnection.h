@@ -146,6 +146,9 @@ private:
     void runControl(const char *sql);
     void checkCommitTag(const pg_result *res);
     static void noticeReceiver(void *arg, const pg_result *res);
+    // The iconv name of the client encoding now (empty: UTF-8), and decoding in a given one.
+    QByteArray iconvNow() const;
+    static QString decodeIn(const QByteArray &iconv, const char *bytes, int length);
     std::optional<Error> endCopy(qint64 &rows);
     bool beginCopy(const QByteArray &sql, bool in);
 
@@ -174,7 +177,7 @@ private:
     quint64 FOwnGeneration = 0;   // increases each time the layer's own block ends badly
     quint64 FNameCounter = 0;
     mutable QByteArray FEncodingName; // cached server name of the client encoding
-    mutable const char *FIconvName = nullptr;
+    mutable QByteArray FIconvName;    // its iconv name; empty for the UTF-8 path
 };
 
 } // namespace db

@@ -112,6 +112,7 @@ void DataSet::releaseResult()
     if (FConn)
         FConn->detach(this);
     FBlocks.clear();
+    FBlockCodec.clear();
     FRows.clear();
     FFields.clear();
     FBuffer.clear();
@@ -147,6 +148,7 @@ void DataSet::addBlock(detail::ResultPtr res)
     const int n = PQntuples(res.get());
     const auto block = quint32(FBlocks.size());
     FBlocks.push_back(std::move(res));
+    FBlockCodec.push_back(FConn ? FConn->iconvNow() : QByteArray());
     for (int i = 0; i < n; ++i)
         FRows.push_back({block, quint32(i), newId()});
 }
@@ -192,7 +194,7 @@ bool DataSet::fetchBlock()
         throwLost();
     }
     const int got = PQntuples(res.get());
-    FNextFetch = std::min(FNextFetch * 4, FFetchRows * 64);
+    FNextFetch = std::min(FNextFetch * 4, FFetchRows * 256);
     addBlock(std::move(res));
     if (got < wanted) {
         FFetchedAll = true;
@@ -409,18 +411,30 @@ QByteArrayView DataSet::raw(int row, int col) const
 
 QString DataSet::valueString(int row, int col) const
 {
-    const QByteArrayView v = raw(row, col);
-    return FConn ? FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    return decodeCell(row, col, raw(row, col));
+}
+
+QString DataSet::decodeCell(int row, int col, QByteArrayView v) const
+{
+    // Each block is decoded in the encoding it arrived in; values typed into the edit
+    // buffer were encoded in the encoding of that moment.
+    const Row &r = rowAt(row);
+    const bool buffered = r.block == PendingBlock
+                          || (row == FCurrent && (FState == State::Edit || FState == State::Insert)
+                              && FBuffer[std::size_t(col)]);
+    if (buffered)
+        return FConn ? FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    return Connection::decodeIn(FBlockCodec[r.block], v.data(), int(v.size()));
 }
 
 QString DataSet::displayText(int row, int col) const
 {
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
-    return displayTextOf(FFields[std::size_t(col)], raw(row, col), isNull(row, col));
+    return displayTextOf(row, FFields[std::size_t(col)], raw(row, col), isNull(row, col));
 }
 
-QString DataSet::displayTextOf(const Field &f, QByteArrayView v, bool null) const
+QString DataSet::displayTextOf(int row, const Field &f, QByteArrayView v, bool null) const
 {
     if (null)
         return QString();
@@ -448,11 +462,19 @@ QString DataSet::displayTextOf(const Field &f, QByteArrayView v, bool null) cons
     default:
         break;
     }
-    return FConn ? FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    return decodeCell(row, f.index(), v);
 }
 
 QByteArrayView DataSet::currentRaw(int col) const
 {
+    // The common case first: browsing a fetched row.
+    if (FState == State::Browse && std::size_t(FCurrent) < FRows.size() && unsigned(col) < FFields.size()) {
+        const Row &r = FRows[std::size_t(FCurrent)];
+        if (r.block != PendingBlock) {
+            pg_result *res = FBlocks[r.block].get();
+            return QByteArrayView(PQgetvalue(res, int(r.index), col), PQgetlength(res, int(r.index), col));
+        }
+    }
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
     if ((FState == State::Edit || FState == State::Insert) && FBuffer[std::size_t(col)]) {
@@ -466,6 +488,11 @@ QByteArrayView DataSet::currentRaw(int col) const
 
 bool DataSet::currentIsNull(int col) const
 {
+    if (FState == State::Browse && std::size_t(FCurrent) < FRows.size() && unsigned(col) < FFields.size()) {
+        const Row &r = FRows[std::size_t(FCurrent)];
+        if (r.block != PendingBlock)
+            return PQgetisnull(FBlocks[r.block].get(), int(r.index), col) != 0;
+    }
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
     if ((FState == State::Edit || FState == State::Insert) && FBuffer[std::size_t(col)])
@@ -854,6 +881,7 @@ void DataSet::post()
     Row &row = FRows[std::size_t(FCurrent)];
     const auto block = quint32(FBlocks.size());
     FBlocks.push_back(std::move(res));
+    FBlockCodec.push_back(FConn->iconvNow());
     row.block = block;
     row.index = 0;
     FInsertAt = -1;

@@ -54,7 +54,7 @@ public:
     bool fetchedAll() const { return FFetchedAll; }
     bool fetchMore(); // one more block; false when everything is fetched
     void fetchAll();
-    // Rows fetched in the first block (default 1000); later blocks grow up to 64 times it.
+    // Rows fetched in the first block (default 1000); later blocks grow up to 256 times it.
     int fetchRows() const { return FFetchRows; }
     void setFetchRows(int rows) { FFetchRows = rows > 0 ? rows : 1; }
 
@@ -123,7 +123,8 @@ private:
     };
     static QByteArray quoteIdent(Connection *c, const QString &name);
     void connectionGone(); // the connection closed: keep the rows, lose the cursor
-    QString displayTextOf(const Field &f, QByteArrayView v, bool null) const;
+    QString displayTextOf(int row, const Field &f, QByteArrayView v, bool null) const;
+    QString decodeCell(int row, int col, QByteArrayView v) const;
     int findRow(const Bookmark &mark) const;
     void checkBrowse(); // posts a pending edit before moving
     void throwLost() const;
@@ -158,6 +159,7 @@ private:
     State FState = State::Inactive;
     std::deque<Field> FFields;
     std::vector<detail::ResultPtr> FBlocks;
+    std::vector<QByteArray> FBlockCodec; // per block: the encoding it arrived in
     std::vector<Row> FRows;
     int FCurrent = 0;
     bool FEof = true;
