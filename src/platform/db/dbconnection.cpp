@@ -236,11 +236,16 @@ QString Connection::decode(const char *bytes, int length) const
 
 void Connection::raise(Error error, Filter filter)
 {
-    std::optional<Error> e(std::move(error));
+    std::optional<Error> e(error);
     if (FOnError)
         FOnError(e);
-    if (!e)
-        return; // the handler cleared it
+    if (!e) {
+        // The handler cleared it. The layer's own work (fetching, edits, COPY, transaction
+        // control) cannot go on as if it had succeeded: there the error is raised anyway.
+        if (filter == Filter::Never)
+            throw error;
+        return;
+    }
     if (filter == Filter::Apply && errorIsFiltered(e->message))
         return;
     throw *e;

@@ -103,6 +103,9 @@ public:
     qint64 execute(const QString &sql);
 
     // ---- errors --------------------------------------------------------------------
+    // Called with every error before it is raised. Clearing an error drops it for the
+    // caller's own statements; errors of the layer's own work (fetching further rows,
+    // edits of data sets, COPY, transaction control) are raised even when cleared.
     void setOnError(ErrorHook hook) { FOnError = std::move(hook); }
 
     // ---- COPY ----------------------------------------------------------------------

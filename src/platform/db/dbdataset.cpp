@@ -193,6 +193,10 @@ bool DataSet::fetchBlock()
             c->releaseOwnCursor();
         throwLost();
     }
+    if (!res) {
+        FLost = QStringLiteral("カーソルから行を取得できませんでした。");
+        throwLost();
+    }
     const int got = PQntuples(res.get());
     FNextFetch = std::min(FNextFetch * 4, FFetchRows * 256);
     addBlock(std::move(res));
