@@ -129,7 +129,6 @@ void Connection::close()
     FOwnCursors = 0;
     FWasInBlock = false;
     ++FBlockGeneration;
-    ++FOwnGeneration;
 }
 
 bool Connection::isConnected() const
@@ -364,7 +363,7 @@ void Connection::afterCommand()
         FSavepoints.clear();
         if (FOwnBlock) {
             FOwnBlock = false;
-            ++FOwnGeneration;
+            FFailedOwnBlocks.insert(FOwnBlockId);
         } else {
             ++FBlockGeneration;
         }
@@ -372,7 +371,8 @@ void Connection::afterCommand()
     if (st == PQTRANS_UNKNOWN) {
         FSavepoints.clear();
         ++FBlockGeneration;
-        ++FOwnGeneration;
+        if (FOwnBlock)
+            FFailedOwnBlocks.insert(FOwnBlockId);
     }
     FWasInBlock = inBlock;
 }
@@ -401,13 +401,16 @@ void Connection::checkCommitTag(const PGresult *res)
 
 // ---- the layer's own block for reading results -------------------------------------------
 
-void Connection::beginOwnBlock()
+void Connection::markOwnBlockStarted()
 {
-    if (FOwnBlock)
-        return;
-    runControl("BEGIN");
     FOwnBlock = true;
     FWasInBlock = true;
+    ++FOwnBlockId;
+}
+
+bool Connection::ownCursorLost(quint64 blockId) const
+{
+    return FFailedOwnBlocks.contains(blockId);
 }
 
 void Connection::leaveOwnBlock()
@@ -426,7 +429,7 @@ void Connection::leaveOwnBlock()
                                                 int(std::strlen(PQresultErrorMessage(res.get())))));
         if (PQtransactionStatus(FConn) != PQTRANS_IDLE)
             ResultPtr(PQexec(FConn, "ROLLBACK"));
-        ++FOwnGeneration;
+        FFailedOwnBlocks.insert(FOwnBlockId); // its cursors are gone; older held ones stay
     }
     FOwnBlock = false;
     FWasInBlock = false;

@@ -5,6 +5,7 @@
 #include "platform/db/dberror.h"
 #include <QByteArray>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -158,7 +159,11 @@ private:
     // Cursors read in a block the layer opened itself (outside any caller's block).
     void registerOwnCursor() { ++FOwnCursors; }
     void releaseOwnCursor();
-    void beginOwnBlock();
+    // The layer's own block begins (the caller sends BEGIN with its first statements).
+    void markOwnBlockStarted();
+    // Cursors declared in an own block that ended without COMMIT are gone; the held
+    // cursors of blocks that committed stay.
+    bool ownCursorLost(quint64 blockId) const;
     // Open data sets, told when the connection goes away.
     void attach(DataSet *ds);
     void detach(DataSet *ds);
@@ -177,7 +182,8 @@ private:
     bool FOwnBlock = false; // the open block was opened by the layer for reading results
     int FOwnCursors = 0;
     quint64 FBlockGeneration = 0; // increases each time a caller's block ends
-    quint64 FOwnGeneration = 0;   // increases each time the layer's own block ends badly
+    quint64 FOwnBlockId = 0;           // numbers the layer's own blocks
+    QSet<quint64> FFailedOwnBlocks;    // own blocks that ended without COMMIT
     quint64 FNameCounter = 0;
     mutable QByteArray FEncodingName; // cached server name of the client encoding
     mutable QByteArray FIconvName;    // its iconv name; empty for the UTF-8 path

@@ -170,7 +170,7 @@ bool DataSet::fetchBlock()
         FLost = QStringLiteral("接続が閉じられました。");
         throwLost();
     }
-    if (FSource.ownBlock ? c->FOwnGeneration != FSource.generation
+    if (FSource.ownBlock ? c->ownCursorLost(FSource.generation)
                          : (!FSource.hold && c->FBlockGeneration != FSource.generation)) {
         FLost = c->FOwnFailure.isEmpty() || !FSource.ownBlock
                     ? QStringLiteral("結果を読み出していたトランザクションが終了し、カーソルが閉じられました。")
@@ -219,7 +219,7 @@ void DataSet::closeCursor()
         return;
     try {
         if (FSource.ownBlock) {
-            if (c->FOwnGeneration != FSource.generation)
+            if (c->ownCursorLost(FSource.generation))
                 return; // gone with the layer's block
             if (c->FOwnBlock && c->FOwnCursors <= 1) {
                 // The last cursor of the layer's block: close it and end the block at once.

@@ -108,7 +108,7 @@ protected:
         QByteArray cursor; // empty: the result is complete
         bool hold = false; // the cursor survives the end of its block
         bool ownBlock = false;
-        quint64 generation = 0;
+        quint64 generation = 0; // the caller's block, or the layer's own block, it was declared in
     };
     void openOn(Connection *conn, detail::ResultPtr first, const Source &source);
     void setConnectionInternal(Connection *conn) { FConn = conn; }
