@@ -115,8 +115,10 @@ TEST_F(DbDataSet, NavigationFetchesBlocksOnDemand)
 TEST_F(DbDataSet, ResultStaysOpenWhileOtherStatementsRun)
 {
     FDb.execute(QStringLiteral("CREATE TABLE log (n int)"));
-    for (const bool inBlock : {false, true}) {
-        if (inBlock)
+    enum Mode { Idle, InBlock, BlockAfterOpen };
+    int logged = 0;
+    for (const Mode mode : {Idle, InBlock, BlockAfterOpen}) {
+        if (mode == InBlock)
             FDb.startTransaction();
         db::Query big(&FDb), other(&FDb);
         big.setFetchRows(50);
@@ -125,11 +127,18 @@ TEST_F(DbDataSet, ResultStaysOpenWhileOtherStatementsRun)
         int seen = 0;
         for (; !big.eof() && seen < 120; big.next())
             ++seen;
-        // Lookups, changes and transaction control in between.
-        EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM log")), QString::number(inBlock ? 1 : 0));
+        if (mode == BlockAfterOpen)
+            FDb.execute(QStringLiteral("BEGIN"));
+        // Lookups, changes, failures and other results in between.
+        EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM log")), QString::number(logged));
         other.setSql(QStringLiteral("INSERT INTO log VALUES (:n)"));
         other.param(0).setAsInteger(seen);
         other.execute();
+        ++logged;
+        db::Query failing(&FDb);
+        failing.setSql(QStringLiteral("SELECT 1 / (g - 3) FROM generate_series(1, 5) g"));
+        EXPECT_THROW(failing.open(), db::Error);
+        EXPECT_THROW(FDb.execute(QStringLiteral("INSERT INTO log VALUES ('x')")), db::Error);
         db::Query second(&FDb);
         second.setFetchRows(10);
         second.setSql(QStringLiteral("SELECT g FROM generate_series(1, 30) g"));
@@ -137,13 +146,15 @@ TEST_F(DbDataSet, ResultStaysOpenWhileOtherStatementsRun)
         EXPECT_EQ(second.recordCount(), 30);
         for (; !big.eof(); big.next())
             ++seen;
-        EXPECT_EQ(seen, 1000) << "in block: " << inBlock;
+        EXPECT_EQ(seen, 1000) << "mode " << mode;
         EXPECT_EQ(big.recordCount(), 1000);
-        if (inBlock)
+        if (mode != Idle) {
+            EXPECT_TRUE(FDb.inTransaction());
             FDb.commit();
+        }
         EXPECT_FALSE(FDb.inTransaction());
     }
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM %1.log").arg(schema())), QStringLiteral("2"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM %1.log").arg(schema())), QStringLiteral("3"));
     // Outside a block nothing of the reading is left open on the server.
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM pg_cursors WHERE statement NOT LIKE '%pg_cursors%'")),
               QStringLiteral("0"));

@@ -182,7 +182,7 @@ bool DataSet::fetchBlock()
     const int wanted = FNextFetch;
     detail::ResultPtr res;
     try {
-        if (!FSource.ownBlock && c->inTransaction())
+        if (c->inTransaction()) // a failed fetch must not abort the caller's block
             c->protect([&] { res = c->run(sql, Connection::Filter::Never); });
         else
             res = c->run(sql, Connection::Filter::Never);
