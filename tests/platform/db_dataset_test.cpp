@@ -241,3 +241,32 @@ TEST_F(DbDataSet, ObserversCanBeSuspended)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DbDataSet, ClosingWhileTheNextBlockIsOnItsWay)
+{
+    // After each block the next one is asked for ahead; closing the result or the
+    // connection meanwhile leaves nothing behind and nothing dangling.
+    for (const bool closeConnection : {false, true}) {
+        db::Query q(&FDb);
+        q.setFetchRows(10);
+        q.setSql(QStringLiteral("SELECT g FROM generate_series(1, 100000) g"));
+        q.open();
+        q.setRecNo(15); // the second block is read, the third is on its way
+        if (closeConnection) {
+            FDb.close();
+            EXPECT_FALSE(FDb.isConnected());
+            EXPECT_THROW(q.recordCount(), db::Error);
+            EXPECT_EQ(q.field(0).asInteger(), 15);
+            dbtest::openConnection(FDb, schema());
+        } else {
+            q.close();
+            EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM pg_cursors WHERE statement NOT LIKE '%pg_cursors%'")),
+                      QStringLiteral("0"));
+            EXPECT_EQ(FDb.transactionState(), db::TransactionState::Idle);
+        }
+    }
+}
+
+} // namespace

@@ -116,6 +116,7 @@ void Connection::close()
     for (DataSet *ds : sets)
         ds->connectionGone();
     FDataSets.clear();
+    FPendingFetch = nullptr; // dropped with the connection
     if (FCancel) {
         PQfreeCancel(FCancel);
         FCancel = nullptr;
@@ -329,9 +330,25 @@ Connection::ResultPtr Connection::finish(PGresult *raw, Filter filter)
     }
 }
 
+void Connection::settle()
+{
+    if (FPendingFetch) {
+        DataSet *ds = FPendingFetch;
+        FPendingFetch = nullptr;
+        ds->collectFetch();
+    }
+}
+
+PGresult *Connection::execRaw(const char *sql)
+{
+    settle();
+    return PQexec(FConn, sql);
+}
+
 Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)
 {
     requireOpen();
+    settle();
     return finish(PQexec(FConn, sql.constData()), filter);
 }
 
@@ -339,6 +356,7 @@ Connection::ResultPtr Connection::runParams(const QByteArray &sql, const std::ve
                                            const std::vector<std::optional<QByteArray>> &values, Filter filter)
 {
     requireOpen();
+    settle();
     std::vector<const char *> ptrs(values.size());
     std::vector<int> lengths(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -403,6 +421,7 @@ void Connection::checkCommitTag(const PGresult *res)
 
 void Connection::markOwnBlockStarted()
 {
+    settle(); // a fetch still on its way belongs to the state before the block
     FOwnBlock = true;
     FWasInBlock = true;
     ++FOwnBlockId;
@@ -419,7 +438,7 @@ void Connection::leaveOwnBlock()
         return;
     // Ending the block keeps its cursors (WITH HOLD): the server computes their remaining
     // rows now. If that fails, the cursors are lost and their data sets say so on the next fetch.
-    PGresult *raw = PQexec(FConn, "COMMIT");
+    PGresult *raw = execRaw("COMMIT");
     ResultPtr res(raw);
     const bool ok = res && PQresultStatus(res.get()) == PGRES_COMMAND_OK
                     && std::strcmp(PQcmdStatus(res.get()), "COMMIT") == 0;
@@ -428,7 +447,7 @@ void Connection::leaveOwnBlock()
             FOwnFailure = trimmedMessage(decode(PQresultErrorMessage(res.get()),
                                                 int(std::strlen(PQresultErrorMessage(res.get())))));
         if (PQtransactionStatus(FConn) != PQTRANS_IDLE)
-            ResultPtr(PQexec(FConn, "ROLLBACK"));
+            ResultPtr(execRaw("ROLLBACK"));
         FFailedOwnBlocks.insert(FOwnBlockId); // its cursors are gone; older held ones stay
     }
     FOwnBlock = false;
@@ -465,7 +484,9 @@ TransactionState Connection::transactionState() const
     case PQTRANS_IDLE:
         return TransactionState::Idle;
     case PQTRANS_ACTIVE:
-        return TransactionState::Active;
+        // A block of rows fetched ahead is on its way; such fetches run outside any
+        // block of the caller.
+        return FPendingFetch ? TransactionState::Idle : TransactionState::Active;
     case PQTRANS_INTRANS:
         return FOwnBlock ? TransactionState::Idle : TransactionState::InBlock;
     case PQTRANS_INERROR:
@@ -541,7 +562,7 @@ void Connection::protect(const std::function<void()> &work)
         work();
     } catch (...) {
         if (stillOurs() && PQstatus(FConn) == CONNECTION_OK) {
-            ResultPtr(PQexec(FConn, "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name));
+            ResultPtr(execRaw("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name));
             afterCommand();
         }
         throw;

@@ -168,6 +168,11 @@ private:
     void attach(DataSet *ds);
     void detach(DataSet *ds);
     std::vector<DataSet *> FDataSets;
+    // A data set whose FETCH of its next block is on the way; its answer is collected
+    // before anything else is sent.
+    DataSet *FPendingFetch = nullptr;
+    void settle();
+    pg_result *execRaw(const char *sql);
     QString FOwnFailure; // why the layer's own block ended badly
     bool FWasInBlock = false;
 

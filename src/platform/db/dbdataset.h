@@ -142,8 +142,11 @@ private:
     void requireRecord() const;
     void setupFields(const pg_result *res);
     void resolveUpdatable();
-    void addBlock(detail::ResultPtr res);
+    void addBlock(detail::ResultPtr res, const QByteArray &codec);
     bool fetchBlock();
+    bool sendFetch();
+    void collectFetch();
+    void prefetch();
     void closeCursor();
     void releaseResult();
     void emitData();
@@ -177,6 +180,11 @@ private:
     bool FUpdatable = false;
     bool FUpdatableKnown = false;
     QString FLost; // why the rest of the result can no longer be fetched
+    detail::ResultPtr FFetched; // a block fetched ahead, not yet added
+    QByteArray FFetchedCodec;   // the encoding it arrived in
+    QString FFetchError;        // why the block fetched ahead failed
+    int FFetchWanted = 0;
+    bool FFetchGuarded = false;
     QString FTableSchema, FTableName;
     std::vector<QString> FColumnNames;  // attribute names in the base table, per field
     std::vector<bool> FHasEquality;     // per field: the type has an equality operator

@@ -211,7 +211,7 @@ detail::ResultPtr Query::runStatement(bool forOpen)
             const QByteArray declare = "DECLARE " + name + " NO SCROLL CURSOR WITH HOLD FOR " + body;
             auto undoNested = [&] {
                 if (c->isConnected()) {
-                    detail::ResultPtr(PQexec(c->conn(), "ROLLBACK TO SAVEPOINT vantor_open; RELEASE SAVEPOINT vantor_open"));
+                    detail::ResultPtr(c->execRaw("ROLLBACK TO SAVEPOINT vantor_open; RELEASE SAVEPOINT vantor_open"));
                     c->afterCommand();
                 }
             };
