@@ -39,7 +39,9 @@ public:
     Field &fieldByName(const QString &name); // throws Error (Usage) when none
 
     // ---- navigation (records are numbered from 1) ----------------------------------
-    // Moving past the rows fetched so far fetches the next block.
+    // Moving past the rows fetched so far fetches the next block. Outside the caller's
+    // block the next block is asked for ahead, while the current one is read; other
+    // statements may still be run at any time (the block on its way is collected first).
     void first();
     void next();
     void prior();
