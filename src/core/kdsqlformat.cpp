@@ -2,6 +2,7 @@
 // width 6, one item per line, conditions broken at AND / OR, procedural blocks indented and
 // words in the chosen case. Literals, quoted names and dollar-quoted bodies pass unchanged.
 #include "core/kdsub_sql.h"
+#include "core/kdreserve.h"
 #include "core/kdsqllex.h"
 
 #include <cstring>
@@ -88,7 +89,7 @@ bool IsExponentStart(const QString &w)
 
 class TFormatter {
 public:
-    TFormatter(const QString &text, const TkdFormatLayout &layout);
+    TFormatter(const QString &text, const TFormatOption &layout);
     QString Run();
 
 private:
@@ -144,7 +145,7 @@ private:
 
     QString T;
     const qsizetype N;
-    const TkdFormatLayout &O;
+    const TFormatOption &O;
     std::vector<qsizetype> FNextNonWS, FNextNonBlank, FNextNonWSSemi, FOpenerScan;
     std::vector<char> FOpenerFound;
 
@@ -164,7 +165,7 @@ private:
     bool FForPending = false, FWhilePending = false, FCursorPending = false, FDeclareSeen = false;
 };
 
-TFormatter::TFormatter(const QString &text, const TkdFormatLayout &layout)
+TFormatter::TFormatter(const QString &text, const TFormatOption &layout)
     : T(text), N(text.size()), O(layout)
 {
     // Skip tables for the look-ahead tests, so that long runs of blanks, line ends or
@@ -276,7 +277,7 @@ QString TFormatter::ItemCase(const QString &w) const
 {
     if (w.isEmpty() || AnyOpen() || FWordVerbatim)
         return w;
-    if (IsFormatReservedWord(w))
+    if (IsReservedWord(w))
         return ReserveCase(w);
     // Only ASCII letters change: the server folds nothing else in unquoted names.
     if (O.ItemTrans == 0)
@@ -1161,8 +1162,13 @@ QString TFormatter::Run()
 
 } // namespace
 
-QString FormatSQL(const QString &Text, const TkdFormatLayout &Layout)
+QString FormatSQL(const QString &Text, const TFormatOption &Layout)
 {
     TFormatter formatter(Text, Layout);
     return formatter.Run();
+}
+
+QString FormatSQL(const QString &Text)
+{
+    return FormatSQL(Text, TFormatOption::Global());
 }

@@ -31,12 +31,19 @@ QString RunForText(PGconn *conn, const QString &sql)
     return out;
 }
 
-const QList<TkdFormatLayout> &Layouts()
+TFormatOption DefaultLayout()
 {
-    static const QList<TkdFormatLayout> layouts = [] {
-        QList<TkdFormatLayout> l;
-        l.append(TkdFormatLayout{});
-        TkdFormatLayout a;
+    TFormatOption o;
+    o.Reset();
+    return o;
+}
+
+const QList<TFormatOption> &Layouts()
+{
+    static const QList<TFormatOption> layouts = [] {
+        QList<TFormatOption> l;
+        l.append(DefaultLayout());
+        TFormatOption a = DefaultLayout();
         a.Indent = 2;
         a.CommaPos = 1;
         a.AndPos = 1;
@@ -44,7 +51,7 @@ const QList<TkdFormatLayout> &Layouts()
         a.ReserveTrans = 1;
         a.ItemTrans = 0;
         l.append(a);
-        TkdFormatLayout b;
+        TFormatOption b = DefaultLayout();
         b.ItemReturn = 1;
         b.ReserveTrans = 2;
         b.ItemTrans = 1;
@@ -270,7 +277,7 @@ TEST(RoundTripSample, FormattedSampleDumpRestoresTheSameDatabase)
     testdb::exec(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(copy));
     {
         testdb::ConnPtr target = testdb::connect(copy);
-        const QString answer = RunForText(target.get(), FormatSQL(original, TkdFormatLayout{}));
+        const QString answer = RunForText(target.get(), FormatSQL(original, DefaultLayout()));
         EXPECT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << answer.toStdString();
     }
     EXPECT_EQ(SchemaDump(copy), original);
