@@ -1167,8 +1167,3 @@ QString FormatSQL(const QString &Text, const TFormatOption &Layout)
     TFormatter formatter(Text, Layout);
     return formatter.Run();
 }
-
-QString FormatSQL(const QString &Text)
-{
-    return FormatSQL(Text, TFormatOption::Global());
-}
