@@ -50,22 +50,25 @@ bool IsGlueChar(QChar c)
     return IsIdentChar(c);
 }
 
-QString AsciiUpper(const QString &s)
+// Case conversion of ASCII letters only: the server folds nothing else in unquoted names.
+QString AsciiCase(const QString &s, bool upper)
 {
+    const char16_t from = upper ? 'a' : 'A';
     QString r = s;
     for (QChar &c : r)
-        if (c.unicode() >= 'a' && c.unicode() <= 'z')
-            c = QChar(c.unicode() - 32);
+        if (c.unicode() >= from && c.unicode() <= from + 25)
+            c = QChar(upper ? c.unicode() - 32 : c.unicode() + 32);
     return r;
+}
+
+QString AsciiUpper(const QString &s)
+{
+    return AsciiCase(s, true);
 }
 
 QString AsciiLower(const QString &s)
 {
-    QString r = s;
-    for (QChar &c : r)
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(c.unicode() + 32);
-    return r;
+    return AsciiCase(s, false);
 }
 
 // The mantissa of a number in exponent notation up to its "e" ("1.5e", ".2E").

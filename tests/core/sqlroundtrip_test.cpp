@@ -118,6 +118,18 @@ protected:
         RunForText(conn(), QStringLiteral("ROLLBACK"));
         return out;
     }
+
+    // The statement formatted with every layout has the effect of the statement as written.
+    void ExpectSameEffectFormatted(const char *statement)
+    {
+        const QString sql = QString::fromUtf8(statement);
+        const QString expected = Effect(sql);
+        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << statement << expected.toStdString();
+        for (int i = 0; i < Layouts().size(); ++i) {
+            const QString formatted = FormatSQL(sql, Layouts()[i]);
+            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
+        }
+    }
 };
 
 const char *const kQueries[] = {
@@ -180,39 +192,21 @@ const char *const kChanges[] = {
 
 TEST_F(RoundTrip, FormattedQueriesGiveTheSameRows)
 {
-    for (const char *q : kQueries) {
-        const QString sql = QString::fromUtf8(q);
-        const QString expected = Effect(sql);
-        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << q << expected.toStdString();
-        for (int i = 0; i < Layouts().size(); ++i) {
-            const QString formatted = FormatSQL(sql, Layouts()[i]);
-            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
-        }
-    }
+    for (const char *q : kQueries)
+        ExpectSameEffectFormatted(q);
 }
 
 TEST_F(RoundTrip, FormattedChangesLeaveTheSameState)
 {
-    for (const char *q : kChanges) {
-        const QString sql = QString::fromUtf8(q);
-        const QString expected = Effect(sql);
-        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << q << expected.toStdString();
-        for (int i = 0; i < Layouts().size(); ++i) {
-            const QString formatted = FormatSQL(sql, Layouts()[i]);
-            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
-        }
-    }
+    for (const char *q : kChanges)
+        ExpectSameEffectFormatted(q);
 }
 
 TEST_F(RoundTrip, StrippingCommentsKeepsWhatTheServerRuns)
 {
-    for (const char *q : kQueries) {
-        const QString sql = QString::fromUtf8(q);
-        QStringList lines = sql.split(QStringLiteral("\r\n"));
-        StripSQLComments(lines, false);
-        EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), Effect(sql)) << q;
-    }
-    for (const char *q : kChanges) {
+    QList<const char *> all(std::begin(kQueries), std::end(kQueries));
+    all.append(QList<const char *>(std::begin(kChanges), std::end(kChanges)));
+    for (const char *q : std::as_const(all)) {
         const QString sql = QString::fromUtf8(q);
         QStringList lines = sql.split(QStringLiteral("\r\n"));
         StripSQLComments(lines, false);
