@@ -13,6 +13,9 @@ using namespace kdsqllex;
 namespace {
 
 enum class TKind { None, Select, Insert, Update, Delete };
+
+// Widest indentation written in front of a line.
+constexpr int kMaxIndentation = 240;
 enum class TClause { None, SelectList, SetList, InsertInto, Values, From, Condition, GroupBy, Having, OrderBy };
 
 QString CRLF()
@@ -114,7 +117,9 @@ private:
     }
 
     // -- layout primitives
-    QString Indentation() const { return FIndent > 0 ? QString(FIndent, u' ') : QString(); }
+    // The indentation is capped, so that thousands of nested blocks cannot make the result
+    // grow with the square of the text.
+    QString Indentation() const { return FIndent > 0 ? QString(qsizetype(qMin<qint64>(FIndent, kMaxIndentation)), u' ') : QString(); }
     QString ReserveCase(const QString &s) const;
     QString ItemCase(const QString &w) const;
     QString KeywordField(const QString &s) const;
@@ -158,7 +163,8 @@ private:
     bool FAtEnd = false;        // the virtual delimiter behind the last word
     TKind FKind = TKind::None;
     TClause FClause = TClause::None;
-    int FIndent = 0;
+    qint64 FIndent = 0;
+    const int FStep; // blanks per block level, within 0..kMaxIndentation
     bool FLineStart = true, FIndentWritten = false, FJoinPending = false;
     int FBlockDepth = 0;
     qsizetype FBlockStar = -1;
@@ -169,7 +175,7 @@ private:
 };
 
 TFormatter::TFormatter(const QString &text, const TFormatOption &layout)
-    : T(text), N(text.size()), O(layout)
+    : T(text), N(text.size()), O(layout), FStep(qBound(0, layout.Indent, kMaxIndentation))
 {
     // Skip tables for the look-ahead tests, so that long runs of blanks, line ends or
     // semicolons are crossed in one step. Only characters behind the scan position are
@@ -717,7 +723,7 @@ void TFormatter::BlockKeywords()
             R += CRLF();
         if (!FBeforeBegin) {
             R += Indentation();
-            FIndent += O.Indent;
+            FIndent += FStep;
         }
         R += ReserveCase(W);
         W.clear();
@@ -740,7 +746,7 @@ void TFormatter::BlockKeywords()
             if (u == u"BEGIN")
                 FBeforeBegin = false;
         } else if (FDeclareSeen) {
-            FIndent -= O.Indent;
+            FIndent -= FStep;
             R += Indentation();
         } else {
             R += Indentation();
@@ -749,27 +755,27 @@ void TFormatter::BlockKeywords()
         W.clear();
         FLineStart = FIndentWritten = false;
         BreakUnlessLineEnds(FPos);
-        FIndent += O.Indent;
+        FIndent += FStep;
         FDeclareSeen = false;
     } else if (u == u"EXCEPTION") {
         FExceptionPart = true;
         FFirstWhen = true;
         if (!FLineStart)
             R += CRLF();
-        FIndent -= O.Indent;
+        FIndent -= FStep;
         if (!FIndentWritten)
             R += Indentation();
         R += ReserveCase(W);
         W.clear();
         FLineStart = FIndentWritten = false;
         BreakUnlessLineEnds(FPos);
-        FIndent += O.Indent;
+        FIndent += FStep;
     } else if (u == u"END") {
         if (!FLineStart)
             R += CRLF();
-        FIndent -= O.Indent;
+        FIndent -= FStep;
         if (FExceptionPart && !FFirstWhen && !NextWordIs(FPos, u"IF") && !NextWordIs(FPos, u"LOOP"))
-            FIndent -= O.Indent;
+            FIndent -= FStep;
         R += Indentation();
         R += ReserveCase(W);
         W.clear();
@@ -810,7 +816,7 @@ void TFormatter::BlockKeywords()
             FIndentWritten = true;
         }
         if (u == u"LOOP") {
-            FIndent += O.Indent;
+            FIndent += FStep;
             if (!LineEndsHere(FPos)) {
                 R += ReserveCase(W) + CRLF() + Indentation();
                 W.clear();
@@ -820,14 +826,14 @@ void TFormatter::BlockKeywords()
     } else if (u == u"ELSE" || u == u"ELSIF") {
         if (!FLineStart)
             R += CRLF();
-        FIndent -= O.Indent;
+        FIndent -= FStep;
         if (!FIndentWritten)
             R += Indentation();
         R += ReserveCase(W);
         FLineStart = FIndentWritten = false;
         if (u == u"ELSE") {
             BreakUnlessLineEnds(FPos);
-            FIndent += O.Indent;
+            FIndent += FStep;
         }
         W.clear();
     } else if (u == u"FOR") {
@@ -840,7 +846,7 @@ void TFormatter::BlockKeywords()
         R += ReserveCase(W);
         FIndentWritten = false;
         W.clear();
-        FIndent += O.Indent;
+        FIndent += FStep;
         BreakUnlessLineEnds(FPos);
     } else if (u == u"CURSOR") {
         FCursorPending = true;
@@ -849,7 +855,7 @@ void TFormatter::BlockKeywords()
             if (FFirstWhen)
                 FFirstWhen = false;
             else
-                FIndent -= O.Indent;
+                FIndent -= FStep;
         }
     }
 }

@@ -35,8 +35,10 @@ struct TStripState {
 
 void StripSQLComments(QStringList &Lines, bool Mode)
 {
-    while (!Lines.isEmpty() && IsRemLine(Lines.first()))
-        Lines.removeFirst();
+    qsizetype lead = 0;
+    while (lead < Lines.size() && IsRemLine(Lines.at(lead)))
+        ++lead;
+    Lines.erase(Lines.begin(), Lines.begin() + lead);
     while (!Lines.isEmpty() && IsRemLine(Lines.last()))
         Lines.removeLast();
 

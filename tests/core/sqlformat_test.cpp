@@ -198,6 +198,20 @@ const FormatCase kFormatCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, FormatTest, ::testing::ValuesIn(kFormatCases),
                          [](const ::testing::TestParamInfo<FormatCase> &info) { return std::string(info.param.name); });
 
+TEST(FormatSQL, DeepNestingKeepsTheResultSmall)
+{
+    // Every THEN opens a level; the indentation in front of a line is capped.
+    const QString text = QStringLiteral("THEN ").repeated(50000);
+    const QString result = FormatSQL(text, Layout());
+    EXPECT_LT(result.size(), 50000 * 250);
+    EXPECT_TRUE(result.endsWith(QString(240, u' ') + QStringLiteral("THEN")));
+
+    // An absurd stored Indent neither overflows nor floods the result.
+    const QString huge = FormatSQL(QStringLiteral("BEGIN x; BEGIN y; END; END;"), Layout({{"Indent", 2000000000}}));
+    EXPECT_LT(huge.size(), 1000);
+    EXPECT_EQ(FormatSQL(QStringLiteral("BEGIN x; END;"), Layout({{"Indent", -5}})), Lines({"BEGIN", "x; ", "END;"}));
+}
+
 TEST(FormatSQL, OneArgumentFormUsesTheProgramOptions)
 {
     TFormatOption &global = TFormatOption::Global();
