@@ -110,6 +110,7 @@ private:
     bool CommentAhead(qsizetype i) const;
     bool LineEndsHere(qsizetype i) const;
     bool CommaAhead(qsizetype i) const;
+    bool OnlyBlanksFollow(qsizetype i) const { return SkipFrom(FNextNonWS, i, SkipWS) >= N; }
     bool ItemContinues(qsizetype i) { return !ClauseKeywordAhead(i) && !CommaAhead(i); }
     bool SemicolonAlone(qsizetype i) const
     {
@@ -427,6 +428,10 @@ bool TFormatter::CommentContinuation(qsizetype i, const QString *w)
         }
         if (c == u'\n') {
             acted = true;
+            if (line && OnlyBlanksFollow(j + 1)) {
+                FPos = j; // nothing but white space follows: no line is started for it
+                return acted;
+            }
             if (ClauseKeywordAhead(j + 1) || (O.CommaPos == 0 && O.ItemReturn == 0 && CommaAhead(j + 1))) {
                 // Keep the scan from reading the comment's last character as a quote or end.
                 const QChar m = T.at(FPos);
@@ -552,7 +557,7 @@ void TFormatter::GroupA(QChar d)
         }
         break;
     case ' ':
-        if (!R.endsWith(u' ') && !R.endsWith(u',')) {
+        if (!R.endsWith(u' ') && !R.endsWith(u',') && !OnlyBlanksFollow(FPos + 1)) {
             if (ItemContinues(FPos + 1) || FInParen)
                 R += u' ';
         }
@@ -561,7 +566,7 @@ void TFormatter::GroupA(QChar d)
         if (CommentAhead(FPos + 1) && !FLineStart) {
             R += CommentBreakText();
             FLineStart = true;
-        } else if (!R.endsWith(u' ') && !R.endsWith(u',') && !CommaAhead(FPos + 1)) {
+        } else if (!R.endsWith(u' ') && !R.endsWith(u',') && !CommaAhead(FPos + 1) && !OnlyBlanksFollow(FPos + 1)) {
             if (!ClauseKeywordAhead(FPos + 1))
                 R += u' ';
         }
@@ -1085,7 +1090,7 @@ void TFormatter::Delimiter(QChar d)
             } else if (d == u'\r' && At(FPos + 1) == u'\n') {
             } else if (d == u'\n' && FLineComment) {
                 FLineComment = false;
-                if (!ClauseKeywordAhead(FPos + 1)) {
+                if (!ClauseKeywordAhead(FPos + 1) && !OnlyBlanksFollow(FPos + 1)) {
                     R += CRLF() + Indentation() + (O.CommaPos == 1 ? ContIndent() : u' ' + ContIndent());
                     FLineStart = FIndentWritten = false;
                 }
