@@ -99,5 +99,5 @@ void BM_FormatLongRuns(benchmark::State &state)
 
 BENCHMARK(BM_FormatScript)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(BM_AnalyseScript)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_FormatLongRuns)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_FormatLongRuns)->Arg(100000)->Arg(200000)->Arg(400000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK_MAIN();

@@ -287,6 +287,13 @@ TkdSQLType TParser::Run(qsizetype Start, qsizetype &NestedAt)
         const QChar c = S.at(p);
         // Quoted text: literals, quoted names and dollar-quoted bodies are read as one token.
         const bool viewNameQuote = c == u'"' && FKind == TkdSQLType::sqltCreateView && ViewName.isEmpty();
+        if (viewNameQuote) {
+            // A quoted view name is passed over as a whole (its blanks are no word breaks)
+            // and stays part of the name.
+            const qsizetype e = QuoteEnd(p);
+            p = e < 0 ? p + 1 : e + 1;
+            continue;
+        }
         if ((c == u'\'' || (c == u'"' && !viewNameQuote) || (c == u'$' && DollarTagLength(S, p) > 0))) {
             if (FDepth == 0) {
                 const bool escape = c == u'\'' && IsEscapeQuote(S, p);
