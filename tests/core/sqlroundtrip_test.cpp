@@ -218,6 +218,16 @@ TEST_F(RoundTrip, StrippingCommentsKeepsWhatTheServerRuns)
     }
 }
 
+TEST_F(RoundTrip, CutAtTheFirstStatementRunsThatStatement)
+{
+    const QStringList script{"SELECT $$a;b$$, 'c;d' /* ; */, E'\\';' -- ;", ", $t$;$t$ AS x; SELECT 2", "SELECT 3"};
+    QStringList lines = script;
+    StripSQLComments(lines, true);
+    const QString expected = Effect(QStringLiteral("SELECT $$a;b$$, 'c;d', E'\\';', $t$;$t$ AS x"));
+    ASSERT_TRUE(expected.startsWith(QStringLiteral("a;b|c;d|';|;"))) << expected.toStdString();
+    EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), expected);
+}
+
 // pg_dump of Database (only Schema when given; the rows too when WithData), without the
 // lines of psql meta-commands, which carry a random key.
 QString SchemaDump(const QString &database, const QString &schema = QString(), bool withData = false)
