@@ -274,13 +274,19 @@ bool TFormatter::CommaAhead(qsizetype i) const
     return At(SkipFrom(FNextNonWS, i, SkipWS)) == u',';
 }
 
-QString TFormatter::ReserveCase(const QString &s) const
+// Case option: 0 upper case, 1 lower case, any other value keeps the text.
+QString ApplyCase(const QString &s, int option)
 {
-    if (O.ReserveTrans == 0)
+    if (option == 0)
         return AsciiUpper(s);
-    if (O.ReserveTrans == 1)
+    if (option == 1)
         return AsciiLower(s);
     return s;
+}
+
+QString TFormatter::ReserveCase(const QString &s) const
+{
+    return ApplyCase(s, O.ReserveTrans);
 }
 
 QString TFormatter::ItemCase(const QString &w) const
@@ -290,11 +296,7 @@ QString TFormatter::ItemCase(const QString &w) const
     if (IsReservedWord(w))
         return ReserveCase(w);
     // Only ASCII letters change: the server folds nothing else in unquoted names.
-    if (O.ItemTrans == 0)
-        return AsciiUpper(w);
-    if (O.ItemTrans == 1)
-        return AsciiLower(w);
-    return w;
+    return ApplyCase(w, O.ItemTrans);
 }
 
 QString TFormatter::KeywordField(const QString &s) const
