@@ -3,6 +3,7 @@
 // a parenthesis depth and quotes; clause keywords count only behind white space.
 #include "core/kdsub_sql.h"
 #include "core/kdsqllex.h"
+#include "core/kdsub_text.h"
 
 using namespace kdsqllex;
 
@@ -153,7 +154,7 @@ private:
             b = N - 1;
         if (b < a)
             return QString();
-        return TrimBlanks(QStringView(S).mid(a, b - a + 1));
+        return TrimBlanks(S.mid(a, b - a + 1));
     }
     void AddText(QStringList &list, const QString &text) const
     {

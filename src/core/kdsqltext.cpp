@@ -1,6 +1,7 @@
 // Comment stripping and first-statement cut of SQL text held as lines.
 #include "core/kdsub_sql.h"
 #include "core/kdsqllex.h"
+#include "core/kdsub_text.h"
 
 using namespace kdsqllex;
 
