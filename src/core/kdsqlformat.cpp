@@ -129,6 +129,7 @@ private:
     void ItemBreak();
     void BreakUnlessLineEnds(qsizetype i);
     void NewLineKeyword(const QString &text);
+    void WriteBlockWord();
     void WritePending();
     void AppendGlued(QString &target, const QString &text) const;
     bool CommentContinuation(qsizetype i, const QString *w);
@@ -357,6 +358,16 @@ void TFormatter::BreakUnlessLineEnds(qsizetype i)
         R += CRLF();
         FLineStart = true;
     }
+}
+
+// Writes a block word (DECLARE, BEGIN, EXCEPTION) and ends its line unless the line ends
+// there anyway.
+void TFormatter::WriteBlockWord()
+{
+    R += ReserveCase(W);
+    W.clear();
+    FLineStart = FIndentWritten = false;
+    BreakUnlessLineEnds(FPos);
 }
 
 void TFormatter::NewLineKeyword(const QString &text)
@@ -732,10 +743,7 @@ void TFormatter::BlockKeywords()
             R += Indentation();
             FIndent += FStep;
         }
-        R += ReserveCase(W);
-        W.clear();
-        FLineStart = FIndentWritten = false;
-        BreakUnlessLineEnds(FPos);
+        WriteBlockWord();
         FDeclareSeen = true;
     } else if (u == u"BEGIN" || (u == u"IS" && FIndent <= 0)) {
         if (u == u"IS" && FCursorPending) {
@@ -758,10 +766,7 @@ void TFormatter::BlockKeywords()
         } else {
             R += Indentation();
         }
-        R += ReserveCase(W);
-        W.clear();
-        FLineStart = FIndentWritten = false;
-        BreakUnlessLineEnds(FPos);
+        WriteBlockWord();
         FIndent += FStep;
         FDeclareSeen = false;
     } else if (u == u"EXCEPTION") {
@@ -772,10 +777,7 @@ void TFormatter::BlockKeywords()
         FIndent -= FStep;
         if (!FIndentWritten)
             R += Indentation();
-        R += ReserveCase(W);
-        W.clear();
-        FLineStart = FIndentWritten = false;
-        BreakUnlessLineEnds(FPos);
+        WriteBlockWord();
         FIndent += FStep;
     } else if (u == u"END") {
         if (!FLineStart)
