@@ -174,8 +174,11 @@ void TkdCodeAssist::SendToEditor(QKeyEvent *e)
 
 void TkdCodeAssist::SendKeyToBuf(QKeyEvent *e)
 {
+    // A key the filter box does not take would come back here through its parent.
+    FInBuf = true;
     QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat(), e->count());
     QCoreApplication::sendEvent(Buf, &copy);
+    FInBuf = false;
 }
 
 void TkdCodeAssist::Accept(QChar ch)
@@ -220,6 +223,17 @@ bool TkdCodeAssist::event(QEvent *e)
 void TkdCodeAssist::keyPressEvent(QKeyEvent *e)
 {
     const int key = e->key();
+    if (FInBuf) {
+        e->accept();
+        return;
+    }
+    switch (key) {
+    case Qt::Key_Control: case Qt::Key_Shift: case Qt::Key_Alt: case Qt::Key_Meta:
+        QTreeWidget::keyPressEvent(e);
+        return;
+    default:
+        break;
+    }
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     const QString text = e->text();
     auto toEditor = [&] { SendToEditor(e); };

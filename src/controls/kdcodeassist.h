@@ -72,4 +72,5 @@ private:
 
     long FPrefixStart = 0;
     QSizeGrip *FGrip = nullptr;
+    bool FInBuf = false;
 };
