@@ -17,10 +17,11 @@
 
 using kdassist::TAssistToken;
 
-QColor WinColorToQColor(quint32 value)
+QColor WinColorToQColor(TColor stored)
 {
-    if (value == clNone)
+    if (stored == clNone)
         return QColor();
+    const quint32 value = quint32(stored);
     if ((value & 0xFF000000u) == 0xFF000000u) {
         // System colours of the original platform, taken from the application's palette.
         const QPalette pal = QApplication::palette();
@@ -221,6 +222,114 @@ void TkdSqlLexer::styleText(int start, int end)
 
 // ---------------------------------------------------------------------------------------------
 // Property set
+
+void TkdMemoProp::LoadFrom(const TkdEditorSettings &s)
+{
+    Font.Name = s.FontName;
+    Font.Size = s.FontSize;
+    Font.Color = s.FontColor;
+    Color = s.Color;
+    Caret.AutoCursor = s.CaretAutoCursor;
+    Caret.AutoIndent = s.CaretAutoIndent;
+    Caret.BackSpaceUnIndent = s.CaretBackSpaceUnIndent;
+    Caret.FreeCaret = s.CaretFreeCaret;
+    Caret.InTab = s.CaretInTab;
+    Caret.LockScroll = s.CaretLockScroll;
+    Caret.NextLine = s.CaretNextLine;
+    Caret.TabIndent = s.CaretTabIndent;
+    Caret.SoftTab = s.CaretSoftTab;
+    Caret.TabSpaceCount = s.CaretTabSpaceCount;
+    Caret.SelMove = s.CaretSelMove;
+    Caret.KeepCaret = s.CaretKeepCaret;
+    Imagebar.Visible = s.ImagebarVisible;
+    Leftbar.Visible = s.LeftbarVisible;
+    Leftbar.LeftMargin = s.LeftbarLeftMargin;
+    Leftbar.RightMargin = s.LeftbarRightMargin;
+    Leftbar.Column = s.LeftbarColumn;
+    Leftbar.BkColor = s.LeftbarBkColor;
+    Ruler.Visible = s.RulerVisible;
+    Ruler.GaugeRange = s.RulerGaugeRange;
+    ScrollBarsBoth = s.ScrollBars == ssBoth;
+    Marks.EofMark = {s.EofMarkColor, s.EofMarkVisible};
+    Marks.RetMark = {s.RetMarkColor, s.RetMarkVisible};
+    Marks.Underline = {s.UnderlineColor, s.UnderlineVisible};
+    Marks.TabMark = {s.TabMarkColor, s.TabMarkVisible};
+    Marks.SemiSpaceMark = {s.SemiSpaceMarkColor, s.SemiSpaceMarkVisible};
+    Marks.SpaceMark = {s.SpaceMarkColor, s.SpaceMarkVisible};
+    Margin.Left = s.MarginLeft;
+    View.Commenter = s.Commenter;
+    View.Quotation = s.Quotation;
+    View.DoubleQuotation = s.DoubleQuotation;
+    View.Colors.Comment.Color = s.CommentColor;
+    View.Colors.Comment.BkColor = s.CommentBkColor;
+    View.Colors.Str.Color = s.StrColor;
+    View.Colors.Str.BkColor = s.StrBkColor;
+    View.Colors.Reserve.Color = s.ReserveColor;
+    View.Colors.Reserve.BkColor = s.ReserveBkColor;
+    View.Colors.Hit.Color = s.HitColor;
+    View.Colors.Hit.BkColor = s.HitBkColor;
+    View.CommentBracket = {s.CommentColor, s.CommentBkColor};
+    for (const TkdEditorBracket &b : s.Brackets)
+        if (b.Left == QLatin1String("/*"))
+            View.CommentBracket = {b.Color, b.BkColor};
+    ReserveWordList = s.ReserveWordList;
+}
+
+void TkdMemoProp::SaveTo(TkdEditorSettings &s) const
+{
+    s.FontName = Font.Name;
+    s.FontSize = Font.Size;
+    s.FontColor = Font.Color;
+    s.Color = Color;
+    s.CaretAutoCursor = Caret.AutoCursor;
+    s.CaretAutoIndent = Caret.AutoIndent;
+    s.CaretBackSpaceUnIndent = Caret.BackSpaceUnIndent;
+    s.CaretFreeCaret = Caret.FreeCaret;
+    s.CaretInTab = Caret.InTab;
+    s.CaretLockScroll = Caret.LockScroll;
+    s.CaretNextLine = Caret.NextLine;
+    s.CaretTabIndent = Caret.TabIndent;
+    s.CaretSoftTab = Caret.SoftTab;
+    s.CaretTabSpaceCount = Caret.TabSpaceCount;
+    s.CaretSelMove = Caret.SelMove;
+    s.CaretKeepCaret = Caret.KeepCaret;
+    s.ImagebarVisible = Imagebar.Visible;
+    s.LeftbarVisible = Leftbar.Visible;
+    s.LeftbarLeftMargin = Leftbar.LeftMargin;
+    s.LeftbarRightMargin = Leftbar.RightMargin;
+    s.LeftbarColumn = Leftbar.Column;
+    s.LeftbarBkColor = Leftbar.BkColor;
+    s.RulerVisible = Ruler.Visible;
+    s.RulerGaugeRange = Ruler.GaugeRange;
+    s.ScrollBars = ScrollBarsBoth ? ssBoth : ssVertical;
+    s.EofMarkColor = Marks.EofMark.Color;
+    s.EofMarkVisible = Marks.EofMark.Visible;
+    s.RetMarkColor = Marks.RetMark.Color;
+    s.RetMarkVisible = Marks.RetMark.Visible;
+    s.UnderlineColor = Marks.Underline.Color;
+    s.UnderlineVisible = Marks.Underline.Visible;
+    s.TabMarkColor = Marks.TabMark.Color;
+    s.TabMarkVisible = Marks.TabMark.Visible;
+    s.SemiSpaceMarkColor = Marks.SemiSpaceMark.Color;
+    s.SemiSpaceMarkVisible = Marks.SemiSpaceMark.Visible;
+    s.SpaceMarkColor = Marks.SpaceMark.Color;
+    s.SpaceMarkVisible = Marks.SpaceMark.Visible;
+    s.MarginLeft = Margin.Left;
+    s.Commenter = View.Commenter;
+    s.Quotation = View.Quotation;
+    s.DoubleQuotation = View.DoubleQuotation;
+    s.CommentColor = View.Colors.Comment.Color;
+    s.CommentBkColor = View.Colors.Comment.BkColor;
+    s.StrColor = View.Colors.Str.Color;
+    s.StrBkColor = View.Colors.Str.BkColor;
+    s.ReserveColor = View.Colors.Reserve.Color;
+    s.ReserveBkColor = View.Colors.Reserve.BkColor;
+    s.HitColor = View.Colors.Hit.Color;
+    s.HitBkColor = View.Colors.Hit.BkColor;
+    s.Brackets = {TkdEditorBracket{QStringLiteral("/*"), QStringLiteral("*/"), View.CommentBracket.Color,
+                                   View.CommentBracket.BkColor}};
+    s.ReserveWordList = ReserveWordList;
+}
 
 void TkdMemoProp::AssignTo(TkdMemo *memo) const
 {

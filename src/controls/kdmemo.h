@@ -12,6 +12,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include "core/kdassist.h"
+#include "core/kdsub_options.h"
 
 class TkdCodeAssist;
 class TkdMacroList;
@@ -28,24 +29,21 @@ public:
     int X, Y;
 };
 
-// Colours as the settings store keeps them: 0x00BBGGRR, a system colour 0xFF0000nn, or
-// clNone (no colour).
-inline constexpr quint32 clNone = 0x1FFFFFFF;
-// The colour to paint with; an invalid QColor for clNone.
-QColor WinColorToQColor(quint32 value);
+// The colour to paint with for a stored colour (TColor); an invalid QColor for clNone.
+QColor WinColorToQColor(TColor value);
 // Maps the Windows font names kept in the settings to installed Japanese fonts (done once).
 void InstallFontSubstitutions();
 
 // One coloured text class of the editor (comment, literal, reserved word, search hit).
 struct TFountainColor {
-    quint32 Color = clNone;
-    quint32 BkColor = clNone;
+    TColor Color = clNone;
+    TColor BkColor = clNone;
     bool Bold = false, Italic = false, Underline = false;
     bool operator==(const TFountainColor &) const = default;
 };
 // One mark of the editor (EOF, line break, tab, spaces, underline of the caret row).
 struct TEditorMark {
-    quint32 Color = clNone;
+    TColor Color = clNone;
     bool Visible = false;
     bool operator==(const TEditorMark &) const = default;
 };
@@ -57,11 +55,11 @@ public:
     struct TFontProp {
         QString Name = QStringLiteral("ＭＳ ゴシック");
         int Size = 12;
-        quint32 Color = 0xFF000008;
+        TColor Color = clWindowText;
         bool Bold = false, Italic = false, Underline = false;
         bool operator==(const TFontProp &) const = default;
     } Font;
-    quint32 Color = 0xFF000005;
+    TColor Color = clWindow;
     struct TCaretProp {
         bool AutoCursor = true, AutoIndent = false, BackSpaceUnIndent = false, FreeCaret = false,
              InTab = false, LockScroll = false, NextLine = true, TabIndent = false,
@@ -76,15 +74,15 @@ public:
     struct TLeftbarProp {
         bool Visible = true;
         int LeftMargin = 2, RightMargin = 2, Column = 5;
-        quint32 BkColor = 0xFF00000F;
-        quint32 Color = 0xFF000008;
+        TColor BkColor = clBtnFace;
+        TColor Color = clWindowText;
         bool operator==(const TLeftbarProp &) const = default;
     } Leftbar;
     struct TRulerProp {
         bool Visible = true;
         int GaugeRange = 10;
-        TFountainColor Colors{0xFF000008, 0xFF00000F};
-        quint32 MarkColor = 0x000000FF;
+        TFountainColor Colors{clWindowText, clBtnFace};
+        TColor MarkColor = 0x000000FF;
         bool operator==(const TRulerProp &) const = default;
     } Ruler;
     struct TMarginProp {
@@ -111,6 +109,10 @@ public:
     } View;
     bool ScrollBarsBoth = true;
     QStringList ReserveWordList;
+
+    // From and to the plain record that the settings store loads and saves.
+    void LoadFrom(const TkdEditorSettings &s);
+    void SaveTo(TkdEditorSettings &s) const;
 
     // Copies every property into the editor and applies them.
     void AssignTo(class TkdMemo *memo) const;
