@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 namespace kdassist {
 
@@ -77,5 +78,59 @@ QVector<int> FilterCandidates(const QStringList &captions, const QString &filter
 
 // Case conversion of one character at a time, so the length of the text never changes.
 QString ConvertCase(const QString &text, bool upper);
+
+} // namespace kdassist
+
+namespace db { class Query; }
+
+namespace kdassist {
+
+// ---- code-assist provider --------------------------------------------------------------------
+// What the user asked for with F6, and what the catalogs offer for it. The provider reads the
+// catalogs through the window's query; showing the popup is the control layer's part.
+
+// Finds the object a table alias of the statement stands for: true and the object name as
+// written in the statement (possibly schema-qualified and quoted) when the statement has a
+// table with that alias (ignoring case; an empty alias matches a table without one).
+using TAliasLookup = std::function<bool(const QString &statement, const QString &alias, QString *objectName)>;
+
+struct TAssistRequest {
+    QString Token;        // the editor's code-assist token
+    QString EditorText;   // the editor's whole text, searched for table aliases
+    QString Schema;       // the connection's current schema
+    QStringList Keywords; // the editor's reserved-word list
+    // The edited routine of a function source editor that exists on the server; 0 otherwise.
+    quint32 FunctionOid = 0;
+    TAliasLookup AliasLookup; // none: no aliases are found
+};
+
+enum class TAssistListKind { None, Objects, Columns };
+
+struct TAssistResult {
+    TAssistListKind Kind = TAssistListKind::None;
+    QString ListSchema;   // the schema of the list
+    QString ListTable;    // the table of a column list
+    bool HasPrefix = false;
+    QString Filter;       // the part being typed, upper-cased
+    TAssistCandidates Candidates;
+    QString Caption0, Caption1; // column captions of the popup
+};
+
+// Image indexes of candidates (the main window's image list).
+inline constexpr int ImageTable = 45, ImageView = 47, ImageIndex = 46, ImageFunction = 52,
+                     ImageType = 55, ImageTrigger = 57, ImageSequence = 58, ImageConstraint = 66,
+                     ImageRule = 127, ImageArgIn = 80, ImageArgOut = 81, ImageArgInOut = 82,
+                     ImagePrimaryKey = 46;
+
+// The catalog statement of kind 0 to 12: existence of a table (0), view (1), schema (2),
+// index (3), function (4), type (5), trigger (6), sequence (7), constraint (8), rule (9) of a
+// name in a schema; the objects of a schema (10); the columns of a table or view (11); the
+// primary-key columns of a table (12).
+QString CodeAssistSQL(int kind);
+// One trailing ";" removed; a name in double quotes unquoted, any other name lower-cased.
+QString NormaliseAssistName(const QString &name);
+// Works out what the token names and gathers the candidates. Catalog errors propagate
+// (db::Error); nothing is left behind when they do.
+TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request);
 
 } // namespace kdassist
