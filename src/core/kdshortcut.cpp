@@ -60,8 +60,11 @@ int TextToKey(const QString &name)
     if (name.size() >= 2 && (name.at(0) == QLatin1Char('F') || name.at(0) == QLatin1Char('f'))) {
         bool ok = false;
         const int n = name.mid(1).toInt(&ok);
-        if (ok && n >= 1 && n <= 24 && name.mid(1) == QString::number(n))
-            return Qt::Key_F1 + n - 1;
+        if (ok) {  // function keys F1 to F24 only, written without leading zeros
+            if (n >= 1 && n <= 24 && name.mid(1) == QString::number(n))
+                return Qt::Key_F1 + n - 1;
+            return 0;
+        }
     }
     const QKeySequence seq = QKeySequence::fromString(name, QKeySequence::PortableText);
     if (seq.count() != 1 || seq[0].keyboardModifiers() != Qt::NoModifier)
