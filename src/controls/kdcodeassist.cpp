@@ -2,6 +2,7 @@
 
 #include "controls/kdmemo.h"
 #include "core/kdassist.h"
+#include "core/kdsub_options.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -364,4 +365,53 @@ void TkdCodeAssist::wheelEvent(QWheelEvent *e)
     for (int i = 0; i < 8; ++i)
         AddItems();
     QTreeWidget::wheelEvent(e);
+}
+
+void ShowCodeAssist(TkdMemo *Memo, QWidget *Owner, db::Query &Query, const QString &Schema, int DBVer,
+                    bool DBAMode, int X, int Y)
+{
+    (void)DBVer;
+    (void)DBAMode;
+    if (!Memo || !TkdOption::Global().CodeAssist || Memo->CodeAssist)
+        return;
+    const kdassist::TAssistToken token = Memo->GetCodeAssistTokenInfo();
+    kdassist::TAssistRequest request;
+    request.Token = token.Text;
+    request.EditorText = Memo->text();
+    request.Schema = Schema;
+    request.Keywords = Memo->ReserveWordList();
+    if (auto *routine = dynamic_cast<TCodeAssistRoutine *>(Owner))
+        request.FunctionOid = routine->CodeAssistRoutineOid();
+    // Everything is read before the popup exists, so a failing catalog statement leaves no
+    // popup behind and the next request works.
+    const kdassist::TAssistResult result = kdassist::GatherCodeAssist(Query, request);
+    if (result.Kind == kdassist::TAssistListKind::None)
+        return;
+
+    auto *popup = new TkdCodeAssist(Memo, Owner, X, Y);
+    Memo->CodeAssist = popup;
+    int line = 0, index = 0;
+    Memo->getCursorPosition(&line, &index);
+    popup->SetPrefixStart(Memo->positionFromLineIndex(line, token.PrefixStart));
+    popup->setHeaderLabels({result.Caption0, result.Caption1});
+    popup->setColumnWidth(0, Memo->CASize.ColumnWidth.value(0, 125));
+    popup->setColumnWidth(1, Memo->CASize.ColumnWidth.value(1, 90));
+    const kdassist::TAssistCandidates &c = result.Candidates;
+    popup->CaptionList = c.Captions;
+    popup->SubItemList = c.Details;
+    popup->ImageList = c.Images;
+    if (result.HasPrefix)
+        popup->SetBuffer(result.Filter);
+    popup->ShowItems();
+    if (popup->topLevelItemCount() == 1) {
+        popup->Accept(QLatin1Char('\r'));
+        return;
+    }
+    popup->show();
+    popup->raise();
+    popup->setFocus();
+    if (QTreeWidgetItem *first = popup->topLevelItem(0)) {
+        popup->setCurrentItem(first);
+        first->setSelected(true);
+    }
 }

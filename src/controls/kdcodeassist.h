@@ -74,3 +74,23 @@ private:
     QSizeGrip *FGrip = nullptr;
     bool FInBuf = false;
 };
+
+namespace db { class Query; }
+
+// A window whose SQL editor edits an existing routine offers the routine's arguments as
+// code-assist candidates; the function source editor implements this.
+class TCodeAssistRoutine
+{
+public:
+    virtual ~TCodeAssistRoutine() = default;
+    // The object id of the edited routine; 0 when the window edits none that exists yet.
+    virtual quint32 CodeAssistRoutineOid() const = 0;
+};
+
+// Answers a window's code-assist request (F6 in Memo): reads what the token before the caret
+// names from the catalogs through Query and shows the candidates in a popup under the caret
+// (X, Y from the request), or inserts the only candidate at once. Nothing happens while the
+// option CodeAssist is off or a popup is open. Catalog errors propagate to the caller, and no
+// popup is left behind then. DBVer and DBAMode are not used.
+void ShowCodeAssist(TkdMemo *Memo, QWidget *Owner, db::Query &Query, const QString &Schema, int DBVer,
+                    bool DBAMode, int X, int Y);

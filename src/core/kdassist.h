@@ -93,6 +93,8 @@ namespace kdassist {
 // written in the statement (possibly schema-qualified and quoted) when the statement has a
 // table with that alias (ignoring case; an empty alias matches a table without one).
 using TAliasLookup = std::function<bool(const QString &statement, const QString &alias, QString *objectName)>;
+// The lookup of the editors: comments stripped, the statement analysed tolerantly.
+bool FindTableAlias(const QString &statement, const QString &alias, QString *objectName);
 
 struct TAssistRequest {
     QString Token;        // the editor's code-assist token
@@ -101,7 +103,7 @@ struct TAssistRequest {
     QStringList Keywords; // the editor's reserved-word list
     // The edited routine of a function source editor that exists on the server; 0 otherwise.
     quint32 FunctionOid = 0;
-    TAliasLookup AliasLookup; // none: no aliases are found
+    TAliasLookup AliasLookup; // none: FindTableAlias
 };
 
 enum class TAssistListKind { None, Objects, Columns };

@@ -3,6 +3,7 @@
 #include "core/kdassist.h"
 
 #include "core/kdsub_catalog.h"
+#include "core/kdsub_sql.h"
 #include "core/kdsub_text.h"
 #include "platform/db/dbquery.h"
 
@@ -88,6 +89,30 @@ bool Exists(db::Query &q, int kind, const QString &owner, const QString &name)
 }
 
 } // namespace
+
+bool FindTableAlias(const QString &statement, const QString &alias, QString *objectName)
+{
+    QString text = statement;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    StripSQLComments(lines, false);
+    TkdParseList items, tables, orders;
+    QStringList conditions, groups, havings;
+    QString viewName;
+    try {
+        ParseSQL(lines.join(QLatin1String("\r\n")), items, tables, orders, conditions, groups, havings,
+                 QString(), viewName);
+    } catch (...) {
+        // A statement that cannot be analysed simply has no aliases; what was found stays.
+    }
+    for (int i = 0; i < tables.Count(); ++i) {
+        if (tables.Alias(i).compare(alias, Qt::CaseInsensitive) == 0) {
+            *objectName = tables.ObjectName(i);
+            return true;
+        }
+    }
+    return false;
+}
 
 QString CodeAssistSQL(int kind)
 {
@@ -239,7 +264,8 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
         }
         if (i == 0) {
             QString object;
-            if (request.AliasLookup && request.AliasLookup(request.EditorText, parts.at(0), &object)) {
+            const TAliasLookup &lookup = request.AliasLookup ? request.AliasLookup : TAliasLookup(FindTableAlias);
+            if (lookup(request.EditorText, parts.at(0), &object)) {
                 codes[i] = pcAlias;
                 parts[0] = object;
                 continue;
