@@ -231,11 +231,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
 
 private:
     void ConvertSelCase(bool upper);
+    void PaintMarks();
     void SendCodeAssistRequest();
     void PlayRecord(int index);
 
