@@ -1,6 +1,7 @@
 // The code-assist popup: filtering while typing, accepting, cancelling, paging.
 #include "controls/kdcodeassist.h"
 #include "controls/kdmemo.h"
+#include "core/kdreg.h"
 #include "support/qstring_printer.h"
 
 #include <QApplication>
@@ -106,6 +107,21 @@ TEST_F(PopupFixture, NamesListedAsVerbatimAreNotQuoted)
     EXPECT_EQ(TkdCodeAssist::InsertTextFor("Emp", 45), "Emp");
     EXPECT_EQ(TkdCodeAssist::InsertTextFor("EMP", 45), "\"EMP\"");
     EXPECT_EQ(TkdCodeAssist::InsertTextFor("SELECT", 10), "SELECT");
+    // Without a provider: the value names of the user's DREM\RESERVE key.
+    TkdCodeAssist::SetVerbatimNamesProvider({});
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("Dept", 45), "\"Dept\"");
+    TkdRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Tarnwell\\DREM\\RESERVE", true));
+    reg.WriteString("Dept", "");
+    reg.WriteString("SELECT", "");
+    reg.CloseKey();
+    EXPECT_EQ(TkdCodeAssist::VerbatimNames(), (QStringList{"Dept", "SELECT"}));
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("Dept", 45), "Dept");
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("SELECT", 45), "SELECT");
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("DEPT", 45), "\"DEPT\"") << "names compare with case";
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Tarnwell\\DREM", false));
+    reg.DeleteKey("RESERVE");
+    reg.CloseKey();
 }
 
 TEST_F(PopupFixture, AcceptAfterMovingTheCaretReplacesUpToTheCaret)
