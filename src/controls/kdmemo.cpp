@@ -2,6 +2,7 @@
 
 #include "controls/kdcodeassist.h"
 #include "controls/kdmacro.h"
+#include "core/kdreserve.h"
 
 #include <QAction>
 #include <QApplication>
@@ -384,18 +385,8 @@ TkdMemo::~TkdMemo()
 void TkdMemo::SetReserveWordList(const QStringList &words)
 {
     // One entry per word (compared without regard to case), sorted without regard to case.
-    QStringList list;
-    QSet<QString> seen;
-    for (const QString &w : words) {
-        const QString key = w.toUpper();
-        if (seen.contains(key))
-            continue;
-        seen.insert(key);
-        list << w;
-    }
-    std::stable_sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    QStringList list = UniqueWordsCaseInsensitive(words);
+    SortWordsCaseInsensitive(list);
     FReserveWordList = list;
     FProp.ReserveWordList = list;
     FLexer->SetWords(list);
@@ -504,7 +495,7 @@ TAssistToken TkdMemo::GetCodeAssistTokenInfo() const
     return kdassist::CodeAssistToken(row, index);
 }
 
-void TkdMemo::CloseCodeAssist()
+void TkdMemo::CloseCodeAssist(bool takeFocus)
 {
     if (!CodeAssist)
         return;
@@ -512,14 +503,12 @@ void TkdMemo::CloseCodeAssist()
     CodeAssist = nullptr;
     CASize.Width = popup->width();
     CASize.Height = popup->height();
-    CASize.ColumnWidth.resize(2);
-    CASize.ColumnWidth[0] = popup->columnWidth(0);
-    CASize.ColumnWidth[1] = popup->columnWidth(1);
+    CASize.ColumnWidth = {popup->columnWidth(0), popup->columnWidth(1)};
     // Disabled first, so that its own loss of focus does nothing while it goes.
     popup->setEnabled(false);
     popup->hide();
     popup->deleteLater();
-    if (isVisible())
+    if (takeFocus && isVisible())
         setFocus();
 }
 
@@ -918,16 +907,9 @@ void TkdMemo::focusOutEvent(QFocusEvent *e)
     if (CodeAssist && CodeAssist->isEnabled()) {
         QWidget *f = QApplication::focusWidget();
         const bool toPopup = f && (f == CodeAssist || CodeAssist->isAncestorOf(f));
-        if (!toPopup && f != this) {
-            TkdCodeAssist *popup = CodeAssist;
-            CodeAssist = nullptr;
-            CASize.Width = popup->width();
-            CASize.Height = popup->height();
-            CASize.ColumnWidth = {popup->columnWidth(0), popup->columnWidth(1)};
-            popup->setEnabled(false);
-            popup->hide();
-            popup->deleteLater();
-        }
+        // The focus went elsewhere: it stays there.
+        if (!toPopup && f != this)
+            CloseCodeAssist(false);
     }
     QsciScintilla::focusOutEvent(e);
 }

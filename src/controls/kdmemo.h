@@ -175,8 +175,9 @@ public:
     QString GetCodeAssistToken() const { return GetCodeAssistTokenInfo().Text; }
     // The same with the 0-based column where its part being typed begins.
     kdassist::TAssistToken GetCodeAssistTokenInfo() const;
-    // Closes the open popup and remembers its size; nothing when none is open.
-    void CloseCodeAssist();
+    // Closes the open popup and remembers its size; nothing when none is open. The editor
+    // takes the focus unless takeFocus is false (the focus went to another window).
+    void CloseCodeAssist(bool takeFocus = true);
 
     // Selects the whole rows SP through EP (0-based).
     void MultiLineSelect(int SP, int EP);
