@@ -703,6 +703,15 @@ void TkdMemo::SelCommentOut()
 // ---------------------------------------------------------------------------------------------
 // Events
 
+namespace {
+// A press of Shift, Ctrl, Alt or Meta alone: the state is recorded with the keys it modifies.
+bool IsModifierKey(int key)
+{
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta
+        || key == Qt::Key_AltGr;
+}
+} // namespace
+
 bool TkdMemo::event(QEvent *e)
 {
     if (FMacroList && FMacroList->Status() == TkdMacroStatus::msRecording) {
@@ -710,7 +719,8 @@ bool TkdMemo::event(QEvent *e)
             // Recorded here, before any shortcut can swallow the key; the key press that
             // follows when no shortcut took it is then not recorded a second time.
             auto *k = static_cast<QKeyEvent *>(e);
-            if (k->key() != Qt::Key_unknown && !k->text().isNull()) {
+            const int key = k->key();
+            if (key != Qt::Key_unknown && key != 0 && !IsModifierKey(key)) {
                 FMacroList->Add(e);
                 FOverridePending = true;
                 FOverrideKey = k->key();
@@ -718,9 +728,10 @@ bool TkdMemo::event(QEvent *e)
             }
         } else if (e->type() == QEvent::KeyPress) {
             auto *k = static_cast<QKeyEvent *>(e);
-            if (FOverridePending && FOverrideKey == k->key() && FOverrideMods == k->modifiers())
+            const int key = k->key();
+            if (FOverridePending && FOverrideKey == key && FOverrideMods == k->modifiers())
                 FOverridePending = false;
-            else
+            else if (!IsModifierKey(key))
                 FMacroList->Add(e);
         }
     }
