@@ -1,5 +1,6 @@
 #include "controls/kdcodeassist.h"
 
+#include "controls/kdmacro.h"
 #include "controls/kdmemo.h"
 #include "core/kdassist.h"
 #include "core/kdreg.h"
@@ -245,12 +246,9 @@ void TkdCodeAssist::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
-    switch (key) {
-    case Qt::Key_Control: case Qt::Key_Shift: case Qt::Key_Alt: case Qt::Key_Meta:
+    if (IsModifierKey(key)) {
         QTreeWidget::keyPressEvent(e);
         return;
-    default:
-        break;
     }
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     const QString text = e->text();

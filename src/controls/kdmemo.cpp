@@ -703,15 +703,6 @@ void TkdMemo::SelCommentOut()
 // ---------------------------------------------------------------------------------------------
 // Events
 
-namespace {
-// A press of Shift, Ctrl, Alt or Meta alone: the state is recorded with the keys it modifies.
-bool IsModifierKey(int key)
-{
-    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta
-        || key == Qt::Key_AltGr;
-}
-} // namespace
-
 bool TkdMemo::event(QEvent *e)
 {
     if (FMacroList && FMacroList->Status() == TkdMacroStatus::msRecording) {
