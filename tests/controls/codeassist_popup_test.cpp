@@ -5,6 +5,7 @@
 #include "support/qstring_printer.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -73,6 +74,23 @@ TEST_F(PopupFixture, TypingNarrowsTheListAndReachesTheEditor)
     QTest::keyClick(p, Qt::Key_Backspace);
     EXPECT_EQ(memo->text(), "select emp");
     EXPECT_EQ(Rows(p).size(), 5);
+}
+
+TEST_F(PopupFixture, InputMethodTextNarrowsAndReachesTheEditor)
+{
+    QList<std::tuple<QString, QString, int>> items{{"社員", "TABLE", 45}, {"社員番号", "INDEX", 46},
+                                                  {"部署", "TABLE", 45}};
+    TkdCodeAssist *p = Open("select ", items);
+    QInputMethodEvent ime;
+    ime.setCommitString(QStringLiteral("社員"));
+    QApplication::sendEvent(p, &ime);
+    EXPECT_EQ(p->Buf->text(), "社員");
+    EXPECT_EQ(memo->text(), "select 社員");
+    EXPECT_EQ(Rows(p), (QStringList{"社員", "社員番号"}));
+    p->setCurrentItem(p->topLevelItem(1));
+    p->currentItem()->setSelected(true);
+    QTest::keyClick(p, Qt::Key_Return);
+    EXPECT_EQ(memo->text(), "select 社員番号");
 }
 
 TEST_F(PopupFixture, AcceptingReplacesThePrefix)
