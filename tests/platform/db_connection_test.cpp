@@ -35,12 +35,7 @@ TEST(DbConnection, ParameterValuesAreNeverReadAsConnectionText)
     };
     for (const Case &c : cases) {
         db::Connection conn;
-        const testdb::Params &p = testdb::params();
-        conn.setParam(QStringLiteral("Server"), p.host);
-        conn.setParam(QStringLiteral("Port"), p.port);
-        conn.setParam(QStringLiteral("Database"), p.database);
-        conn.setParam(QStringLiteral("User_Name"), p.user);
-        conn.setParam(QStringLiteral("Password"), p.password);
+        dbtest::setSandboxParams(conn);
         conn.setParam(QString::fromLatin1(c.param), QString::fromLatin1(c.value));
         try {
             conn.open();
@@ -88,6 +83,22 @@ TEST_F(DbTest, ClientEncodingSwitchKeepsJapaneseTextIntact)
         EXPECT_EQ(sel.field(0).asString(), c.text + QStringLiteral("・ア")) << c.encoding;
         EXPECT_EQ(sel.fieldByName(QStringLiteral("列名")).text(), QStringLiteral("全角")) << c.encoding;
     }
+    // A result read across a switch: each block is decoded in the encoding it came in.
+    FDb.execute(QStringLiteral("SET CLIENT_ENCODING TO 'SJIS'"));
+    db::Query across(&FDb);
+    across.setFetchRows(2);
+    across.setSql(QStringLiteral("SELECT g, '社員' || g AS t FROM generate_series(1, 9) g"));
+    across.open();
+    FDb.execute(QStringLiteral("SET CLIENT_ENCODING TO 'UTF8'"));
+    int n = 0;
+    for (; !across.eof(); across.next()) {
+        ++n;
+        EXPECT_EQ(across.field(1).asString(), QStringLiteral("社員%1").arg(n));
+    }
+    EXPECT_EQ(n, 9);
+    EXPECT_EQ(across.valueString(0, 1), QStringLiteral("社員1"));
+    EXPECT_EQ(across.displayText(8, 1), QStringLiteral("社員9"));
+
     // Stored correctly: the server, in UTF-8, sees the same characters.
     FDb.execute(QStringLiteral("SET CLIENT_ENCODING TO 'UTF8'"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT t FROM %1.enc WHERE id = 1").arg(schema())), ja + QStringLiteral("・ア"));
@@ -186,6 +197,11 @@ TEST_F(DbTest, CopyInAndOutWithProgress)
                                        });
     EXPECT_EQ(written, 3);
     EXPECT_EQ(rows, (QStringList{QStringLiteral("1\t名前1\n"), QStringLiteral("2\t名前2\n"), QStringLiteral("3\t名前3\n")}));
+
+    // A COPY in the other direction is refused and leaves the connection usable.
+    EXPECT_THROW(FDb.copyIn(QStringLiteral("COPY c TO STDOUT"), [](QByteArray &) { return false; }), db::Error);
+    EXPECT_THROW(FDb.copyOut(QStringLiteral("COPY c FROM STDIN"), [](const char *, int) { return true; }), db::Error);
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM c")), QStringLiteral("3"));
 }
 
 TEST_F(DbTest, FailedCopyIsAlwaysRaisedAndLeavesTheBlockUsable)
