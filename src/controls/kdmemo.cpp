@@ -468,6 +468,14 @@ void TkdMemo::ApplyProp(const TkdMemoProp &prop)
     SetReserveWordList(prop.ReserveWordList);
 }
 
+QString TkdMemo::RowText(int line) const
+{
+    QString row = text(line);
+    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
+        row.chop(1);
+    return row;
+}
+
 int TkdMemo::CaretColumn() const
 {
     int line = 0, index = 0;
@@ -489,9 +497,7 @@ TAssistToken TkdMemo::GetCodeAssistTokenInfo() const
     getCursorPosition(&line, &index);
     if (lines() == 0)
         return {};
-    QString row = text(line);
-    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
-        row.chop(1);
+    const QString row = RowText(line);
     return kdassist::CodeAssistToken(row, index);
 }
 
@@ -578,9 +584,7 @@ void TkdMemo::SelectWordFromCaret()
     getCursorPosition(&line, &index);
     if (lines() == 0)
         return;
-    QString row = text(line);
-    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
-        row.chop(1);
+    const QString row = RowText(line);
     int s = 0, n = 0;
     if (kdassist::WordAt(row, index, &s, &n))
         setSelection(line, s, line, s + n);
@@ -592,9 +596,7 @@ void TkdMemo::SelectWordFromCaretStatsPack()
     getCursorPosition(&line, &index);
     if (lines() == 0)
         return;
-    QString row = text(line);
-    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
-        row.chop(1);
+    const QString row = RowText(line);
     // Plain tokens of the line: runs of word characters, and single other characters.
     int i = 0;
     while (i < row.size()) {
@@ -675,10 +677,7 @@ void TkdMemo::SelCommentOut()
     }
     QStringList rows;
     for (int l = first; l <= last; ++l) {
-        QString r = text(l);
-        while (r.endsWith(QLatin1Char('\n')) || r.endsWith(QLatin1Char('\r')))
-            r.chop(1);
-        rows << r;
+        rows << RowText(l);
     }
     const QStringList out = kdassist::ToggleLineComments(rows, opt);
     if (out == rows)

@@ -221,6 +221,8 @@ public:
     void SetAssistOwner(QWidget *w) { FAssistOwner = w; }
     // The caret's position (left of its cell, top of its row) in the editor's coordinates.
     QPoint CaretClientPos() const;
+    // The text of a line without its line break.
+    QString RowText(int line) const;
     // Number of characters before the caret in its row.
     int CaretColumn() const;
 
