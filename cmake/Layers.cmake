@@ -37,10 +37,19 @@ function(vantor_add_layer name)
     set(srcs ${stub})
   endif()
   add_library(vantor_${name} STATIC ${srcs})
-  # Make moc look again whenever a header is added or changed; without this an incremental
-  # build can keep a stale "nothing to moc" result for a header that arrived by a merge.
-  list(FILTER srcs INCLUDE REGEX "\\.h$")
-  set_property(TARGET vantor_${name} APPEND PROPERTY AUTOGEN_TARGET_DEPENDS ${srcs})
+  # moc's step only re-runs for headers it saw last time (its depfile). When the set of
+  # files changes (a new header arrives), drop its stamp so that it looks at all of them
+  # again; otherwise a build folder keeps a stale "nothing to moc" for the new header.
+  set(_listfile ${CMAKE_CURRENT_BINARY_DIR}/vantor_${name}_sources.txt)
+  string(REPLACE ";" "\n" _list "${srcs}")
+  set(_old "")
+  if(EXISTS ${_listfile})
+    file(READ ${_listfile} _old)
+  endif()
+  if(NOT _old STREQUAL _list)
+    file(WRITE ${_listfile} "${_list}")
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/vantor_${name}_autogen/timestamp)
+  endif()
   target_include_directories(vantor_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(vantor_${name} PUBLIC ${deps} ${L_LIBS})
   set_property(GLOBAL APPEND PROPERTY VANTOR_LAYERS vantor_${name})
