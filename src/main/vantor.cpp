@@ -1,20 +1,19 @@
-// Program entry: sets the application title and runs the main window until it closes.
+// Program entry: sets the application title, creates the main window (which loads the
+// settings and, at its first paint, starts the logon) and runs until the main window closes.
+#include "app/fmain.h"
+
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane for Symfoware"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvane for Symfoware"));
+    QApplication::setQuitOnLastWindowClosed(true);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Kelvane for Symfoware"));
-    auto *label = new QLabel(QStringLiteral("データベースにログオンしてください。"), &window);
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.resize(1024, 700);
-    window.show();
+    // The program takes no arguments besides the logon switches.
+    TfrmMain *frmMain = new TfrmMain(QCoreApplication::arguments().mid(1));
+    frmMain->setAttribute(Qt::WA_DeleteOnClose);
+    frmMain->show();
     return app.exec();
 }
