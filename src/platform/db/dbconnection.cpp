@@ -1,0 +1,708 @@
+#include "platform/db/dbconnection.h"
+
+#include "platform/db/dbdataset.h"
+#include "platform/db/dbsql.h"
+#include "platform/textcodec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <libpq-fe.h>
+
+namespace db {
+
+void detail::ResultDeleter::operator()(pg_result *r) const { PQclear(r); }
+
+namespace {
+
+// iconv names of the server's encodings that are not UTF-8. UTF8 and SQL_ASCII take the
+// UTF-8 path (nullptr).
+const char *iconvNameOf(const char *pg)
+{
+    struct Map { const char *pg; const char *iconv; };
+    static const Map map[] = {
+        {"UTF8", nullptr}, {"SQL_ASCII", nullptr}, {"SJIS", "CP932"}, {"EUC_JP", "EUC-JP"},
+        {"EUC_JIS_2004", "EUC-JISX0213"}, {"SHIFT_JIS_2004", "SHIFT_JISX0213"},
+        {"LATIN1", "ISO-8859-1"}, {"LATIN2", "ISO-8859-2"}, {"LATIN9", "ISO-8859-15"},
+        {"WIN1250", "CP1250"}, {"WIN1251", "CP1251"}, {"WIN1252", "CP1252"}, {"WIN874", "CP874"},
+        {"EUC_KR", "EUC-KR"}, {"EUC_CN", "EUC-CN"}, {"EUC_TW", "EUC-TW"}, {"BIG5", "BIG5"},
+        {"GBK", "GBK"}, {"GB18030", "GB18030"}, {"UHC", "CP949"}, {"KOI8R", "KOI8-R"},
+        {"KOI8U", "KOI8-U"}, {"ISO_8859_5", "ISO-8859-5"}, {"ISO_8859_7", "ISO-8859-7"},
+    };
+    for (const Map &m : map)
+        if (qstricmp(pg, m.pg) == 0)
+            return m.iconv;
+    return pg; // iconv knows many of the remaining names as they are
+}
+
+QString trimmedMessage(QString text)
+{
+    while (!text.isEmpty() && text.back().isSpace())
+        text.chop(1);
+    return text;
+}
+
+bool isTransactionControl(const QString &keyword)
+{
+    static const char *const words[] = {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT",
+                                        "SAVEPOINT", "RELEASE"};
+    return std::any_of(std::begin(words), std::end(words),
+                       [&](const char *w) { return keyword == QLatin1String(w); });
+}
+
+} // namespace
+
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    close();
+}
+
+QString Connection::param(const QString &name) const
+{
+    return FParams.value(name);
+}
+
+void Connection::setParam(const QString &name, const QString &value)
+{
+    FParams.insert(name, value);
+}
+
+void Connection::clearParams()
+{
+    FParams.clear();
+}
+
+void Connection::open()
+{
+    if (FConn)
+        close();
+    static const struct { const char *param; const char *keyword; } names[] = {
+        {"Server", "host"}, {"Port", "port"}, {"Database", "dbname"}, {"User_Name", "user"},
+        {"Password", "password"}, {"ApplicationName", "application_name"},
+        {"CharacterSet", "client_encoding"},
+    };
+    std::vector<QByteArray> values;
+    std::vector<const char *> keys, vals;
+    for (const auto &n : names) {
+        const QString v = FParams.value(QLatin1String(n.param));
+        if (v.isEmpty())
+            continue;
+        if (v.contains(QChar(0)))
+            throw Error(Error::Kind::Refused, QStringLiteral("接続パラメータ %1 に NUL 文字が含まれています。").arg(QLatin1String(n.param)));
+        values.push_back(v.toUtf8());
+        keys.push_back(n.keyword);
+    }
+    for (const QByteArray &v : values)
+        vals.push_back(v.constData());
+    keys.push_back(nullptr);
+    vals.push_back(nullptr);
+    PGconn *c = PQconnectdbParams(keys.data(), vals.data(), 0);
+    if (!c)
+        throw Error(Error::Kind::Client, QStringLiteral("libpq のメモリが不足しています。"));
+    if (PQstatus(c) != CONNECTION_OK) {
+        Error e(Error::Kind::Client, trimmedMessage(QString::fromUtf8(PQerrorMessage(c))));
+        PQfinish(c);
+        raise(std::move(e), Filter::Apply);
+        return;
+    }
+    FConn = c;
+    PQsetNoticeReceiver(FConn, &Connection::noticeReceiver, this);
+    FCancel = PQgetCancel(FConn);
+    FNotices.clear();
+    FSavepoints.clear();
+    FOwnBlock = false;
+    FOwnCursors = 0;
+    FWasInBlock = false;
+    FEncodingName.clear();
+}
+
+void Connection::close()
+{
+    // Open data sets keep the rows they hold, but lose their cursor.
+    const std::vector<DataSet *> sets = FDataSets;
+    for (DataSet *ds : sets)
+        ds->connectionGone();
+    FDataSets.clear();
+    if (FCancel) {
+        PQfreeCancel(FCancel);
+        FCancel = nullptr;
+    }
+    if (FConn) {
+        PQfinish(FConn);
+        FConn = nullptr;
+    }
+    FSavepoints.clear();
+    FOwnBlock = false;
+    FOwnCursors = 0;
+    FWasInBlock = false;
+    ++FBlockGeneration;
+    ++FOwnGeneration;
+}
+
+bool Connection::isConnected() const
+{
+    return FConn && PQstatus(FConn) == CONNECTION_OK;
+}
+
+int Connection::serverVersion() const
+{
+    return FConn ? PQserverVersion(FConn) : 0;
+}
+
+int Connection::dbVer() const
+{
+    const int v = serverVersion();
+    if (v >= 100000)
+        return (v / 10000) * 10000 + (v % 10000) * 100; // from 10 on: major.minor
+    return v;
+}
+
+int Connection::backendPid() const
+{
+    return FConn ? PQbackendPID(FConn) : 0;
+}
+
+QStringList Connection::takeNotices()
+{
+    QStringList out;
+    out.swap(FNotices);
+    return out;
+}
+
+void Connection::noticeReceiver(void *arg, const PGresult *res)
+{
+    auto *self = static_cast<Connection *>(arg);
+    const char *sev = PQresultErrorField(res, PG_DIAG_SEVERITY);
+    const char *msg = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    QString text;
+    if (sev && msg) {
+        text = self->decode(sev, int(std::strlen(sev))) + QStringLiteral(": ")
+               + self->decode(msg, int(std::strlen(msg)));
+    } else {
+        const char *all = PQresultErrorMessage(res);
+        text = trimmedMessage(self->decode(all, int(std::strlen(all))));
+    }
+    self->FNotices.append(text);
+}
+
+// ---- encoding ------------------------------------------------------------------------
+
+QString Connection::clientEncoding() const
+{
+    if (!FConn)
+        return QString();
+    const char *enc = PQparameterStatus(FConn, "client_encoding");
+    return enc ? QString::fromLatin1(enc) : QString();
+}
+
+static const char *currentIconv(pg_conn *conn, QByteArray &cachedName, const char *&cachedIconv)
+{
+    const char *enc = conn ? PQparameterStatus(conn, "client_encoding") : nullptr;
+    if (!enc)
+        return nullptr;
+    if (cachedName != enc) {
+        cachedName = enc;
+        cachedIconv = iconvNameOf(enc);
+    }
+    return cachedIconv;
+}
+
+QByteArray Connection::encode(const QString &text) const
+{
+    if (text.contains(QChar(0)))
+        throw Error(Error::Kind::Refused,
+                    QStringLiteral("送信するテキストに NUL 文字 (0x00) が含まれているため、送信しませんでした。"));
+    const char *ic = currentIconv(FConn, FEncodingName, FIconvName);
+    if (!ic)
+        return text.toUtf8();
+    bool ok = true;
+    QByteArray out = textcodec::encode(text, ic, &ok);
+    if (!ok)
+        throw Error(Error::Kind::Refused,
+                    QStringLiteral("クライアントの文字コード %1 で表せない文字が含まれているため、送信しませんでした。")
+                        .arg(QString::fromLatin1(FEncodingName)));
+    return out;
+}
+
+QString Connection::decode(const char *bytes, int length) const
+{
+    if (length <= 0)
+        return QString();
+    const char *ic = currentIconv(FConn, FEncodingName, FIconvName);
+    if (!ic)
+        return QString::fromUtf8(bytes, length);
+    return textcodec::decode(QByteArray::fromRawData(bytes, length), ic);
+}
+
+// ---- errors ----------------------------------------------------------------------------
+
+void Connection::raise(Error error, Filter filter)
+{
+    std::optional<Error> e(std::move(error));
+    if (FOnError)
+        FOnError(e);
+    if (!e)
+        return; // the handler cleared it
+    if (filter == Filter::Apply && errorIsFiltered(e->message))
+        return;
+    throw *e;
+}
+
+void Connection::raiseFromResult(const PGresult *res, Filter filter)
+{
+    auto field = [&](int code) {
+        const char *v = PQresultErrorField(res, code);
+        return v ? decode(v, int(std::strlen(v))) : QString();
+    };
+    Error e;
+    e.kind = Error::Kind::Server;
+    e.severity = field(PG_DIAG_SEVERITY);
+    e.sqlState = field(PG_DIAG_SQLSTATE);
+    e.primary = field(PG_DIAG_MESSAGE_PRIMARY);
+    e.detail = field(PG_DIAG_MESSAGE_DETAIL);
+    e.hint = field(PG_DIAG_MESSAGE_HINT);
+    e.context = field(PG_DIAG_CONTEXT);
+    e.position = field(PG_DIAG_STATEMENT_POSITION).toInt();
+    if (e.primary.isEmpty()) {
+        // Made by libpq itself (lost connection, protocol trouble): its own text.
+        const char *all = PQresultErrorMessage(res);
+        e.message = trimmedMessage(decode(all, int(std::strlen(all))));
+        if (e.message.isEmpty() && FConn)
+            e.message = trimmedMessage(QString::fromLocal8Bit(PQerrorMessage(FConn)));
+        e.kind = Error::Kind::Client;
+    } else {
+        e.message = e.severity + QStringLiteral(": ") + e.primary;
+        if (!e.detail.isEmpty())
+            e.message += QStringLiteral("\nDETAIL: ") + e.detail;
+        if (!e.hint.isEmpty())
+            e.message += QStringLiteral("\nHINT: ") + e.hint;
+    }
+    if (FConn && PQstatus(FConn) == CONNECTION_BAD) {
+        e.kind = Error::Kind::ConnectionLost;
+        const QString lost = trimmedMessage(QString::fromLocal8Bit(PQerrorMessage(FConn)));
+        if (!lost.isEmpty() && !e.message.contains(lost))
+            e.message += QLatin1Char('\n') + lost;
+    }
+    raise(std::move(e), filter);
+}
+
+void Connection::raiseConnectionError(Filter filter)
+{
+    Error e(PQstatus(FConn) == CONNECTION_BAD ? Error::Kind::ConnectionLost : Error::Kind::Client,
+            trimmedMessage(QString::fromLocal8Bit(PQerrorMessage(FConn))));
+    raise(std::move(e), filter);
+}
+
+void Connection::requireOpen() const
+{
+    if (!FConn)
+        throw Error(Error::Kind::ConnectionLost, QStringLiteral("データベースに接続されていません。"));
+    if (PQstatus(FConn) == CONNECTION_BAD)
+        throw Error(Error::Kind::ConnectionLost,
+                    QStringLiteral("データベースとの接続が切断されています。再接続してください。"));
+}
+
+// ---- running -----------------------------------------------------------------------------
+
+Connection::ResultPtr Connection::finish(PGresult *raw, Filter filter)
+{
+    ResultPtr res(raw);
+    if (!res) {
+        afterCommand();
+        raiseConnectionError(filter);
+        return nullptr;
+    }
+    switch (PQresultStatus(res.get())) {
+    case PGRES_COMMAND_OK:
+    case PGRES_TUPLES_OK:
+    case PGRES_COPY_IN:
+    case PGRES_COPY_OUT:
+    case PGRES_EMPTY_QUERY:
+        afterCommand();
+        return res;
+    default:
+        afterCommand();
+        raiseFromResult(res.get(), filter);
+        return nullptr;
+    }
+}
+
+Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)
+{
+    requireOpen();
+    return finish(PQexec(FConn, sql.constData()), filter);
+}
+
+Connection::ResultPtr Connection::runParams(const QByteArray &sql, const std::vector<unsigned> &types,
+                                           const std::vector<std::optional<QByteArray>> &values, Filter filter)
+{
+    requireOpen();
+    std::vector<const char *> ptrs(values.size());
+    std::vector<int> lengths(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        ptrs[i] = values[i] ? values[i]->constData() : nullptr;
+        lengths[i] = values[i] ? int(values[i]->size()) : 0;
+    }
+    return finish(PQexecParams(FConn, sql.constData(), int(values.size()),
+                               reinterpret_cast<const Oid *>(types.data()), ptrs.data(), lengths.data(),
+                               nullptr, 0),
+                  filter);
+}
+
+void Connection::afterCommand()
+{
+    if (!FConn)
+        return;
+    const PGTransactionStatusType st = PQtransactionStatus(FConn);
+    const bool inBlock = st == PQTRANS_INTRANS || st == PQTRANS_INERROR || st == PQTRANS_ACTIVE;
+    if (FWasInBlock && !inBlock) {
+        // A block ended (by COMMIT, ROLLBACK or a lost connection): its savepoints and
+        // the cursors declared in it are gone.
+        FSavepoints.clear();
+        if (FOwnBlock) {
+            FOwnBlock = false;
+            ++FOwnGeneration;
+        } else {
+            ++FBlockGeneration;
+        }
+    }
+    if (st == PQTRANS_UNKNOWN) {
+        FSavepoints.clear();
+        ++FBlockGeneration;
+        ++FOwnGeneration;
+    }
+    FWasInBlock = inBlock;
+}
+
+QString Connection::nextName(const char *prefix)
+{
+    return QString::fromLatin1(prefix) + QString::number(++FNameCounter);
+}
+
+void Connection::runControl(const char *sql)
+{
+    run(QByteArray(sql), Filter::Never);
+}
+
+void Connection::checkCommitTag(const PGresult *res)
+{
+    if (res && std::strcmp(PQcmdStatus(const_cast<PGresult *>(res)), "ROLLBACK") == 0) {
+        Error e(Error::Kind::Server,
+                QStringLiteral("ERROR: トランザクションはエラーで中断されていたため、コミットされずにロールバックされました。"));
+        e.severity = QStringLiteral("ERROR");
+        e.sqlState = QStringLiteral("25P02");
+        e.primary = e.message.mid(7);
+        raise(std::move(e), Filter::Never);
+    }
+}
+
+// ---- the layer's own block for reading results -------------------------------------------
+
+void Connection::beginOwnBlock()
+{
+    if (FOwnBlock)
+        return;
+    runControl("BEGIN");
+    FOwnBlock = true;
+    FWasInBlock = true;
+}
+
+void Connection::leaveOwnBlock()
+{
+    if (!FOwnBlock || !FConn)
+        return;
+    // Ending the block keeps its cursors (WITH HOLD): the server computes their remaining
+    // rows now. If that fails, the cursors are lost and their data sets say so on the next fetch.
+    PGresult *raw = PQexec(FConn, "COMMIT");
+    ResultPtr res(raw);
+    const bool ok = res && PQresultStatus(res.get()) == PGRES_COMMAND_OK
+                    && std::strcmp(PQcmdStatus(res.get()), "COMMIT") == 0;
+    if (!ok) {
+        if (res && PQresultErrorMessage(res.get())[0])
+            FOwnFailure = trimmedMessage(decode(PQresultErrorMessage(res.get()),
+                                                int(std::strlen(PQresultErrorMessage(res.get())))));
+        if (PQtransactionStatus(FConn) != PQTRANS_IDLE)
+            ResultPtr(PQexec(FConn, "ROLLBACK"));
+        ++FOwnGeneration;
+    }
+    FOwnBlock = false;
+    FWasInBlock = false;
+    FOwnCursors = 0;
+}
+
+void Connection::releaseOwnCursor()
+{
+    if (FOwnCursors > 0)
+        --FOwnCursors;
+    if (FOwnCursors == 0 && FOwnBlock)
+        leaveOwnBlock();
+}
+
+void Connection::attach(DataSet *ds)
+{
+    if (std::find(FDataSets.begin(), FDataSets.end(), ds) == FDataSets.end())
+        FDataSets.push_back(ds);
+}
+
+void Connection::detach(DataSet *ds)
+{
+    FDataSets.erase(std::remove(FDataSets.begin(), FDataSets.end(), ds), FDataSets.end());
+}
+
+// ---- transactions ------------------------------------------------------------------------
+
+TransactionState Connection::transactionState() const
+{
+    if (!FConn)
+        return TransactionState::Unknown;
+    switch (PQtransactionStatus(FConn)) {
+    case PQTRANS_IDLE:
+        return TransactionState::Idle;
+    case PQTRANS_ACTIVE:
+        return TransactionState::Active;
+    case PQTRANS_INTRANS:
+        return FOwnBlock ? TransactionState::Idle : TransactionState::InBlock;
+    case PQTRANS_INERROR:
+        return FOwnBlock ? TransactionState::Idle : TransactionState::InFailedBlock;
+    default:
+        return TransactionState::Unknown;
+    }
+}
+
+bool Connection::inTransaction() const
+{
+    const TransactionState st = transactionState();
+    return st == TransactionState::InBlock || st == TransactionState::InFailedBlock;
+}
+
+void Connection::startTransaction()
+{
+    requireOpen();
+    leaveOwnBlock();
+    if (!inTransaction()) {
+        runControl("BEGIN");
+        return;
+    }
+    const QString name = nextName("vantor_tx");
+    runControl(("SAVEPOINT " + name).toLatin1().constData());
+    FSavepoints.push_back(name);
+}
+
+void Connection::commit()
+{
+    requireOpen();
+    leaveOwnBlock();
+    if (!FSavepoints.empty()) {
+        const QString name = FSavepoints.back();
+        FSavepoints.pop_back();
+        runControl(("RELEASE SAVEPOINT " + name).toLatin1().constData());
+        return;
+    }
+    if (!inTransaction())
+        return;
+    ResultPtr res = run("COMMIT", Filter::Never);
+    checkCommitTag(res.get());
+}
+
+void Connection::rollback()
+{
+    requireOpen();
+    leaveOwnBlock();
+    if (!FSavepoints.empty()) {
+        const QString name = FSavepoints.back();
+        FSavepoints.pop_back();
+        runControl(("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name).toLatin1().constData());
+        return;
+    }
+    if (!inTransaction())
+        return;
+    runControl("ROLLBACK");
+}
+
+void Connection::protect(const std::function<void()> &work)
+{
+    requireOpen();
+    leaveOwnBlock();
+    if (!inTransaction()) {
+        work();
+        return;
+    }
+    const quint64 generation = FBlockGeneration;
+    const QByteArray name = nextName("vantor_sp").toLatin1();
+    runControl("SAVEPOINT " + name);
+    auto stillOurs = [&] { return FConn && FBlockGeneration == generation && inTransaction(); };
+    try {
+        work();
+    } catch (...) {
+        if (stillOurs() && PQstatus(FConn) == CONNECTION_OK) {
+            ResultPtr(PQexec(FConn, "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name));
+            afterCommand();
+        }
+        throw;
+    }
+    if (!stillOurs())
+        return; // the work ended the block itself (COMMIT, ROLLBACK)
+    if (PQtransactionStatus(FConn) == PQTRANS_INERROR) // an error was dropped by the filter
+        runControl("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
+    else
+        runControl("RELEASE SAVEPOINT " + name);
+}
+
+qint64 Connection::execute(const QString &sql)
+{
+    requireOpen();
+    leaveOwnBlock();
+    const QByteArray text = encode(sql);
+    const StatementInfo info = classify(sql);
+    qint64 rows = -1;
+    auto work = [&] {
+        ResultPtr res = run(text);
+        if (!res)
+            return;
+        if (info.kind == CommandKind::Commit)
+            checkCommitTag(res.get());
+        const char *n = PQcmdTuples(res.get());
+        rows = n && *n ? QByteArray(n).toLongLong() : -1;
+    };
+    if (FStatementSavepoints && !isTransactionControl(info.keyword))
+        protect(work);
+    else
+        work();
+    return rows;
+}
+
+// ---- COPY ----------------------------------------------------------------------------------
+
+qint64 Connection::copyIn(const QString &sql, const CopySource &next, const CopyProgress &progress)
+{
+    requireOpen();
+    leaveOwnBlock();
+    const QByteArray text = encode(sql);
+    qint64 rows = 0;
+    protect([&] {
+        ResultPtr res = run(text, Filter::Never);
+        if (!res || PQresultStatus(res.get()) != PGRES_COPY_IN)
+            throw Error(Error::Kind::Usage, QStringLiteral("COPY … FROM STDIN ではない文が渡されました。"));
+        const bool binary = PQbinaryTuples(res.get()) != 0;
+        res.reset();
+        qint64 sent = 0;
+        QByteArray chunk;
+        const char *abort = nullptr;
+        std::optional<Error> refusal;
+        while (true) {
+            chunk.clear();
+            const bool more = next(chunk);
+            if (!chunk.isEmpty()) {
+                if (!binary && chunk.contains('\0')) {
+                    refusal = Error(Error::Kind::Refused,
+                                    QStringLiteral("読み込むデータに NUL 文字 (0x00) が含まれているため、読み込みを中止しました。"));
+                    abort = "data holds a zero byte";
+                    break;
+                }
+                if (PQputCopyData(FConn, chunk.constData(), int(chunk.size())) != 1)
+                    break;
+                sent += chunk.size();
+                if (progress && !progress(sent)) {
+                    abort = "canceled by the user";
+                    break;
+                }
+            }
+            if (!more)
+                break;
+        }
+        PQputCopyEnd(FConn, abort);
+        std::optional<Error> failure;
+        while (PGresult *r = PQgetResult(FConn)) {
+            ResultPtr part(r);
+            if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+                rows = QByteArray(PQcmdTuples(r)).toLongLong();
+            } else if (!failure) {
+                try {
+                    raiseFromResult(r, Filter::Never);
+                } catch (const Error &e) {
+                    failure = e;
+                }
+            }
+        }
+        afterCommand();
+        if (refusal)
+            throw *refusal;
+        if (failure)
+            throw *failure;
+        if (PQstatus(FConn) == CONNECTION_BAD)
+            raiseConnectionError(Filter::Never);
+    });
+    return rows;
+}
+
+qint64 Connection::copyOut(const QString &sql, const CopySink &sink, const CopyProgress &progress)
+{
+    requireOpen();
+    leaveOwnBlock();
+    const QByteArray text = encode(sql);
+    qint64 rows = 0;
+    protect([&] {
+        ResultPtr res = run(text, Filter::Never);
+        if (!res || PQresultStatus(res.get()) != PGRES_COPY_OUT)
+            throw Error(Error::Kind::Usage, QStringLiteral("COPY … TO STDOUT ではない文が渡されました。"));
+        res.reset();
+        qint64 received = 0;
+        qint64 count = 0;
+        bool stopped = false;
+        while (true) {
+            char *buf = nullptr;
+            const int n = PQgetCopyData(FConn, &buf, 0);
+            if (n > 0) {
+                if (!stopped) {
+                    received += n;
+                    ++count;
+                    if (!sink(buf, n) || (progress && !progress(received))) {
+                        stopped = true;
+                        cancel();
+                    }
+                }
+                PQfreemem(buf);
+                continue;
+            }
+            break; // -1: done; -2: error, reported by PQgetResult below
+        }
+        std::optional<Error> failure;
+        while (PGresult *r = PQgetResult(FConn)) {
+            ResultPtr part(r);
+            if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+                rows = QByteArray(PQcmdTuples(r)).toLongLong();
+            } else if (!failure && !stopped) {
+                try {
+                    raiseFromResult(r, Filter::Never);
+                } catch (const Error &e) {
+                    failure = e;
+                }
+            }
+        }
+        afterCommand();
+        if (failure)
+            throw *failure;
+        if (stopped) {
+            rows = count;
+            // A cancelled COPY inside a block leaves it failed; the savepoint of protect()
+            // only helps when we raise, so undo it here.
+            if (PQtransactionStatus(FConn) == PQTRANS_INERROR)
+                throw Error(Error::Kind::Usage, QStringLiteral("COPY を中断しました。"));
+        }
+    });
+    return rows;
+}
+
+bool Connection::cancel(QString *errorMessage)
+{
+    if (!FCancel)
+        return false;
+    char err[256] = {0};
+    const bool ok = PQcancel(FCancel, err, sizeof err) == 1;
+    if (!ok && errorMessage)
+        *errorMessage = QString::fromLocal8Bit(err);
+    return ok;
+}
+
+} // namespace db

@@ -1,0 +1,178 @@
+#pragma once
+// A connection to the server over libpq: named parameters, connect and close, server
+// version and backend pid, notices, the client encoding in force, transactions with
+// savepoints inside an open block, COPY in and out, and cancel.
+#include "platform/db/dberror.h"
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+struct pg_cancel;
+
+namespace db {
+
+class DataSet;
+class Query;
+
+namespace detail {
+struct ResultDeleter { void operator()(pg_result *r) const; };
+using ResultPtr = std::unique_ptr<pg_result, ResultDeleter>;
+} // namespace detail
+
+// The state of the server-side transaction as libpq reports it.
+enum class TransactionState { Idle, Active, InBlock, InFailedBlock, Unknown };
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // ---- parameters ------------------------------------------------------------------
+    // Names as the design writes them: "Server", "Port", "Database", "User_Name",
+    // "Password", "MetaDefSchema", "ApplicationName", "CharacterSet" (others are kept
+    // and ignored). They reach libpq as keyword/value arrays, never as a conninfo text.
+    QString param(const QString &name) const;
+    void setParam(const QString &name, const QString &value);
+    const QMap<QString, QString> &params() const { return FParams; }
+    void clearParams();
+
+    // ---- connect -----------------------------------------------------------------
+    void open();  // throws Error; "CharacterSet" becomes the client encoding when not empty
+    void close(); // never throws; open results lose their server-side cursor
+    bool isConnected() const;
+
+    // Server version as libpq reports it (150004 for 15.4, 90204 for 9.2.4), 0 when closed.
+    int serverVersion() const;
+    // The same as major × 10000 + minor × 100 + patch (150400 for 15.4, 90204 for 9.2.4).
+    int dbVer() const;
+    int backendPid() const; // 0 when closed
+
+    // ---- notices (never raised) ------------------------------------------------
+    QStringList notices() const { return FNotices; }
+    QStringList takeNotices();
+
+    // ---- text encoding -------------------------------------------------------------
+    // The client encoding libpq reports right now ("UTF8", "SJIS", "EUC_JP", …). It may change
+    // by any statement ("SET CLIENT_ENCODING TO …"); every text is converted in it.
+    QString clientEncoding() const;
+    // Text → bytes in the client encoding. Throws Error (Refused) for a text holding U+0000
+    // or a character the encoding cannot hold, before anything is sent.
+    QByteArray encode(const QString &text) const;
+    QString decode(const char *bytes, int length) const;
+
+    // ---- transactions --------------------------------------------------------------
+    // startTransaction() sends "BEGIN" when no block is open, else a SAVEPOINT; commit() and
+    // rollback() end the innermost level: RELEASE / ROLLBACK TO a savepoint, or COMMIT /
+    // ROLLBACK of the block. A COMMIT that the server answers with ROLLBACK (the block had
+    // failed) throws. The state is read from libpq, so "BEGIN"/"COMMIT"/"ROLLBACK" sent as
+    // plain statements are followed too.
+    void startTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const; // a block opened by a statement or startTransaction is open
+    TransactionState transactionState() const;
+    int savepointLevel() const { return int(FSavepoints.size()); }
+
+    // Whether a change of the data sets (post, delete) outside a block ends by itself
+    // (default true). When false, such a change opens a block that stays open.
+    bool autoCommit() const { return FAutoCommit; }
+    void setAutoCommit(bool on) { FAutoCommit = on; }
+
+    // While a block is open, every statement run by a Query runs under a savepoint, so an
+    // error (raised or dropped by the filter) undoes only that statement and the block
+    // stays usable (default true).
+    bool statementSavepoints() const { return FStatementSavepoints; }
+    void setStatementSavepoints(bool on) { FStatementSavepoints = on; }
+
+    // Runs `work` under a savepoint while a block is open (directly otherwise): on an
+    // exception the savepoint is rolled back and the exception passes on. For loops that
+    // go on after errors and for lookups inside a block.
+    void protect(const std::function<void()> &work);
+
+    // Runs one statement over the simple protocol and returns the rows affected (-1 when
+    // the command reports none). Rows it returns are discarded.
+    qint64 execute(const QString &sql);
+
+    // ---- errors --------------------------------------------------------------------
+    void setOnError(ErrorHook hook) { FOnError = std::move(hook); }
+
+    // ---- COPY ----------------------------------------------------------------------
+    // COPY … FROM STDIN: `next` fills the chunk (bytes in the client encoding, or binary
+    // COPY data) and returns false after the last one; `progress` gets the bytes sent so
+    // far and may return false to abort (the COPY then fails and throws). Text data with a
+    // zero byte is refused. Returns the rows loaded. Errors are never dropped by the filter.
+    using CopySource = std::function<bool(QByteArray &chunk)>;
+    using CopySink = std::function<bool(const char *data, int length)>;
+    using CopyProgress = std::function<bool(qint64 bytes)>;
+    qint64 copyIn(const QString &sql, const CopySource &next, const CopyProgress &progress = {});
+    // COPY … TO STDOUT: `sink` receives each row's bytes (in the client encoding) and may
+    // return false to stop. Returns the rows written.
+    qint64 copyOut(const QString &sql, const CopySink &sink, const CopyProgress &progress = {});
+
+    // ---- cancel --------------------------------------------------------------------
+    // Asks the server to cancel the statement running on this connection. Safe to call
+    // from another thread while a call of this connection blocks. False when not sent.
+    bool cancel(QString *errorMessage = nullptr);
+
+private:
+    friend class DataSet;
+    friend class Query;
+    using ResultPtr = detail::ResultPtr;
+    enum class Filter { Apply, Never };
+
+    pg_conn *conn() const { return FConn; }
+    void requireOpen() const;
+    // Before sending anything of the caller: a block opened only for reading a result ends.
+    void leaveOwnBlock();
+    void afterCommand();
+    // Sends and waits; throws (or returns null when dropped) on failure.
+    ResultPtr run(const QByteArray &sql, Filter filter = Filter::Apply);
+    ResultPtr runParams(const QByteArray &sql, const std::vector<unsigned> &types,
+        const std::vector<std::optional<QByteArray>> &values, Filter filter = Filter::Apply);
+    ResultPtr finish(pg_result *res, Filter filter);
+    void raiseFromResult(const pg_result *res, Filter filter);
+    void raise(Error error, Filter filter);
+    void raiseConnectionError(Filter filter);
+    QString nextName(const char *prefix);
+    void runControl(const char *sql);
+    void checkCommitTag(const pg_result *res);
+    static void noticeReceiver(void *arg, const pg_result *res);
+
+    // Cursors read in a block the layer opened itself (outside any caller's block).
+    void registerOwnCursor() { ++FOwnCursors; }
+    void releaseOwnCursor();
+    void beginOwnBlock();
+    // Open data sets, told when the connection goes away.
+    void attach(DataSet *ds);
+    void detach(DataSet *ds);
+    std::vector<DataSet *> FDataSets;
+    QString FOwnFailure; // why the layer's own block ended badly
+    bool FWasInBlock = false;
+
+    QMap<QString, QString> FParams;
+    pg_conn *FConn = nullptr;
+    pg_cancel *FCancel = nullptr;
+    QStringList FNotices;
+    ErrorHook FOnError;
+    std::vector<QString> FSavepoints;
+    bool FAutoCommit = true;
+    bool FStatementSavepoints = true;
+    bool FOwnBlock = false; // the open block was opened by the layer for reading results
+    int FOwnCursors = 0;
+    quint64 FBlockGeneration = 0; // increases each time a caller's block ends
+    quint64 FOwnGeneration = 0;   // increases each time the layer's own block ends badly
+    quint64 FNameCounter = 0;
+    mutable QByteArray FEncodingName; // cached server name of the client encoding
+    mutable const char *FIconvName = nullptr;
+};
+
+} // namespace db

@@ -1,0 +1,300 @@
+#include "platform/db/dbquery.h"
+
+#include <algorithm>
+#include <libpq-fe.h>
+
+namespace db {
+
+namespace {
+
+Error usage(const QString &text) { return Error(Error::Kind::Usage, text); }
+
+unsigned oidOf(ParamType t)
+{
+    switch (t) {
+    case ParamType::Text: return 0; // untyped: the server infers it as for a quoted literal
+    case ParamType::Integer: return 23;
+    case ParamType::LargeInt: return 20;
+    case ParamType::Float: return 701;
+    case ParamType::Decimal: return 1700;
+    case ParamType::Date: return 1082;
+    case ParamType::Time: return 1083;
+    case ParamType::DateTime: return 1114;
+    case ParamType::Boolean: return 16;
+    }
+    return 0;
+}
+
+bool isTransactionControl(const QString &keyword)
+{
+    static const char *const words[] = {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT",
+                                        "SAVEPOINT", "RELEASE"};
+    return std::any_of(std::begin(words), std::end(words),
+                       [&](const char *w) { return keyword == QLatin1String(w); });
+}
+
+} // namespace
+
+QString Param::asString() const
+{
+    if (isNull())
+        return QString();
+    switch (FValue.typeId()) {
+    case QMetaType::Bool:
+        return FValue.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(FValue.toDouble(), 'g', 17);
+    case QMetaType::QDate:
+        return FValue.toDate().toString(Qt::ISODate);
+    case QMetaType::QTime:
+        return FValue.toTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    case QMetaType::QDateTime:
+        return FValue.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    default:
+        return FValue.toString();
+    }
+}
+
+Query::Query(Connection *conn, QObject *parent) : DataSet(parent)
+{
+    setConnectionInternal(conn);
+}
+
+void Query::setConnection(Connection *conn)
+{
+    close();
+    setConnectionInternal(conn);
+}
+
+void Query::setSql(const QStringList &lines)
+{
+    close();
+    FSql = lines;
+    FPrepared = false;
+    rebuildParams();
+}
+
+void Query::setSql(const QString &text)
+{
+    setSql(text.split(QLatin1Char('\n')));
+}
+
+void Query::setParamCreation(bool on)
+{
+    if (FParamCreation == on)
+        return;
+    FParamCreation = on;
+    FPrepared = false;
+    rebuildParams();
+}
+
+void Query::rebuildParams()
+{
+    if (!FParamCreation) {
+        FParams.clear();
+        FParsed = ParsedSql();
+        return;
+    }
+    FParsed = parseParams(sqlText());
+    std::vector<Param> fresh;
+    fresh.reserve(std::size_t(FParsed.names.size()));
+    for (const QString &name : FParsed.names) {
+        Param p(name);
+        if (Param *old = findParam(name)) {
+            p.setDataType(old->dataType());
+            p.setValue(old->value());
+        }
+        fresh.push_back(std::move(p));
+    }
+    FParams = std::move(fresh);
+}
+
+Param &Query::param(int i)
+{
+    if (i < 0 || i >= paramCount())
+        throw usage(QStringLiteral("パラメータ番号 %1 は範囲外です。").arg(i));
+    return FParams[std::size_t(i)];
+}
+
+Param *Query::findParam(const QString &name)
+{
+    for (Param &p : FParams)
+        if (p.name().compare(name, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
+}
+
+Param &Query::paramByName(const QString &name)
+{
+    if (Param *p = findParam(name))
+        return *p;
+    throw usage(QStringLiteral("パラメータ %1 が見つかりません。").arg(name));
+}
+
+void Query::clearParams()
+{
+    FParams.clear();
+}
+
+void Query::prepare()
+{
+    const bool withParams = FParamCreation && !FParams.empty();
+    FInfo = classify(withParams ? FParsed.text : sqlText());
+    FPrepared = true;
+}
+
+CommandKind Query::commandKind()
+{
+    if (!FPrepared)
+        prepare();
+    return FInfo.kind;
+}
+
+QString Query::commandKeyword()
+{
+    if (!FPrepared)
+        prepare();
+    return FInfo.keyword;
+}
+
+detail::ResultPtr Query::runStatement(bool forOpen)
+{
+    Connection *c = connection();
+    if (!c)
+        throw usage(QStringLiteral("クエリに接続が設定されていません。"));
+    c->requireOpen();
+    if (!FPrepared)
+        prepare();
+    const bool withParams = FParamCreation && !FParams.empty();
+    std::vector<unsigned> types;
+    std::vector<std::optional<QByteArray>> values;
+    if (withParams) {
+        for (const Param &p : FParams) {
+            types.push_back(oidOf(p.dataType()));
+            if (p.isNull())
+                values.emplace_back(std::nullopt);
+            else
+                values.emplace_back(c->encode(p.asString()));
+        }
+    }
+    FRowsAffected = -1;
+
+    if (forOpen && FInfo.cursorable) {
+        // A plain query runs behind a cursor so that its first rows show at once and other
+        // statements can run while it is partly read.
+        const QByteArray body = c->encode(FInfo.cursorText);
+        const QByteArray name = c->nextName("vantor_c").toLatin1();
+        const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(fetchRows()) + " FROM " + name;
+        Source src;
+        src.cursor = name;
+        detail::ResultPtr first;
+        if (c->inTransaction()) {
+            // In the caller's block: the cursor lives as long as the block.
+            src.generation = c->FBlockGeneration;
+            const QByteArray declare = "DECLARE " + name + " NO SCROLL CURSOR FOR " + body;
+            auto work = [&] {
+                if (withParams) {
+                    c->runParams(declare, types, values);
+                    first = c->run(fetch);
+                } else {
+                    first = c->run(declare + ";\n" + fetch);
+                }
+            };
+            if (c->statementSavepoints())
+                c->protect(work);
+            else
+                work();
+        } else {
+            // Outside any block: a block of the layer's own, ended before the caller sends
+            // anything else; the cursor is held beyond it.
+            src.hold = true;
+            src.ownBlock = true;
+            const bool nested = c->FOwnBlock && c->FOwnCursors > 0;
+            const QByteArray declare = "DECLARE " + name + " NO SCROLL CURSOR WITH HOLD FOR " + body;
+            try {
+                if (nested) {
+                    c->runControl("SAVEPOINT vantor_open");
+                } else if (!c->FOwnBlock) {
+                    c->FOwnBlock = true;
+                    c->FWasInBlock = true;
+                    if (!withParams) {
+                        // One round trip: begin, declare and the first block.
+                        src.generation = c->FOwnGeneration;
+                        first = c->run("BEGIN;\n" + declare + ";\n" + fetch);
+                    } else {
+                        c->runControl("BEGIN");
+                    }
+                }
+                src.generation = c->FOwnGeneration;
+                if (!first) {
+                    if (withParams) {
+                        c->runParams(declare, types, values);
+                        first = c->run(fetch);
+                    } else {
+                        first = c->run(declare + ";\n" + fetch);
+                    }
+                }
+                if (nested)
+                    c->runControl("RELEASE SAVEPOINT vantor_open");
+            } catch (...) {
+                if (nested && c->isConnected()) {
+                    detail::ResultPtr(PQexec(c->conn(), "ROLLBACK TO SAVEPOINT vantor_open; RELEASE SAVEPOINT vantor_open"));
+                    c->afterCommand();
+                } else if (c->FOwnCursors == 0) {
+                    c->leaveOwnBlock();
+                }
+                throw;
+            }
+            if (!first) { // an error dropped by the filter
+                if (c->FOwnCursors == 0)
+                    c->leaveOwnBlock();
+                return nullptr;
+            }
+            c->registerOwnCursor();
+        }
+        if (first)
+            openOn(c, std::move(first), src);
+        return nullptr;
+    }
+
+    c->leaveOwnBlock();
+    const QByteArray text = c->encode(withParams ? FParsed.text : sqlText());
+    detail::ResultPtr res;
+    auto work = [&] {
+        res = withParams ? c->runParams(text, types, values) : c->run(text);
+        if (res && FInfo.kind == CommandKind::Commit)
+            c->checkCommitTag(res.get());
+    };
+    if (c->statementSavepoints() && c->inTransaction() && !isTransactionControl(FInfo.keyword))
+        c->protect(work);
+    else
+        work();
+    if (res) {
+        const char *n = PQcmdTuples(res.get());
+        FRowsAffected = n && *n ? QByteArray(n).toLongLong() : -1;
+    }
+    return res;
+}
+
+void Query::open()
+{
+    close();
+    detail::ResultPtr res = runStatement(true);
+    if (isActive() || !res)
+        return; // opened on a cursor, or an error was dropped by the filter
+    if (PQresultStatus(res.get()) != PGRES_TUPLES_OK)
+        throw usage(QStringLiteral("この文は結果セットを返しませんでした。"));
+    openOn(connection(), std::move(res), Source());
+}
+
+void Query::execute()
+{
+    close();
+    if (commandKind() == CommandKind::Select)
+        throw usage(QStringLiteral("行を返す文は実行できません。"
+                                   "Use open for SELECT-like commands (結果を返す文は open で開いてください)。"));
+    runStatement(false);
+}
+
+} // namespace db
