@@ -589,8 +589,8 @@ void TfrmMain::EndTransaction(const QString &verb)
         TkdWaitCursor wait;
         current->ExecuteSQL(verb);
     }
-    SetStatusText(QStringLiteral("現行データベース [ ") + current->Param(QStringLiteral("User_Name"))
-                  + QStringLiteral(" @ ") + current->Param(QStringLiteral("Database"))
+    SetStatusText(QStringLiteral("現行データベース [ ") + current->ConnectionParam(QStringLiteral("User_Name"))
+                  + QStringLiteral(" @ ") + current->ConnectionParam(QStringLiteral("Database"))
                   + QStringLiteral(" ] のトランザクションを ") + verb + QStringLiteral(" しました。"));
 }
 

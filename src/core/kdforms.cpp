@@ -1,4 +1,5 @@
 #include "core/kdforms.h"
+#include "core/kdsub_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -93,55 +94,23 @@ TkdLoopScope *&CurrentLoop()
 }
 } // namespace
 
-class TkdLoopScope::Filter : public QObject
-{
-public:
-    bool FEscape = false;
-    bool eventFilter(QObject *watched, QEvent *e) override
-    {
-        switch (e->type()) {
-        case QEvent::KeyPress: {
-            auto *k = static_cast<QKeyEvent *>(e);
-            if (k->key() == Qt::Key_Escape)
-                FEscape = true;
-            return true;
-        }
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::Close:
-            // Held back while the loop runs: nothing may re-enter the window that loops.
-            return watched->isWidgetType() || watched->isWindowType();
-        default:
-            return false;
-        }
-    }
-};
-
-TkdLoopScope::TkdLoopScope() : FFilter(new Filter), FOuter(CurrentLoop())
+TkdLoopScope::TkdLoopScope() : FOuter(CurrentLoop())
 {
     CurrentLoop() = this;
-    if (QCoreApplication::instance())
-        QCoreApplication::instance()->installEventFilter(FFilter);
 }
 
 TkdLoopScope::~TkdLoopScope()
 {
-    if (QCoreApplication::instance())
-        QCoreApplication::instance()->removeEventFilter(FFilter);
-    delete FFilter;
     CurrentLoop() = FOuter;
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        host->SetDefMessage();
 }
 
-bool TkdLoopScope::EscapePressed()
+bool TkdLoopScope::Step(int nowCount, int maxCount)
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    const bool pressed = FFilter->FEscape;
-    FFilter->FEscape = false;
-    return pressed;
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        host->SetLoopMessage(nowCount, maxCount);
+    return EscapePressed();
 }
 
 bool TkdLoopScope::Active()

@@ -2,6 +2,8 @@
 // Base of every child window inside the main window, the application messages they answer,
 // and the small interfaces through which core reaches the main window, the connection
 // windows and the logon (all of which live in higher layers).
+#include "core/kdconnservices.h"
+
 #include <QEvent>
 #include <QList>
 #include <QObject>
@@ -71,9 +73,8 @@ private:
     bool FActive;
 };
 
-// A long loop on the user-interface thread. While a scope is alive, user input to the windows
-// is held back (so nothing re-enters the loop's window), paint events go through, and the Esc
-// key is noted. `EscapePressed` lets the queued events through and says whether Esc came.
+// A long loop on the user-interface thread: each step shows its progress in the main window's
+// status bar and polls the Esc key; the end of the scope restores the object count.
 class TkdLoopScope
 {
 public:
@@ -81,12 +82,11 @@ public:
     ~TkdLoopScope();
     TkdLoopScope(const TkdLoopScope &) = delete;
     TkdLoopScope &operator=(const TkdLoopScope &) = delete;
-    bool EscapePressed();
+    // Shows "now / max" (max <= 0: a running count) and returns true when Esc was pressed.
+    bool Step(int nowCount, int maxCount);
     // True while any loop scope is alive.
     static bool Active();
 private:
-    class Filter;
-    Filter *FFilter;
     TkdLoopScope *FOuter;
 };
 
@@ -94,22 +94,17 @@ private:
 // The connection window as core and the application frame see it. The browser's TfrmObject
 // implements it; its object is the window widget itself.
 
-class TkdConnForm
+class TkdConnForm : public TkdConnServices
 {
 public:
-    virtual ~TkdConnForm() = default;
     virtual QWidget *Widget() = 0;
     // The connection identity (user " @ " database "/" server ":" port).
-    virtual QString Identity() const = 0;
-    // Server version as major*10000 + minor*100 + patch (0 when unknown).
-    virtual int DBVer() const = 0;
+    QString Identity() const { return FormatRecParam(RecParam(), 0); }
     // Items and selected items of the object list (for the status bar).
     virtual int ObjectCount() const = 0;
     virtual int SelectedObjectCount() const = 0;
     // Runs one statement on the window's connection; errors are thrown.
     virtual void ExecuteSQL(const QString &sqlText) = 0;
-    // Connection parameters by their design names ("User_Name", "Database", ...).
-    virtual QString Param(const QString &name) const = 0;
     // The window became the active child window: select its own selector item, press its button.
     virtual void FormActivate() = 0;
 };
