@@ -483,7 +483,16 @@ void TfrmMain::SelectConnection(TkdConnForm *form)
 
 void TfrmMain::AddConnection(TkdConnForm *form)
 {
-    cmbDBName->addItem(form->Identity(), QVariant::fromValue<QObject *>(form->Widget()));
+    QObject *key = form->Widget();
+    cmbDBName->addItem(form->Identity(), QVariant::fromValue<QObject *>(key));
+    // A window destroyed without leaving the selector must not leave an item pointing to it.
+    connect(key, &QObject::destroyed, this, [this, key] {
+        const int i = cmbDBName->findData(QVariant::fromValue<QObject *>(key));
+        if (i >= 0) {
+            cmbDBName->removeItem(i);
+            cmbDBNameChange();
+        }
+    });
     {
         const QSignalBlocker block(cmbDBName);
         cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
@@ -504,6 +513,16 @@ void TfrmMain::RemoveConnection(TkdConnForm *form)
         cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
     }
     cmbDBNameChange();
+}
+
+QList<TkdConnForm *> TfrmMain::Connections() const
+{
+    QList<TkdConnForm *> list;
+    for (int i = 0; i < cmbDBName->count(); ++i)
+        if (auto *w = qobject_cast<QWidget *>(cmbDBName->itemData(i).value<QObject *>()))
+            if (auto *conn = dynamic_cast<TkdConnForm *>(w))
+                list << conn;
+    return list;
 }
 
 TkdConnForm *TfrmMain::GetDBForm(const QString &identity) const

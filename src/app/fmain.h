@@ -52,6 +52,7 @@ public:
     void SetStatusText(const QString &text) override;
     void AddConnection(TkdConnForm *form) override;
     void RemoveConnection(TkdConnForm *form) override;
+    QList<TkdConnForm *> Connections() const override;
     TkdConnForm *GetDBForm(const QString &identity) const override;
     QWidget *FindWindow(const QMetaObject *cls, const QString &caption, bool show) override;
     using TkdMainForm::FindWindow;

@@ -1,11 +1,11 @@
 #include "core/kdforms.h"
+#include "core/kdsub_msg.h"
 #include "core/kdsub_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
@@ -49,7 +49,7 @@ void SendKdMessage(const QList<QWidget *> &windows, TkdMessage msg, qintptr wPar
 
 void ShowError(const QString &text)
 {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+    ShowMessageBox(text, MB_OK | MB_ICONERROR);
 }
 
 bool GuardedCall(const std::function<void()> &fn)
@@ -159,15 +159,6 @@ bool RunLogon(const TLogonValues &values, bool autoPass)
 // ---------------------------------------------------------------------------------------------
 // TkdForm
 
-namespace {
-int AskUnsavedChanges()
-{
-    return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationName(),
-                                 QStringLiteral("情報が変更されています。コンパイルしますか？"),
-                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-}
-} // namespace
-
 TkdForm::TkdForm(QObject *owner)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -214,6 +205,13 @@ void TkdForm::SetOwnerForm(TkdConnForm *value)
     FOwnerForm = value;
     FOwnerWidget = value ? value->Widget() : nullptr;
     emit OwnerFormChanged(value);
+}
+
+bool TkdForm::OwnerFormOpen() const
+{
+    TkdConnForm *owner = OwnerForm();
+    TkdMainForm *host = TkdMainForm::Instance();
+    return owner && host && host->Connections().contains(owner);
 }
 
 void TkdForm::SetObjType(int value)
@@ -271,11 +269,12 @@ bool TkdForm::CloseQuery()
 {
     bool answer = true;
     if (FModified && !FIsToastObject) {
-        switch (AskUnsavedChanges()) {
-        case QMessageBox::Cancel:
+        switch (ShowMessageBox(QStringLiteral("情報が変更されています。コンパイルしますか？"),
+                               MB_YESNOCANCEL | MB_ICONQUESTION)) {
+        case IDCANCEL:
             answer = false;
             break;
-        case QMessageBox::Yes:
+        case IDYES:
             GuardedCall([this] { Compile(); });
             if (FModified)
                 answer = false;

@@ -138,6 +138,8 @@ public:
     // (its own item removed, the last remaining item selected, enabling rule run).
     virtual void AddConnection(TkdConnForm *form) = 0;
     virtual void RemoveConnection(TkdConnForm *form) = 0;
+    // The open connection windows in the selector's order.
+    virtual QList<TkdConnForm *> Connections() const = 0;
     // The open connection window whose identity equals `identity` exactly; nullptr when none.
     virtual TkdConnForm *GetDBForm(const QString &identity) const = 0;
     // The last child window that is a `cls` (or derived) with exactly this caption; shown and
@@ -184,6 +186,8 @@ public:
     ~TkdForm() override;
 
     TkdConnForm *OwnerForm() const { return FOwnerWidget ? FOwnerForm : nullptr; }
+    // True while OwnerForm is set and still among the open connections (DBChange asks this).
+    bool OwnerFormOpen() const;
     void SetOwnerForm(TkdConnForm *value);
     int ObjType() const { return FObjType; }
     void SetObjType(int value);

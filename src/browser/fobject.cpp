@@ -1,0 +1,504 @@
+#include "browser/fobject.h"
+
+#include "core/kdsub_object.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_text.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+QString TrimCtl(const QString &s)
+{
+    qsizetype from = 0;
+    qsizetype to = s.size();
+    while (from < to && s.at(from).unicode() <= 0x20)
+        ++from;
+    while (to > from && s.at(to - 1).unicode() <= 0x20)
+        --to;
+    return s.mid(from, to - from);
+}
+
+namespace {
+const QString kConnecting = QStringLiteral("データベースに接続中です．．．");
+
+// Restores the cursor and the status-bar count however the creation ends.
+class TCreateGuard
+{
+public:
+    ~TCreateGuard()
+    {
+        if (TkdMainForm *host = TkdMainForm::Instance())
+            host->SetDefMessage();
+    }
+};
+} // namespace
+
+TfrmObject::TfrmObject()
+    : FdbsMain(std::make_unique<db::Connection>()), FdbsBG(std::make_unique<db::Connection>()),
+      FdbsTrace(std::make_unique<db::Connection>())
+{
+    setObjectName(QStringLiteral("frmObject"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    qryExec = new db::Query(FdbsMain.get(), this);
+    qryExec->setObjectName(QStringLiteral("qryExec"));
+    qryObject = new db::Query(FdbsMain.get(), this);
+    qryObject->setObjectName(QStringLiteral("qryObject"));
+
+    // Tree on the left, object list on the right; both are filled by their own units.
+    auto *box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    splObject = new QSplitter(Qt::Horizontal, this);
+    splObject->setObjectName(QStringLiteral("splObject"));
+    splObject->setChildrenCollapsible(false);
+    pnlTree = new QWidget;
+    pnlTree->setObjectName(QStringLiteral("pnlTree"));
+    pnlTree->setMinimumWidth(30);
+    auto *treeBox = new QVBoxLayout(pnlTree);
+    treeBox->setContentsMargins(0, 0, 0, 0);
+    trvObject = new QTreeWidget;
+    trvObject->setObjectName(QStringLiteral("trvObject"));
+    trvObject->setHeaderHidden(true);
+    treeBox->addWidget(trvObject);
+    lstObject = new QTreeWidget;
+    lstObject->setObjectName(QStringLiteral("lstObject"));
+    lstObject->setRootIsDecorated(false);
+    lstObject->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstObject->setHeaderLabels({QStringLiteral("名前"), QStringLiteral("スキーマ"), QStringLiteral("タイプ")});
+    splObject->addWidget(pnlTree);
+    splObject->addWidget(lstObject);
+    splObject->setStretchFactor(1, 1);
+    splObject->setSizes({220, 600});
+    box->addWidget(splObject);
+    resize(820, 520);
+}
+
+TfrmObject::~TfrmObject()
+{
+    delete FTaskButton.data();
+    if (FJoined && !FClosed)
+        if (TkdMainForm *host = TkdMainForm::Instance())
+            host->RemoveConnection(this);
+}
+
+TfrmObject *TfrmObject::Create(const TConnectArgs &args)
+{
+    auto *form = new TfrmObject;
+    try {
+        form->CreateSteps(args);
+    } catch (...) {
+        // No half-built window stays behind, and no selector item points to it.
+        if (form->FJoined)
+            if (TkdMainForm *host = TkdMainForm::Instance()) {
+                host->RemoveConnection(form);
+                form->FJoined = false;
+            }
+        form->FClosed = true;
+        form->FdbsMain->close();
+        delete form;
+        throw;
+    }
+    return form;
+}
+
+void TfrmObject::CreateSteps(const TConnectArgs &args)
+{
+    TkdMainForm *host = TkdMainForm::Instance();
+    TCreateGuard guard;
+    TkdWaitCursor wait;
+    if (host)
+        host->SetStatusText(kConnecting);
+
+    const TRecParam rec = MakeRecParam(args.Host, args.Database, args.Schema, args.Port, args.UserID, args.Password);
+    setWindowTitle(QStringLiteral("オブジェクトリスト - ") + FormatRecParam(rec, 0));
+    if (host)
+        setWindowIcon(host->Image(94));
+
+    db::Connection &c = *FdbsMain;
+    c.setParam(QStringLiteral("DriverID"), QStringLiteral("PG"));
+    c.setParam(QStringLiteral("Server"), args.Host);
+    c.setParam(QStringLiteral("Database"), args.Database);
+    c.setParam(QStringLiteral("MetaDefSchema"), args.Schema);
+    c.setParam(QStringLiteral("Port"), args.Port);
+    c.setParam(QStringLiteral("User_Name"), args.UserID);
+    c.setParam(QStringLiteral("Password"), args.Password);
+    c.setParam(QStringLiteral("ApplicationName"), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    c.setParam(QStringLiteral("CharacterSet"), TkdOption::Global().CharacterSet);
+    // Inside an open block each statement runs under its own savepoint, so an error that a
+    // service swallows never aborts the user's transaction.
+    c.setStatementSavepoints(true);
+    c.open();
+
+    DBName = args.Database;
+    MYSID = GetMySID();
+    ReadServerVersion();
+
+    QString schema = args.Schema;
+    QStringList schemas;
+    GetSchemaInfo(schemas, true);
+    if (!schemas.contains(schema) && !schemas.isEmpty()) {
+        schema = schemas.first();
+        c.setParam(QStringLiteral("MetaDefSchema"), schema);
+    }
+    try {
+        RunStatement(QStringLiteral("set search_path to ") + QuoteIdentifier(schema));
+    } catch (const std::exception &) {
+        // A search path the server refuses leaves the default one.
+    }
+    // The explicit transaction starts after the session settings: a later ROLLBACK of the
+    // user's work must not take the search path back with it.
+    if (!TkdOption::Global().UpdateToCommit)
+        ExecuteSQL(QStringLiteral("BEGIN"));
+    if (args.UserID.isEmpty())
+        c.setParam(QStringLiteral("OSAuthent"), QStringLiteral("Yes"));
+
+    if (host) {
+        host->AddChildWindow(this);
+        host->AddConnection(this);
+        FJoined = true;
+        SendKdMessage(host->ChildWindows(), WM_DBCHANGE);
+    }
+    ShowTree();
+    LoadWindowLayout();
+    if (host) {
+        FTaskButton = host->CreateTaskButton(this);
+        FTaskButton->setText(FormatRecParam(rec, 0, true));
+        FTaskButton->setIcon(host->Image(94));
+    }
+}
+
+void TfrmObject::ReadServerVersion()
+{
+    // The version number comes from the server's numeric version, which every server from
+    // 7.4 on reports; the text of version() only tells whether the server runs on Linux.
+    FDBVer = FdbsMain->dbVer();
+    if (FDBVer <= 0)
+        FDBVer = 999999;
+    try {
+        db::Query *q = OpenSQL(QStringLiteral("SELECT version()"));
+        const QString text = q->isEmpty() ? QString() : q->field(0).asString();
+        q->close();
+        g_Linux_Ver = text.contains(QLatin1String("linux"));
+    } catch (const std::exception &) {
+        g_Linux_Ver = false;
+    }
+}
+
+QString TfrmObject::ConnectionParam(const QString &name) const
+{
+    return FdbsMain->param(name);
+}
+
+int TfrmObject::ObjectCount() const
+{
+    return lstObject->topLevelItemCount();
+}
+
+int TfrmObject::SelectedObjectCount() const
+{
+    return int(lstObject->selectedItems().size());
+}
+
+void TfrmObject::FormActivate()
+{
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        host->SelectConnection(this);
+    if (FTaskButton)
+        FTaskButton->setChecked(true);
+}
+
+bool TfrmObject::event(QEvent *e)
+{
+    switch (int(e->type())) {
+    case WM_RELOAD:
+        GuardedCall([this] { ShowObject(false); });
+        return true;
+    case WM_DBCHANGE:
+        return true; // the connection window keeps its own connection
+    case QEvent::WindowTitleChange:
+        if (FTaskButton)
+            FTaskButton->setToolTip(windowTitle());
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Close
+
+bool TfrmObject::FormCloseQuery()
+{
+    TkdMainForm *host = TkdMainForm::Instance();
+    if (!host)
+        return true;
+    const QList<QWidget *> windows = host->ChildWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        auto *form = qobject_cast<TkdForm *>(*it);
+        if (form && form->OwnerForm() == this && !form->CanClose())
+            return false;
+    }
+    return true;
+}
+
+void TfrmObject::FormClose()
+{
+    TkdMainForm *host = TkdMainForm::Instance();
+    if (host)
+        host->SetStatusText(QString());
+    GuardedCall([this] { SaveWindowLayout(); });
+    if (!TkdOption::Global().UpdateToCommit && FdbsMain->isConnected()) {
+        try {
+            FdbsMain->execute(QStringLiteral("ROLLBACK"));
+        } catch (const std::exception &) {
+            // A failed rollback changes nothing: the connection closes next.
+        }
+    }
+    qryExec->close();
+    qryObject->close();
+    FdbsMain->close();
+    FdbsBG->close();
+    FdbsTrace->close();
+    FClosed = true;
+    if (host && FJoined) {
+        host->RemoveConnection(this);
+        FJoined = false;
+        SendKdMessage(host->ChildWindows(), WM_DBCHANGE);
+    }
+}
+
+void TfrmObject::closeEvent(QCloseEvent *e)
+{
+    if (FClosed) {
+        e->accept();
+        return;
+    }
+    bool may = false;
+    GuardedCall([&] { may = FormCloseQuery(); });
+    if (!may) {
+        e->ignore();
+        return;
+    }
+    FormClose();
+    e->accept();
+}
+
+void TfrmObject::LoadWindowLayout()
+{
+}
+
+void TfrmObject::SaveWindowLayout()
+{
+}
+
+// ---------------------------------------------------------------------------------------------
+// SQL services
+
+void TfrmObject::RunStatement(const QString &sqlText)
+{
+    qryExec->close();
+    qryExec->setParamCreation(false);
+    qryExec->clearParams();
+    qryExec->setSql(sqlText);
+    try {
+        qryExec->prepare();
+        // A plain query is opened (its rows are never read); everything else is executed.
+        if (qryExec->commandKind() == db::CommandKind::Select)
+            qryExec->open();
+        else
+            qryExec->execute();
+    } catch (...) {
+        qryExec->close();
+        throw;
+    }
+    qryExec->close();
+}
+
+void TfrmObject::ExecuteSQL(const QString &sqlText)
+{
+    TkdWaitCursor wait;
+    RunStatement(sqlText);
+}
+
+void TfrmObject::ExecuteSQL(const QStringList &sqlText, bool ignoreError)
+{
+    TkdWaitCursor wait;
+    QString buffer;
+    auto flush = [&] {
+        if (!TrimCtl(buffer).isEmpty()) {
+            try {
+                RunStatement(buffer);
+            } catch (const std::exception &) {
+                if (!ignoreError)
+                    throw;
+            }
+        }
+        buffer.clear();
+    };
+    for (const QString &line : sqlText) {
+        if (TrimCtl(line) == QLatin1String(";"))
+            flush();
+        else
+            buffer += line + QStringLiteral("\r\n");
+    }
+    flush();
+}
+
+void TfrmObject::ExecuteSQL(const QString &sqlText, const QStringList &values)
+{
+    TkdWaitCursor wait;
+    qryExec->close();
+    qryExec->setParamCreation(true);
+    qryExec->setSql(sqlText);
+    try {
+        if (qryExec->paramCount() > values.size())
+            throw db::Error(db::Error::Kind::Usage,
+                            QStringLiteral("パラメータの値が足りません。(%1 / %2)").arg(values.size()).arg(qryExec->paramCount()));
+        for (int i = 0; i < qryExec->paramCount(); ++i)
+            qryExec->param(i).setAsString(values.at(i));
+        qryExec->prepare();
+        if (qryExec->commandKind() == db::CommandKind::Select)
+            qryExec->open();
+        else
+            qryExec->execute();
+    } catch (...) {
+        qryExec->close();
+        throw;
+    }
+    qryExec->close();
+}
+
+db::Query *TfrmObject::OpenSQL(const QString &sqlText)
+{
+    qryExec->close();
+    qryExec->setParamCreation(false);
+    qryExec->clearParams();
+    qryExec->setSql(sqlText);
+    try {
+        qryExec->open();
+    } catch (...) {
+        qryExec->close();
+        throw;
+    }
+    return qryExec;
+}
+
+db::Query *TfrmObject::OpenSQL(const QString &sqlText, const QStringList &values)
+{
+    qryExec->close();
+    qryExec->setParamCreation(true);
+    qryExec->setSql(sqlText);
+    try {
+        if (qryExec->paramCount() > values.size())
+            throw db::Error(db::Error::Kind::Usage,
+                            QStringLiteral("パラメータの値が足りません。(%1 / %2)").arg(values.size()).arg(qryExec->paramCount()));
+        for (int i = 0; i < qryExec->paramCount(); ++i)
+            qryExec->param(i).setAsString(values.at(i));
+        qryExec->open();
+    } catch (...) {
+        qryExec->close();
+        throw;
+    }
+    return qryExec;
+}
+
+namespace {
+// Reads the first column of every row of an open query into `list`, then closes it.
+void ReadFirstColumn(db::Query *q, QStringList &list)
+{
+    while (!q->eof()) {
+        list << q->field(0).asString();
+        q->next();
+    }
+    q->close();
+}
+} // namespace
+
+void TfrmObject::GetUser(QStringList &listData, bool addPublic)
+{
+    TkdWaitCursor wait;
+    listData.clear();
+    ReadFirstColumn(OpenSQL(QStringLiteral("SELECT rolname FROM pg_roles WHERE rolcanlogin = True ORDER BY 1")), listData);
+    if (addPublic)
+        listData << QStringLiteral("public");
+}
+
+void TfrmObject::GetRole(QStringList &listData)
+{
+    TkdWaitCursor wait;
+    listData.clear();
+    ReadFirstColumn(OpenSQL(QStringLiteral("SELECT rolname FROM pg_roles WHERE rolcanlogin = False ORDER BY 1")), listData);
+}
+
+void TfrmObject::GetTBS(QStringList &listData)
+{
+    TkdWaitCursor wait;
+    listData.clear();
+    ReadFirstColumn(OpenSQL(QStringLiteral("SELECT spcname FROM pg_tablespace ORDER BY 1")), listData);
+}
+
+void TfrmObject::GetSchemaInfo(QStringList &listData, bool objList)
+{
+    TkdWaitCursor wait;
+    listData.clear();
+    const QString sql = objList
+        ? QStringLiteral("SELECT DISTINCT CASE WHEN nspname LIKE 'pg_temp%' THEN 'pg_temp' WHEN nspname LIKE "
+                         "'pg_toast_temp%' THEN 'pg_toast_temp' ELSE nspname END FROM pg_namespace WHERE "
+                         "(NOT(nspname LIKE 'pg_%') OR (nspname = 'pg_catalog') OR (nspname LIKE 'pg_temp%') OR "
+                         "(nspname LIKE 'pg_toast') OR (nspname LIKE 'pg_toast_temp%')) ORDER BY 1;")
+        : QStringLiteral("SELECT nspname FROM pg_namespace WHERE (NOT(nspname LIKE 'pg_%') OR nspname = "
+                         "'pg_catalog') ORDER BY 1;");
+    ReadFirstColumn(OpenSQL(sql), listData);
+}
+
+int TfrmObject::GetMySID()
+{
+    try {
+        db::Query *q = OpenSQL(QStringLiteral("SELECT pg_backend_pid()"));
+        const int pid = q->isEmpty() ? 0 : q->field(0).asString().toInt();
+        q->close();
+        return pid;
+    } catch (const std::exception &) {
+        return -1;
+    }
+}
+
+QString TfrmObject::GetObjComment(int objType, int oid)
+{
+    QString catalog;
+    switch (objType) {
+    case 45: case 46: case 47: case 58: catalog = QStringLiteral("pg_class"); break;
+    case 52: catalog = QStringLiteral("pg_proc"); break;
+    case 55: catalog = QStringLiteral("pg_type"); break;
+    case 57: catalog = QStringLiteral("pg_trigger"); break;
+    case 66: catalog = QStringLiteral("pg_constraint"); break;
+    case 127: catalog = QStringLiteral("pg_rewrite"); break;
+    default: return QString();
+    }
+    db::Query *q = OpenSQL(QStringLiteral(" SELECT obj_description(x.oid, ") + QuoteLiteral(catalog)
+                               + QStringLiteral(") AS obj_comment") + QStringLiteral(" FROM ") + catalog
+                               + QStringLiteral(" x") + QStringLiteral(" WHERE x.oid = :OID"),
+                           {QString::number(oid)});
+    const QString text = q->isEmpty() ? QString() : q->field(0).asString();
+    q->close();
+    return text;
+}
+
+void TfrmObject::GetObject(QStringList &listData, const QString &schema, const QString &objectType)
+{
+    Q_UNUSED(listData);
+    Q_UNUSED(schema);
+    Q_UNUSED(objectType);
+}
+
+void TfrmObject::GetDataType(QStringList &listData, int objType)
+{
+    Q_UNUSED(listData);
+    Q_UNUSED(objType);
+}
