@@ -74,6 +74,8 @@ TfrmMain::TfrmMain(const QStringList &args, QWidget *parent) : QMainWindow(paren
 
 TfrmMain::~TfrmMain()
 {
+    FDestroying = true;
+    disconnect(mdiMain, nullptr, this, nullptr);
     if (TkdMainForm::Instance() == this)
         TkdMainForm::SetInstance(nullptr);
 }
@@ -487,6 +489,8 @@ void TfrmMain::AddConnection(TkdConnForm *form)
     cmbDBName->addItem(form->Identity(), QVariant::fromValue<QObject *>(key));
     // A window destroyed without leaving the selector must not leave an item pointing to it.
     connect(key, &QObject::destroyed, this, [this, key] {
+        if (FDestroying)
+            return;
         const int i = cmbDBName->findData(QVariant::fromValue<QObject *>(key));
         if (i >= 0) {
             cmbDBName->removeItem(i);

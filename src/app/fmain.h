@@ -142,6 +142,7 @@ private:
     TLogonValues FSwitches;
     bool FFirstPaintDone = false;
     bool FClosing = false;
+    bool FDestroying = false;
     QList<TCloseStep> FCloseSteps;
     QLabel *FPanels[3] = {nullptr, nullptr, nullptr};
     QHBoxLayout *FTaskLayout = nullptr;

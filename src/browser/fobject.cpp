@@ -146,7 +146,7 @@ void TfrmObject::CreateSteps(const TConnectArgs &args)
         c.setParam(QStringLiteral("MetaDefSchema"), schema);
     }
     try {
-        RunStatement(QStringLiteral("set search_path to ") + QuoteIdentifier(schema));
+        RunStatement(QStringLiteral("set search_path to ") + QuoteIdentifier(schema, TkdOption::Global().UseLowerName));
     } catch (const std::exception &) {
         // A search path the server refuses leaves the default one.
     }

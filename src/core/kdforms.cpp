@@ -1,5 +1,6 @@
 #include "core/kdforms.h"
 #include "core/kdsub_msg.h"
+#include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 
 #include <QApplication>
@@ -159,7 +160,7 @@ bool RunLogon(const TLogonValues &values, bool autoPass)
 // ---------------------------------------------------------------------------------------------
 // TkdForm
 
-TkdForm::TkdForm(QObject *owner)
+TkdForm::TkdForm(QObject *owner) : FUseLowerName(TkdOption::Global().UseLowerName)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     TkdMainForm *host = TkdMainForm::Instance();
@@ -205,6 +206,23 @@ void TkdForm::SetOwnerForm(TkdConnForm *value)
     FOwnerForm = value;
     FOwnerWidget = value ? value->Widget() : nullptr;
     emit OwnerFormChanged(value);
+}
+
+QString TkdForm::SchemaPrefix(const QString &schema, const QString &compareSchema) const
+{
+    if (SourceMode == smText) {
+        // Scripts follow the script options: 0 always, 1 when the schema differs, else never.
+        const int owner = TScriptOption::Global().Owner;
+        if (owner == 1) {
+            if (schema.trimmed() == compareSchema.trimmed())
+                return QString();
+        } else if (owner != 0) {
+            return QString();
+        }
+    }
+    if (schema.trimmed().isEmpty())
+        return QString();
+    return QuoteIdentifier(schema, TkdOption::Global().UseLowerName) + QLatin1Char('.');
 }
 
 bool TkdForm::OwnerFormOpen() const

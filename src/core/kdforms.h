@@ -245,7 +245,7 @@ private:
     int FObjType = 0;
     bool FIsNew = false;
     bool FModified = false;
-    bool FUseLowerName = true;
+    bool FUseLowerName;
     bool FIsToastObject = false;
     bool FCloseAsked = false;
     QPointer<QToolButton> FTaskButton;
