@@ -80,6 +80,9 @@ TfrmObject::TfrmObject()
 
 TfrmObject::~TfrmObject()
 {
+    // The queries go before the connections they run on.
+    delete qryExec;
+    delete qryObject;
     delete FTaskButton.data();
     if (FJoined && !FClosed)
         if (TkdMainForm *host = TkdMainForm::Instance())
