@@ -1,5 +1,6 @@
 #include "core/kdsub_options.h"
 
+#include "core/kdreg.h"
 #include "core/kdreserve.h"
 #include "core/kdsub_start.h"
 
@@ -560,6 +561,96 @@ void ResetOptionRecord(R &record)
         ResetRow(record, row);
     OptionRecordLoaded(record);
 }
+
+namespace {
+
+template <class R>
+void LoadRow(TkdRegistry &reg, R &record, const TOptionRow<R> &row)
+{
+    const QString name = QLatin1String(row.Value);
+    std::visit(
+        [&](auto member) {
+            auto &field = record.*member;
+            using F = std::remove_reference_t<decltype(field)>;
+            if constexpr (std::is_same_v<F, bool>) {
+                field = reg.GetBool(name, row.DefaultNumber != 0);
+            } else if constexpr (std::is_same_v<F, int> || std::is_enum_v<F>) {
+                field = static_cast<F>(reg.GetInteger(name, static_cast<int>(row.DefaultNumber)));
+            } else if constexpr (std::is_same_v<F, QString>) {
+                if (row.Kind == TOptionKind::Pass)
+                    field = UnscramblePassword(reg.GetString(name, QString()));
+                else
+                    field = reg.GetString(name, OptionDefaultText(row.DefaultText, row.DefaultBase));
+            } else if constexpr (std::is_same_v<F, QStringList>) {
+                field = TextToList(reg.GetString(name, QString()));
+            } else if constexpr (std::is_same_v<F, QDateTime>) {
+                field = reg.GetDateTime(name, DaysToDateTime(static_cast<double>(row.DefaultNumber)));
+            }
+        },
+        row.Field);
+}
+
+template <class R>
+void SaveRow(TkdRegistry &reg, const R &record, const TOptionRow<R> &row)
+{
+    const QString name = QLatin1String(row.Value);
+    std::visit(
+        [&](auto member) {
+            const auto &field = record.*member;
+            using F = std::remove_cvref_t<decltype(field)>;
+            if constexpr (std::is_same_v<F, bool>)
+                reg.WriteBool(name, field);
+            else if constexpr (std::is_same_v<F, int> || std::is_enum_v<F>)
+                reg.WriteInteger(name, static_cast<int>(field));
+            else if constexpr (std::is_same_v<F, QString>)
+                reg.WriteString(name, row.Kind == TOptionKind::Pass ? ScramblePassword(field) : field);
+            else if constexpr (std::is_same_v<F, QStringList>)
+                reg.WriteString(name, ListToText(field));
+            else if constexpr (std::is_same_v<F, QDateTime>)
+                reg.WriteDateTime(name, field);
+        },
+        row.Field);
+}
+
+} // namespace
+
+template <class R>
+void LoadOptionRecord(TkdRegistry &reg, R &record)
+{
+    for (const TOptionRow<R> &row : OptionTable<R>())
+        LoadRow(reg, record, row);
+    OptionRecordLoaded(record);
+}
+
+template <class R>
+void SaveOptionRecord(TkdRegistry &reg, const R &record)
+{
+    for (const TOptionRow<R> &row : OptionTable<R>())
+        if (row.Written)
+            SaveRow(reg, record, row);
+}
+
+#define KD_INSTANTIATE(R)                                                                  \
+    template void ResetOptionRecord<R>(R &);                                               \
+    template void LoadOptionRecord<R>(TkdRegistry &, R &);                                 \
+    template void SaveOptionRecord<R>(TkdRegistry &, const R &);
+KD_INSTANTIATE(TkdOption)
+KD_INSTANTIATE(TkdPrintOption)
+KD_INSTANTIATE(TScriptOption)
+KD_INSTANTIATE(TFormatOption)
+KD_INSTANTIATE(TExpOption)
+KD_INSTANTIATE(TImpOption)
+KD_INSTANTIATE(TLoadOption)
+KD_INSTANTIATE(TCompOption)
+KD_INSTANTIATE(TPerformOption)
+KD_INSTANTIATE(TExpdpOption)
+KD_INSTANTIATE(TImpdpOption)
+KD_INSTANTIATE(TStatsOption)
+KD_INSTANTIATE(TTrcOption)
+KD_INSTANTIATE(TLockOption)
+KD_INSTANTIATE(TDBTestOption)
+KD_INSTANTIATE(TkdEditorSettings)
+#undef KD_INSTANTIATE
 
 void TkdOption::Reset()
 {

@@ -1,5 +1,6 @@
 #include "core/kdsub_start.h"
 
+#include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "platform/textcodec.h"
 
@@ -62,6 +63,7 @@ void InitializeSharedUnit()
     QDir().mkpath(s.AppDataFolder);
 
     s.OSVersionInfo = TOSVersionInfo();
+    OpenSettingsStores();
 
     // The records start zeroed; LoadSettings gives them their values.
     TkdOption::Global() = TkdOption();
@@ -75,6 +77,7 @@ void FinalizeSharedUnit()
     TSharedUnitState &s = State();
     s.SQLHistoryList.clear();
     s.KeywordList.clear();
+    CloseSettingsStores();
 }
 
 const QString &ProgramFolder() { return State().ProgramFolder; }

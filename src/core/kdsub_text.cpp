@@ -1,6 +1,6 @@
 // Text, identifier and value helpers of the shared unit.
 #include "core/kdsub_text.h"
-#include "platform/textcodec.h"
+#include "core/kdsub_options.h"
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -172,6 +172,16 @@ QString QuoteIdentifier(const QString &Name, bool useLowerName)
     if (hasForcingCharacter(Name))
         return doubleQuoted(Name);
     return Name;
+}
+
+QString QuoteIdentifier(const QString &Name)
+{
+    return QuoteIdentifier(Name, TkdOption::Global().UseLowerName);
+}
+
+QString QuoteNameList(const QString &Names, bool CommaList, const QString &Delimiter)
+{
+    return QuoteNameList(Names, CommaList, Delimiter, TkdOption::Global().UseLowerName);
 }
 
 QString QuoteNameList(const QString &Names, bool CommaList, const QString &Delimiter,
@@ -433,6 +443,11 @@ void RemoveBlankLines(QStringList &Lines, bool nullLine)
     for (qsizetype i = Lines.size() - 1; i >= 0; --i)
         if (Lines.at(i).isEmpty())
             Lines.removeAt(i);
+}
+
+void RemoveBlankLines(QStringList &Lines)
+{
+    RemoveBlankLines(Lines, TScriptOption::Global().NullLine);
 }
 
 namespace {

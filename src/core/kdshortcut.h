@@ -1,0 +1,37 @@
+#pragma once
+// Keyboard shortcuts of the main window's actions as they are stored.
+//
+// Text form: the modifiers in the order "Shift+", "Ctrl+", "Alt+" (and "Meta+", which
+// this platform adds), then the key: "BkSp", "Tab", "Enter", "Esc", "Space", "PgUp",
+// "PgDn", "End", "Home", "Left", "Up", "Right", "Down", "Ins", "Del", a digit or capital
+// letter as itself (keypad digits too), "F1" to "F24", any other key by its portable
+// name ("-" for the minus key). An empty text means no shortcut.
+#include <QKeySequence>
+#include <QString>
+#include <functional>
+#include <span>
+
+class QAction;
+class TkdRegistry;
+
+// The stored text of a shortcut (its first key combination); empty for none.
+QString ShortCutToText(const QKeySequence &shortcut);
+// The shortcut of a stored text; empty when the text is empty or does not convert.
+// Names are compared without regard to case.
+QKeySequence TextToShortCut(const QString &text);
+
+// One stored shortcut: value name in the key "SHORTCUT", action name, design-time shortcut.
+struct TShortcutRow {
+    const char *Value;
+    const char *Action;
+    const char *Default;  // stored text form, "" for none
+};
+// The 67 rows in the order in which they are read and written.
+std::span<const TShortcutRow> ShortcutRows();
+
+// Reads the current key ("SHORTCUT" opened by the caller): for every row whose action
+// findAction knows, the action's current shortcut is the default and the stored text
+// becomes its shortcut (a text that does not convert leaves it without one).
+void LoadShortcuts(TkdRegistry &reg, const std::function<QAction *(const QString &)> &findAction);
+// Writes the current shortcut of every row's action into the current key.
+void SaveShortcuts(TkdRegistry &reg, const std::function<QAction *(const QString &)> &findAction);

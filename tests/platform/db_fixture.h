@@ -1,0 +1,53 @@
+#pragma once
+// A db::Connection to the sandbox server whose search path starts with the test's schema.
+#include "platform/db/dbquery.h"
+#include "support/testdb.h"
+
+namespace dbtest {
+
+inline void setSandboxParams(db::Connection &db)
+{
+    const testdb::Params &p = testdb::params();
+    db.setParam(QStringLiteral("Server"), p.host);
+    db.setParam(QStringLiteral("Port"), p.port);
+    db.setParam(QStringLiteral("Database"), p.database);
+    db.setParam(QStringLiteral("User_Name"), p.user);
+    db.setParam(QStringLiteral("Password"), p.password);
+    db.setParam(QStringLiteral("ApplicationName"), QStringLiteral("vantor-dbtest"));
+    db.setParam(QStringLiteral("CharacterSet"), QStringLiteral("UTF8"));
+}
+
+inline void openConnection(db::Connection &db, const QString &schema = QString())
+{
+    setSandboxParams(db);
+    db.open();
+    if (!schema.isEmpty())
+        db.execute(QStringLiteral("SET search_path TO %1, public").arg(schema));
+}
+
+// The test's schema plus a layer connection on it.
+class DbTest : public testdb::SchemaTest {
+protected:
+    void SetUp() override
+    {
+        testdb::SchemaTest::SetUp();
+        ASSERT_NO_THROW(openConnection(FDb, schema()));
+    }
+    void TearDown() override
+    {
+        FDb.close();
+        testdb::SchemaTest::TearDown();
+    }
+    // First column of the first row through the layer.
+    QString value(const QString &sql)
+    {
+        db::Query q(&FDb);
+        q.setParamCreation(false);
+        q.setSql(sql);
+        q.open();
+        return q.isEmpty() ? QString() : q.field(0).asString();
+    }
+    db::Connection FDb;
+};
+
+} // namespace dbtest
