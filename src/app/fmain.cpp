@@ -1,10 +1,19 @@
 #include "app/fmain.h"
 
+#include "core/kdreg.h"
+#include "core/kdsub_msg.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_service.h"
+#include "core/kdsub_start.h"
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -69,6 +78,7 @@ TfrmMain::TfrmMain(const QStringList &args, QWidget *parent) : QMainWindow(paren
 {
     setObjectName(QStringLiteral("frmMain"));
     TkdMainForm::SetInstance(this);
+    SetMainServices(this);
     FormCreate();
 }
 
@@ -78,6 +88,8 @@ TfrmMain::~TfrmMain()
     disconnect(mdiMain, nullptr, this, nullptr);
     if (TkdMainForm::Instance() == this)
         TkdMainForm::SetInstance(nullptr);
+    if (MainServices() == this)
+        SetMainServices(nullptr);
 }
 
 void TfrmMain::FormCreate()
@@ -142,8 +154,124 @@ void TfrmMain::FormCreate()
     bar->addWidget(FPanels[2], 1);
 
     resize(1024, 720);
+
+    // Settings: the client folder first (a default of the trace settings), then every group.
+    try {
+        ReadClientHomeFolder();
+    } catch (...) {
+        // A machine key that cannot be read leaves the default empty.
+    }
+    for (const QString &warning : LoadSettings())
+        ShowMessageBox(warning, MB_OK | MB_ICONWARNING);
+    // The SQL history index; a missing or unreadable file leaves the list empty.
+    {
+        QFile file(HistoryIndexFile());
+        if (file.open(QIODevice::ReadOnly)) {
+            QString text = DecodeFileText(file.readAll(), TFileEncoding::Utf8);
+            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            QStringList lines = text.split(QLatin1Char('\n'));
+            if (!lines.isEmpty() && lines.last().isEmpty())
+                lines.removeLast();
+            SQLHistoryList() = lines;
+        }
+    }
+    LoadWindowLayout();
+    // Workbooks are written as .xlsx files.
+    if (TkdOption::Global().ExcelExt.isEmpty())
+        TkdOption::Global().ExcelExt = QStringLiteral(".XLSX");
+    FCloseSteps = DefaultCloseSteps();
     // With no connection open every command that needs one starts disabled.
     cmbDBNameChange();
+}
+
+QString TfrmMain::HistoryIndexFile()
+{
+    return TkdOption::Global().TempDir + QStringLiteral("SQLLOG.IDX");
+}
+
+QList<TCloseStep> TfrmMain::DefaultCloseSteps()
+{
+    return {
+        {QStringLiteral("ウィンドウの配置"), [this] { SaveWindowLayout(); }},
+        {QStringLiteral("オプション"),
+         [] {
+             const QStringList warnings = SaveSettings();
+             if (!warnings.isEmpty())
+                 throw std::runtime_error(warnings.join(QLatin1Char('\n')).toStdString());
+         }},
+        {QStringLiteral("SQL履歴"),
+         [] {
+             const QString dir = TkdOption::Global().TempDir;
+             if (!QDir().mkpath(dir))
+                 throw std::runtime_error(QStringLiteral("%1 を作成できません。").arg(dir).toStdString());
+             QSaveFile file(HistoryIndexFile());
+             QString text;
+             for (const QString &line : SQLHistoryList())
+                 text += line + QStringLiteral("\r\n");
+             if (!file.open(QIODevice::WriteOnly) || file.write(EncodeFileText(text, TFileEncoding::Utf8)) < 0
+                 || !file.commit())
+                 throw std::runtime_error(
+                     QStringLiteral("%1 に書き込めません。").arg(HistoryIndexFile()).toStdString());
+         }},
+    };
+}
+
+QAction *TfrmMain::FindAction(const QString &actionName) const
+{
+    return findChild<QAction *>(actionName, Qt::FindDirectChildrenOnly);
+}
+
+void TfrmMain::EditorSettingsLoaded(const TkdEditorSettings &settings)
+{
+    FEditorSettings = std::make_unique<TkdEditorSettings>(settings);
+}
+
+void TfrmMain::CollectEditorSettings(TkdEditorSettings &settings)
+{
+    if (FEditorSettings)
+        settings = *FEditorSettings;
+}
+
+void TfrmMain::LoadWindowLayout()
+{
+    TkdRegistry &reg = SharedRegistry();
+    if (!reg.OpenKey(QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\MAIN"), true))
+        return;
+    const QRect g = geometry();
+    const int state = reg.GetInteger(QStringLiteral("WindowState"), 0);
+    if (state == 0 || state == 1) {
+        setGeometry(reg.GetInteger(QStringLiteral("Left"), g.left()), reg.GetInteger(QStringLiteral("Top"), g.top()),
+                    std::max(200, reg.GetInteger(QStringLiteral("Width"), g.width())),
+                    std::max(150, reg.GetInteger(QStringLiteral("Height"), g.height())));
+    } else if (state == 2) {
+        setWindowState(Qt::WindowMaximized);
+    }
+    scrTask->setVisible(reg.GetBool(QStringLiteral("TaskBar"), true));
+    statusBar()->setVisible(reg.GetBool(QStringLiteral("StatusBar"), true));
+    pnlDB->setVisible(reg.GetBool(QStringLiteral("pnlDBVisible"), true));
+    mnuTaskBar->setChecked(!scrTask->isHidden());
+    mnuStsbar->setChecked(!statusBar()->isHidden());
+    reg.CloseKey();
+}
+
+void TfrmMain::SaveWindowLayout()
+{
+    TkdRegistry &reg = SharedRegistry();
+    if (!reg.OpenKey(QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\MAIN"), true))
+        throw std::runtime_error("GUI\\MAIN");
+    const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    reg.WriteInteger(QStringLiteral("WindowState"), state);
+    if (state == 0) {
+        const QRect g = geometry();
+        reg.WriteInteger(QStringLiteral("Left"), g.left());
+        reg.WriteInteger(QStringLiteral("Top"), g.top());
+        reg.WriteInteger(QStringLiteral("Width"), g.width());
+        reg.WriteInteger(QStringLiteral("Height"), g.height());
+    }
+    reg.WriteBool(QStringLiteral("TaskBar"), !scrTask->isHidden());
+    reg.WriteBool(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+    reg.WriteBool(QStringLiteral("pnlDBVisible"), !pnlDB->isHidden());
+    reg.CloseKey();
 }
 
 static QAction *MakeAction(QObject *owner, const char *name, const QString &text, const QString &hint = QString())

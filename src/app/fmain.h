@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <utility>
 
 class QAction;
@@ -57,6 +58,18 @@ public:
     QWidget *FindWindow(const QMetaObject *cls, const QString &caption, bool show) override;
     using TkdMainForm::FindWindow;
     bool Closing() const override { return FClosing; }
+    // TkdMainServices
+    QAction *FindAction(const QString &actionName) const override;
+    void EditorSettingsLoaded(const TkdEditorSettings &settings) override;
+    void CollectEditorSettings(TkdEditorSettings &settings) override;
+
+    // Window geometry and bar visibility under "GUI\MAIN".
+    void LoadWindowLayout();
+    void SaveWindowLayout();
+    // The SQL history index file in the temporary folder.
+    static QString HistoryIndexFile();
+    // The shutdown's save steps: layout, options, SQL history index.
+    QList<TCloseStep> DefaultCloseSteps();
 
     // The enabling rule; then the current connection window is shown and brought to the front.
     void cmbDBNameChange();
@@ -149,4 +162,5 @@ private:
     QButtonGroup *FTaskGroup = nullptr;
     QMenu *popTask = nullptr;
     mutable QHash<int, QIcon> FImages;
+    std::unique_ptr<TkdEditorSettings> FEditorSettings;
 };

@@ -3,6 +3,7 @@
 // and the small interfaces through which core reaches the main window, the connection
 // windows and the logon (all of which live in higher layers).
 #include "core/kdconnservices.h"
+#include "core/kdmainservices.h"
 
 #include <QEvent>
 #include <QList>
@@ -110,12 +111,12 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
-// The main window as core sees it. The application frame registers its one instance.
+// The main window as the child windows see it (beyond what the settings need of it). The
+// application frame registers its one instance.
 
-class TkdMainForm
+class TkdMainForm : public TkdMainServices
 {
 public:
-    virtual ~TkdMainForm() = default;
     virtual QWidget *Widget() = 0;
     // The connection window chosen in the selector; nullptr when none.
     virtual TkdConnForm *CurrentForm() const = 0;

@@ -43,16 +43,16 @@ protected:
     void SetUp() override
     {
         testdb::SchemaTest::SetUp();
-        TkdOption::Global().UpdateToCommit = false;
-        TkdOption::Global().CharacterSet = QStringLiteral("UTF8");
-        TkdOption::Global().UseLowerName = false;
         FOldHook = SetMessageBoxHook([this](MessageBoxRequest &r) {
             Boxes << r.text;
             return IDOK;
         });
         SetLogonProc({});
-        Main = new TfrmMain;
+        Main = new TfrmMain; // loads the options
         Main->SetCloseSteps({});
+        TkdOption::Global().UpdateToCommit = false;
+        TkdOption::Global().CharacterSet = QStringLiteral("UTF8");
+        TkdOption::Global().UseLowerName = false;
         Main->show();
         QApplication::setActiveWindow(Main);
         Flush();
