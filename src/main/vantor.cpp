@@ -1,6 +1,10 @@
-// Program entry: sets the application title, creates the main window (which loads the
-// settings and, at its first paint, starts the logon) and runs until the main window closes.
+// Program entry: starts the shared unit (folders, settings store, global lists), sets the
+// application title, registers the logon with the main window, creates the main window
+// (which loads the settings and, at its first paint, starts the logon) and runs until the
+// main window closes.
 #include "app/fmain.h"
+#include "browser/flogon.h"
+#include "core/kdsub_start.h"
 
 #include <QApplication>
 
@@ -10,10 +14,21 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Kelvane for Symfoware"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvane for Symfoware"));
     QApplication::setQuitOnLastWindowClosed(true);
+    InitializeSharedUnit();
 
-    // The program takes no arguments besides the logon switches.
-    TfrmMain *frmMain = new TfrmMain(QCoreApplication::arguments().mid(1));
-    frmMain->setAttribute(Qt::WA_DeleteOnClose);
-    frmMain->show();
-    return app.exec();
+    // The main window reaches the logon dialog through the core's logon entry.
+    SetLogonProc([](const TLogonValues &v, bool autoPass) {
+        return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
+    });
+
+    int result = 0;
+    {
+        // The program takes no arguments besides the logon switches.
+        TfrmMain frmMain(QCoreApplication::arguments().mid(1));
+        frmMain.show();
+        result = app.exec();
+    }
+    SetLogonProc({});
+    FinalizeSharedUnit();
+    return result;
 }
