@@ -484,8 +484,13 @@ QMdiSubWindow *TfrmMain::SubWindowOf(QWidget *window) const
 
 void TfrmMain::AddChildWindow(QWidget *window)
 {
+    const bool sized = window->testAttribute(Qt::WA_Resized);
+    const QSize size = window->size();
     QMdiSubWindow *sub = mdiMain->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A window that chose its size keeps it inside its frame.
+    if (sized)
+        sub->resize(sub->sizeHint().expandedTo(size + (sub->sizeHint() - window->sizeHint()).expandedTo(QSize(0, 0))));
     sub->setWindowIcon(window->windowIcon());
     // A window that closes or is deleted in code takes its frame with it.
     connect(window, &QObject::destroyed, sub, [sub] {
