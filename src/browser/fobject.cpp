@@ -1,5 +1,6 @@
 #include "browser/fobject.h"
 
+#include "core/kdsub_catalog.h"
 #include "core/kdsub_object.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
@@ -495,13 +496,114 @@ QString TfrmObject::GetObjComment(int objType, int oid)
 
 void TfrmObject::GetObject(QStringList &listData, const QString &schema, const QString &objectType)
 {
-    Q_UNUSED(listData);
-    Q_UNUSED(schema);
-    Q_UNUSED(objectType);
+    TkdWaitCursor wait;
+    listData.clear();
+    const QString schemaValue = schema.trimmed().isEmpty() ? QStringLiteral("%") : schema;
+    const QString typeName = objectType.trimmed().isEmpty() ? QStringLiteral("%") : objectType;
+    const int code = ObjectTypeOfName(typeName);
+    QString selectPart, schemaColumn, orderPart;
+    switch (code) {
+    case 45:
+    case 47:
+        selectPart = QStringLiteral("SELECT  TblInf.relname");
+        schemaColumn = QStringLiteral("TblNsp.nspname = :SCHEMA");
+        orderPart = QStringLiteral("BY      TblInf.relname");
+        break;
+    case 52:
+        selectPart = QStringLiteral("SELECT  Prc.proname");
+        schemaColumn = QStringLiteral("Nms.nspname = :SCHEMA");
+        orderPart = QStringLiteral("BY      Prc.proname");
+        break;
+    default:
+        // Only tables, views and functions are listed; anything else is refused clearly.
+        throw db::Error(db::Error::Kind::Usage,
+                        QStringLiteral("オブジェクトの種類 %1 の一覧は取得できません。").arg(typeName));
+    }
+    QString fromText, whereText;
+    ObjectListSQL(code, fromText, whereText);
+    whereText += whereText.isEmpty() ? QStringLiteral(" WHERE ") + schemaColumn
+                                     : QStringLiteral(" AND   ") + schemaColumn;
+    const QString sql = QLatin1Char(' ') + selectPart + fromText + whereText + QStringLiteral(" ORDER ") + orderPart;
+    ReadFirstColumn(OpenSQL(sql, {schemaValue}), listData);
 }
+
+namespace {
+const char *const kDataTypeSQL = R"SQL(SELECT CASE WHEN strpos(TLst.TypNm, '.') > 0 THEN REPLACE(TLst.TypNm, '"', '')
+            ELSE CASE WHEN TLst.OrdNo1 = 1 THEN REPLACE(TLst.nspname || '.' || TLst.TypNm, '"', '')
+                      ELSE REPLACE(TLst.TypNm, '"', '') END END
+FROM (
+  SELECT DISTINCT format_type(TLst.oid, NULL) AS TypNm, TLst.typname AS RealNm, TLst.OrdNo1, TLst.OrdNo2, TLst.nspname
+  FROM (
+    SELECT Typ.OID, Typ.typname, Typ.typtype, Typ.typcategory, Typ.typelem, Typ.typarray, 0 AS OrdNo1,
+           CASE WHEN Typ.typarray = 0 THEN 1 ELSE 0 END AS OrdNo2, Nms.nspname
+    FROM pg_type AS Typ LEFT JOIN pg_namespace AS Nms ON Typ.typnamespace = Nms.oid
+    WHERE Nms.nspname = 'pg_catalog'
+      AND Typ.typtype <> 'd'
+      AND substr(Typ.typname, 1, 3) <> 'pg_'
+      AND Typ.typname NOT IN (SELECT relname FROM pg_class WHERE relkind IN ('r', 'f', 't'))
+      AND Typ.typname NOT IN (SELECT relname FROM pg_class WHERE relkind = 'v')
+      AND Typ.typname NOT IN (SELECT relname FROM pg_class WHERE relkind = 'S')
+    UNION ALL
+    SELECT Typ.OID, Typ.typname, Typ.typtype, Typ.typcategory, Typ.typelem, Typ.typarray, 1 AS OrdNo1,
+           CASE WHEN Typ.typarray = 0 THEN 1 ELSE 0 END AS OrdNo2, Nms.nspname
+    FROM pg_type AS Typ LEFT JOIN pg_namespace AS Nms ON Typ.typnamespace = Nms.oid
+    WHERE Nms.nspname <> 'pg_catalog'
+      AND Typ.typtype <> 'd'
+      AND substr(Typ.typname, 1, 3) <> 'pg_'
+      AND (Typ.typname IN (SELECT S.typname FROM pg_type AS S
+                             LEFT JOIN pg_namespace AS SN ON S.typnamespace = SN.oid
+                             LEFT JOIN pg_class AS SC ON S.typrelid = SC.oid
+                            WHERE SC.relkind = 'c' OR S.typtype IN ('e', 'r', 'p')
+                               OR (S.typtype = 'b' AND S.typcategory NOT IN
+                                   ('A','B','C','D','E','G','I','N','P','R','S','T','V','X')))
+        OR substr(Typ.typname, 2) IN (SELECT S.typname FROM pg_type AS S
+                             LEFT JOIN pg_namespace AS SN ON S.typnamespace = SN.oid
+                             LEFT JOIN pg_class AS SC ON S.typrelid = SC.oid
+                            WHERE SC.relkind = 'c' OR S.typtype IN ('e', 'r', 'p')
+                               OR (S.typtype = 'b' AND S.typcategory NOT IN
+                                   ('A','B','C','D','E','G','I','N','P','R','S','T','V','X'))))
+  ) AS TLst
+  UNION ALL SELECT 'smallserial', 'smallserial', 0, 0, 'pg_catalog'
+  UNION ALL SELECT 'serial', 'serial', 0, 0, 'pg_catalog'
+  UNION ALL SELECT 'bigserial', 'bigserial', 0, 0, 'pg_catalog'
+%1) AS TLst
+ORDER BY TLst.OrdNo1, TLst.TypNm)SQL";
+} // namespace
 
 void TfrmObject::GetDataType(QStringList &listData, int objType)
 {
-    Q_UNUSED(listData);
-    Q_UNUSED(objType);
+    Q_UNUSED(objType); // every editor is offered the same list
+    TkdWaitCursor wait;
+    listData.clear();
+    static const char *const qualifiers[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "YEAR TO MONTH",
+                                             "DAY TO HOUR", "DAY TO MINUTE", "DAY TO SECOND", "HOUR TO MINUTE",
+                                             "HOUR TO SECOND", "MINUTE TO SECOND"};
+    QString intervals;
+    for (const char *q : qualifiers) {
+        const QString name = QStringLiteral("interval ") + QLatin1String(q);
+        intervals += QStringLiteral("  UNION ALL SELECT '%1', '%1', 0, 0, 'pg_catalog'\n").arg(name);
+        intervals += QStringLiteral("  UNION ALL SELECT '%1[]', '_%1', 0, 1, 'pg_catalog'\n").arg(name);
+    }
+    static const QStringList skipped = {
+        QStringLiteral("any"),      QStringLiteral("anyarray"),  QStringLiteral("anyelement"),
+        QStringLiteral("anyenum"),  QStringLiteral("anynonarray"), QStringLiteral("cstring"),
+        QStringLiteral("cstring[]"), QStringLiteral("internal"), QStringLiteral("language_handler"),
+        QStringLiteral("opaque"),   QStringLiteral("record"),    QStringLiteral("record[]"),
+        QStringLiteral("trigger"),  QStringLiteral("void")};
+    static const QStringList timed = {
+        QStringLiteral("time with time zone"),          QStringLiteral("time with time zone[]"),
+        QStringLiteral("time without time zone"),       QStringLiteral("time without time zone[]"),
+        QStringLiteral("timestamp with time zone"),     QStringLiteral("timestamp with time zone[]"),
+        QStringLiteral("timestamp without time zone"),  QStringLiteral("timestamp without time zone[]")};
+    QStringList names;
+    ReadFirstColumn(OpenSQL(QString::fromUtf8(kDataTypeSQL).arg(intervals)), names);
+    for (const QString &name : names) {
+        if (skipped.contains(name))
+            continue;
+        if (timed.contains(name)) {
+            listData << FormatDataType(name, 6); // time(6) with time zone
+        } else {
+            listData << name;
+        }
+    }
 }

@@ -360,3 +360,54 @@ TEST_F(ConnectionWindowTest, ObjectComments)
     EXPECT_EQ(f->GetObjComment(52, oid), QString());
     EXPECT_EQ(f->GetObjComment(4, oid), QString());
 }
+
+TEST_F(ConnectionWindowTest, ObjectListsOfOneSchema)
+{
+    exec(QStringLiteral("CREATE TABLE ") + schema() + QStringLiteral(".zeta (id int)"));
+    exec(QStringLiteral("CREATE TABLE ") + schema() + QStringLiteral(".alpha (id int)"));
+    exec(QStringLiteral("CREATE VIEW ") + schema() + QStringLiteral(".v1 AS SELECT 1 AS x"));
+    exec(QStringLiteral("CREATE FUNCTION ") + schema() + QStringLiteral(".f(a int) RETURNS int LANGUAGE sql AS 'SELECT a'"));
+    exec(QStringLiteral("CREATE FUNCTION ") + schema() + QStringLiteral(".f(a text) RETURNS text LANGUAGE sql AS 'SELECT a'"));
+    TfrmObject *f = Open();
+    struct Case {
+        QString schemaName, type;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {schema(), QStringLiteral("TABLE"), {QStringLiteral("alpha"), QStringLiteral("zeta")}},
+        {schema(), QStringLiteral("table"), {QStringLiteral("alpha"), QStringLiteral("zeta")}},
+        {schema(), QStringLiteral("VIEW"), {QStringLiteral("v1")}},
+        {schema(), QStringLiteral("FUNCTION"), {QStringLiteral("f"), QStringLiteral("f")}}, // once per overload
+        {QString(), QStringLiteral("TABLE"), {}},
+        {QStringLiteral("   "), QStringLiteral("TABLE"), {}},
+        {QLatin1Char(' ') + schema(), QStringLiteral("TABLE"), {}}, // a non-blank schema is not trimmed
+    };
+    for (const Case &c : cases) {
+        QStringList list{QStringLiteral("stale")};
+        f->GetObject(list, c.schemaName, c.type);
+        EXPECT_EQ(list, c.expected) << c.schemaName.toStdString() << " " << c.type.toStdString();
+    }
+    QStringList list{QStringLiteral("stale")};
+    EXPECT_THROW(f->GetObject(list, schema(), QStringLiteral("INDEX")), db::Error);
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_THROW(f->GetObject(list, schema(), QString()), db::Error);
+}
+
+TEST_F(ConnectionWindowTest, DataTypesOfferedToTheEditors)
+{
+    exec(QStringLiteral("CREATE TYPE ") + schema() + QStringLiteral(".mood AS ENUM ('sad', 'ok')"));
+    TfrmObject *f = Open();
+    QStringList types;
+    f->GetDataType(types, 45);
+    for (const char *name : {"integer", "text", "serial", "bigserial", "interval YEAR", "interval DAY TO SECOND[]",
+                             "time(6) with time zone", "timestamp(6) without time zone[]"})
+        EXPECT_TRUE(types.contains(QString::fromLatin1(name))) << name;
+    for (const char *name : {"trigger", "void", "record", "cstring", "any", "time with time zone"})
+        EXPECT_FALSE(types.contains(QString::fromLatin1(name))) << name;
+    EXPECT_TRUE(types.contains(schema() + QStringLiteral(".mood")));
+    // Catalog types come first, user types after them.
+    EXPECT_LT(types.indexOf(QStringLiteral("text")), types.indexOf(schema() + QStringLiteral(".mood")));
+    QStringList again;
+    f->GetDataType(again, 52);
+    EXPECT_EQ(again, types);
+}
