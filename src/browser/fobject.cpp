@@ -2,6 +2,7 @@
 
 #include "core/kdsub_catalog.h"
 #include "core/kdsub_object.h"
+#include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 
@@ -293,12 +294,62 @@ void TfrmObject::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
+namespace {
+QString ObjectLayoutKey()
+{
+    return QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\OBJECT");
+}
+QString ObjectTreeKey(const QString &database)
+{
+    return QString::fromUtf16(kMainKey) + QStringLiteral("\\OBJECTTREE\\") + database;
+}
+} // namespace
+
 void TfrmObject::LoadWindowLayout()
 {
+    TkdRegistry &reg = SharedRegistry();
+    Disp = 0;
+    const QString treeKey = ObjectTreeKey(ConnectionParam(QStringLiteral("Database")));
+    if (reg.KeyExists(treeKey) && reg.OpenKey(treeKey, false)) {
+        Disp = reg.GetInteger(QStringLiteral("Disp"), 0);
+        reg.CloseKey();
+    }
+    if (!reg.OpenKey(ObjectLayoutKey(), true))
+        return;
+    QWidget *frame = parentWidget() ? parentWidget() : this;
+    TkdMainForm *host = TkdMainForm::Instance();
+    int state = 0;
+    if (host && host->ChildWindows().size() == 1) {
+        state = reg.GetInteger(QStringLiteral("WindowState"), 0);
+        if (state == 2)
+            frame->showMaximized();
+    }
+    if (state != 2)
+        frame->resize(reg.GetInteger(QStringLiteral("Width"), frame->width()),
+                      reg.GetInteger(QStringLiteral("Height"), frame->height()));
+    const int tree = std::max(30, reg.GetInteger(QStringLiteral("TreeWidth"), pnlTree->width()));
+    splObject->setSizes({tree, std::max(100, splObject->width() - tree)});
+    reg.CloseKey();
 }
 
 void TfrmObject::SaveWindowLayout()
 {
+    TkdRegistry &reg = SharedRegistry();
+    QWidget *frame = parentWidget() ? parentWidget() : this;
+    if (reg.OpenKey(ObjectLayoutKey(), true)) {
+        const int state = frame->isMaximized() ? 2 : frame->isMinimized() ? 1 : 0;
+        reg.WriteInteger(QStringLiteral("WindowState"), state);
+        if (state == 0) {
+            reg.WriteInteger(QStringLiteral("Width"), frame->width());
+            reg.WriteInteger(QStringLiteral("Height"), frame->height());
+        }
+        reg.WriteInteger(QStringLiteral("TreeWidth"), pnlTree->width());
+        reg.CloseKey();
+    }
+    if (reg.OpenKey(ObjectTreeKey(ConnectionParam(QStringLiteral("Database"))), true)) {
+        reg.WriteInteger(QStringLiteral("Disp"), Disp);
+        reg.CloseKey();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
