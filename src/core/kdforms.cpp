@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -174,16 +173,9 @@ TkdForm::TkdForm(QObject *owner) : FUseLowerName(TkdOption::Global().UseLowerNam
     if (conn)
         SetOwnerForm(conn);
 
-    // Ctrl+PgUp / Ctrl+PgDn switch pages from anywhere inside the window and are never passed on.
-    for (const QKeyCombination key : {QKeyCombination(Qt::ControlModifier, Qt::Key_PageUp),
-                                      QKeyCombination(Qt::ControlModifier, Qt::Key_PageDown)}) {
-        auto *sc = new QShortcut(QKeySequence(key), this);
-        sc->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(sc, &QShortcut::activated, this, [this, key] {
-            QKeyEvent ev(QEvent::KeyPress, key.key(), key.keyboardModifiers());
-            FormKeyDown(&ev);
-        });
-    }
+    // Ctrl+PgUp / Ctrl+PgDn switch pages from anywhere inside the window and are never passed
+    // on: the keys of every control of the window pass this filter first.
+    qApp->installEventFilter(this);
 }
 
 TkdForm::~TkdForm()
@@ -340,6 +332,22 @@ void TkdForm::closeEvent(QCloseEvent *e)
         return;
     }
     e->accept();
+}
+
+bool TkdForm::eventFilter(QObject *watched, QEvent *e)
+{
+    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) && watched->isWidgetType()) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        auto *w = static_cast<QWidget *>(watched);
+        if ((k->modifiers() & Qt::ControlModifier) && (k->key() == Qt::Key_PageUp || k->key() == Qt::Key_PageDown)
+            && (w == this || isAncestorOf(w))) {
+            if (e->type() == QEvent::KeyPress)
+                FormKeyDown(k);
+            e->accept(); // claimed before any shortcut or control sees it
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void TkdForm::keyPressEvent(QKeyEvent *e)

@@ -237,6 +237,7 @@ protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
     // Ctrl+PgUp / Ctrl+PgDn page switch; true when the key was taken.
     bool FormKeyDown(QKeyEvent *e);
 
