@@ -164,6 +164,7 @@ void TfrmMain::FormCreate()
     for (const QString &warning : LoadSettings())
         ShowMessageBox(warning, MB_OK | MB_ICONWARNING);
     // The SQL history index; a missing or unreadable file leaves the list empty.
+    SQLHistoryList().clear();
     {
         QFile file(HistoryIndexFile());
         if (file.open(QIODevice::ReadOnly)) {
@@ -208,7 +209,7 @@ QList<TCloseStep> TfrmMain::DefaultCloseSteps()
              QString text;
              for (const QString &line : SQLHistoryList())
                  text += line + QStringLiteral("\r\n");
-             if (!file.open(QIODevice::WriteOnly) || file.write(EncodeFileText(text, TFileEncoding::Utf8)) < 0
+             if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0
                  || !file.commit())
                  throw std::runtime_error(
                      QStringLiteral("%1 に書き込めません。").arg(HistoryIndexFile()).toStdString());

@@ -3,6 +3,8 @@
 #include "app/fmain.h"
 #include "app/stubconn.h"
 #include "core/kdsub_msg.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_start.h"
 #include "support/qstring_printer.h"
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -409,6 +412,47 @@ TEST_F(MainWindowTest, ReloadGoesToTheActiveChildOnly)
     Main->mnuReloadClick();
     EXPECT_EQ(a->reloads, 0);
     EXPECT_EQ(b->reloads, 1);
+}
+
+TEST_F(MainWindowTest, HistoryIndexAndLayoutSurviveARestart)
+{
+    QTemporaryDir dir;
+    const QString temp = dir.path() + QStringLiteral("/not/yet/there/");
+    Make();
+    TkdOption::Global().TempDir = temp;
+    EXPECT_FALSE(QFile::exists(temp + QStringLiteral("SQLLOG.IDX")));
+    SQLHistoryList() = QStringList{QStringLiteral("SQLLOG1.SQL"), QStringLiteral("SQLLOG2.SQL")};
+    Main->setGeometry(40, 50, 700, 500);
+    Main->SetCloseSteps(Main->DefaultCloseSteps());
+    EXPECT_TRUE(Main->close());
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(QLatin1Char('|')).toStdString();
+    // The folder was made and the index written.
+    QFile file(temp + QStringLiteral("SQLLOG.IDX"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("SQLLOG1.SQL\r\nSQLLOG2.SQL\r\n"));
+    file.close();
+    delete Main;
+    Main = nullptr;
+
+    // The next start reads both back (the temporary folder is an option, saved with the others).
+    SQLHistoryList().clear();
+    Make({}, false);
+    EXPECT_EQ(TkdOption::Global().TempDir, temp);
+    EXPECT_EQ(SQLHistoryList(), (QStringList{QStringLiteral("SQLLOG1.SQL"), QStringLiteral("SQLLOG2.SQL")}));
+    EXPECT_EQ(Main->geometry().size(), QSize(700, 500));
+}
+
+TEST_F(MainWindowTest, MissingHistoryIndexStartsEmpty)
+{
+    QTemporaryDir dir;
+    Make({}, false);
+    TkdOption::Global().TempDir = dir.path() + QStringLiteral("/empty/");
+    Main->SetCloseSteps(Main->DefaultCloseSteps());
+    delete Main;
+    Main = nullptr;
+    SQLHistoryList() = QStringList{QStringLiteral("stale")};
+    Make({}, false);
+    EXPECT_TRUE(SQLHistoryList().isEmpty());
 }
 
 #include "fmain_test.moc"
