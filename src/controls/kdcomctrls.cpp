@@ -138,17 +138,6 @@ void TkdListView::Sort()
         item->setSelected(true);
 }
 
-bool TkdListView::MultiSelect() const
-{
-    return selectionMode() == QAbstractItemView::ExtendedSelection
-        || selectionMode() == QAbstractItemView::MultiSelection;
-}
-
-void TkdListView::SetMultiSelect(bool AValue)
-{
-    setSelectionMode(AValue ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-}
-
 void TkdListView::selectAll()
 {
     if (state() == QAbstractItemView::EditingState || !MultiSelect())

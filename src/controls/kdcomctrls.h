@@ -5,6 +5,8 @@
 // TkdListView sorts by a clicked column (a second click reverses the order; right-aligned
 // columns compare as numbers), copies the captions of the selected items and selects all
 // items on request. TkdTreeView shows TkdTreeNode sub-items under the header sections 1..n.
+#include "controls/kdstdctl.h"
+
 #include <QStringList>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -45,8 +47,8 @@ public:
     // The compare of two items by the current key, the window's OnCompare included.
     int Compare(QTreeWidgetItem *AItem1, QTreeWidgetItem *AItem2) const;
 
-    bool MultiSelect() const;
-    void SetMultiSelect(bool AValue);
+    bool MultiSelect() const { return KdIsMultiSelect(this); }
+    void SetMultiSelect(bool AValue) { KdSetMultiSelect(this, AValue); }
     // Caption (column 0) and sub-items (columns 1..) of an item.
     static QString SubItem(const QTreeWidgetItem *AItem, int AIndex);
 

@@ -257,7 +257,7 @@ TkdInplaceEditor::TkdInplaceEditor(TkdStringGrid *AGrid, QWidget *AParent)
 
 TkdInplaceEditor::~TkdInplaceEditor()
 {
-    if (FGrid->FEditor == this)
+    if (FGrid && FGrid->FEditor == this)
         FGrid->FEditor = nullptr;
 }
 
@@ -275,7 +275,8 @@ void TkdInplaceEditor::Setup(int ACol, int ARow, TkdGridEditStyle AStyle, const 
         FButton->setArrowType(Qt::DownArrow);
     FEdit->setText(AText);
     SetMaxLength(AMaxLength);
-    FEdit->selectAll();
+    // Whole text selected with the caret at its start, so a long text shows its beginning.
+    FEdit->setSelection(int(AText.size()), -int(AText.size()));
 }
 
 QString TkdInplaceEditor::Text() const
@@ -308,6 +309,8 @@ bool TkdInplaceEditor::ListVisible() const
 
 void TkdInplaceEditor::InputComplite()
 {
+    if (!FGrid)
+        return; // the grid is being destroyed
     if (FEdit->text() != FGrid->Cells(FCol, FRow))
         FGrid->StoreEditText(FCol, FRow, FEdit->text());
 }
@@ -315,7 +318,7 @@ void TkdInplaceEditor::InputComplite()
 void TkdInplaceEditor::RefreshPickList()
 {
     FPickList.clear();
-    if (FGrid->OnGetPickListitems)
+    if (FGrid && FGrid->OnGetPickListitems)
         FGrid->OnGetPickListitems(FCol, FRow, FPickList);
 }
 
@@ -346,7 +349,7 @@ void TkdInplaceEditor::CloseUp(bool AAccept)
 
 void TkdInplaceEditor::ChooseItem(int AIndex)
 {
-    if (AIndex < 0 || AIndex >= FPickList.size())
+    if (!FGrid || AIndex < 0 || AIndex >= FPickList.size())
         return;
     const QString item = FPickList.at(AIndex);
     if (item != FEdit->text()) {
@@ -361,13 +364,13 @@ bool TkdInplaceEditor::CompleteFromPickList(const QString &ATyped)
     if (ATyped.size() != 1 || ATyped.at(0).unicode() < 32 || ATyped.at(0).unicode() == 127)
         return false; // Backspace, Tab, Esc and other control keys are not completed
     const QString text = FEdit->text();
-    const QString prospective = (FEdit->hasSelectedText() ? text.left(FEdit->selectionStart()) : text) + ATyped;
+    const QString typedText = (FEdit->hasSelectedText() ? text.left(FEdit->selectionStart()) : text) + ATyped;
     RefreshPickList();
     for (const QString &item : std::as_const(FPickList)) {
-        if (item.size() >= prospective.size() && KdSameTextAscii(item.left(prospective.size()), prospective)) {
+        if (item.size() >= typedText.size() && KdSameTextAscii(item.left(typedText.size()), typedText)) {
             FEdit->setText(item);
             // Caret after the typed part, the rest of the item selected.
-            FEdit->setSelection(int(item.size()), -int(item.size() - prospective.size()));
+            FEdit->setSelection(int(item.size()), -int(item.size() - typedText.size()));
             return true;
         }
     }
@@ -376,6 +379,8 @@ bool TkdInplaceEditor::CompleteFromPickList(const QString &ATyped)
 
 bool TkdInplaceEditor::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
+    if (!FGrid)
+        return QWidget::eventFilter(AWatched, AEvent);
     if (AWatched == FEdit) {
         if (AEvent->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(AEvent);
@@ -384,6 +389,14 @@ bool TkdInplaceEditor::eventFilter(QObject *AWatched, QEvent *AEvent)
             if (FStyle == gePickList && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
                 && CompleteFromPickList(key->text()))
                 return true;
+        } else if (AEvent->type() == QEvent::FocusIn) {
+            // The view selects the whole text when it opens the editor; keep the caret at the
+            // start so that a long text shows its beginning.
+            FEdit->event(AEvent);
+            const int length = int(FEdit->text().size());
+            if (length > 0 && FEdit->selectedText().size() == length)
+                FEdit->setSelection(length, -length);
+            return true;
         } else if (AEvent->type() == QEvent::MouseButtonDblClick && IsListStyle(FStyle)) {
             // A list of fewer than two items has nothing to cycle through.
             if (FPickList.size() >= 2)
@@ -437,6 +450,8 @@ void TkdStringGridDelegate::setEditorData(QWidget *AEditor, const QModelIndex &A
 
 void TkdStringGridDelegate::setModelData(QWidget *AEditor, QAbstractItemModel *, const QModelIndex &) const
 {
+    // Also reached from a focus change while the grid is being destroyed; InputComplite
+    // then does nothing.
     static_cast<TkdInplaceEditor *>(AEditor)->InputComplite();
 }
 
@@ -482,7 +497,14 @@ TkdStringGrid::TkdStringGrid(QWidget *AOwner) : QTableView(AOwner), FModel(new T
     });
 }
 
-TkdStringGrid::~TkdStringGrid() = default;
+TkdStringGrid::~TkdStringGrid()
+{
+    // Editors (also closed ones awaiting deletion) outlive this part of the grid.
+    const auto editors = viewport()->findChildren<TkdInplaceEditor *>();
+    for (TkdInplaceEditor *editor : editors)
+        editor->FGrid = nullptr;
+    FEditor = nullptr;
+}
 
 void TkdStringGrid::SetRowCount(int AValue)
 {

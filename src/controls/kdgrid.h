@@ -118,6 +118,7 @@ protected:
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
+    friend class TkdStringGrid;
     void RefreshPickList();
     bool CompleteFromPickList(const QString &ATyped);
     void ChooseItem(int AIndex);

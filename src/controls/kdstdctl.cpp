@@ -71,6 +71,17 @@ void KdDrawCheckGlyph(QPainter *APainter, const QWidget *AControl, const QRect &
     }
 }
 
+bool KdIsMultiSelect(const QAbstractItemView *AView)
+{
+    return AView->selectionMode() == QAbstractItemView::ExtendedSelection
+        || AView->selectionMode() == QAbstractItemView::MultiSelection;
+}
+
+void KdSetMultiSelect(QAbstractItemView *AView, bool AValue)
+{
+    AView->setSelectionMode(AValue ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
 bool KdDefaultButtonTakesEnter(const QWidget *AControl)
 {
     // Only a dialog presses its default button on Enter; it does so for the first visible
@@ -90,6 +101,16 @@ TkdNavigation::TNavMove TkdNavigation::ReturnMove(const QWidget *AControl, const
     if (!FWantReturns || (AEvent->key() != Qt::Key_Return && AEvent->key() != Qt::Key_Enter))
         return TNavMove::None;
     return KdDefaultButtonTakesEnter(AControl) ? TNavMove::None : TNavMove::Next;
+}
+
+TkdNavigation::TNavMove TkdNavigation::TextEndMove(const QLineEdit *AEdit, int AKey)
+{
+    if (AKey == Qt::Key_Left && AEdit->cursorPosition() == 0 && !AEdit->hasSelectedText())
+        return TNavMove::Previous;
+    const int selStart = AEdit->hasSelectedText() ? AEdit->selectionStart() : AEdit->cursorPosition();
+    if (AKey == Qt::Key_Right && selStart == AEdit->text().size())
+        return TNavMove::Next;
+    return TNavMove::None;
 }
 
 bool TkdNavigation::ClaimsTab(const QEvent *AEvent) const
@@ -158,7 +179,7 @@ void ApplyEnabledColour(QWidget *AControl)
 
 // ---------------------------------------------------------------- TkdStrEdit
 
-TkdStrEdit::TkdStrEdit(QWidget *AOwner) : QLineEdit(AOwner), FFilter(new TkdTextFilter(this))
+TkdStrEdit::TkdStrEdit(QWidget *AOwner) : TkdNavControl(AOwner), FFilter(new TkdTextFilter(this))
 {
     setValidator(FFilter);
 }
@@ -173,54 +194,23 @@ void TkdStrEdit::SetCharCase(TEditCharCase AValue)
         setText(converted);
 }
 
-bool TkdStrEdit::event(QEvent *AEvent)
-{
-    if (ClaimsTab(AEvent)) {
-        keyPressEvent(static_cast<QKeyEvent *>(AEvent));
-        AEvent->accept(); // the key stays here and goes to no parent
-        return true;
-    }
-    return QLineEdit::event(AEvent);
-}
-
 void TkdStrEdit::keyPressEvent(QKeyEvent *AEvent)
 {
-    if (ReturnMove(this, AEvent) == TNavMove::Next) {
-        focusNextPrevChild(true);
-        AEvent->accept();
+    if (HandleReturn(AEvent))
         return;
-    }
-    bool moved = false;
+    TNavMove move = TNavMove::None;
     if (FWantArrow) {
-        const int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
-        switch (AEvent->key()) {
-        case Qt::Key_Left:
-            moved = cursorPosition() == 0 && !hasSelectedText() && focusNextPrevChild(false);
-            break;
-        case Qt::Key_Right:
-            moved = selStart == text().size() && focusNextPrevChild(true);
-            break;
-        case Qt::Key_Up:
-            moved = focusNextPrevChild(false);
-            break;
-        case Qt::Key_Down:
-            moved = focusNextPrevChild(true);
-            break;
-        default:
-            break;
-        }
+        if (AEvent->key() == Qt::Key_Up)
+            move = TNavMove::Previous;
+        else if (AEvent->key() == Qt::Key_Down)
+            move = TNavMove::Next;
+        else
+            move = TextEndMove(this, AEvent->key());
     }
+    const bool moved = MoveFocus(move);
     QLineEdit::keyPressEvent(AEvent);
     if (moved)
         AEvent->accept();
-}
-
-void TkdStrEdit::focusInEvent(QFocusEvent *AEvent)
-{
-    QLineEdit::focusInEvent(AEvent);
-    Q_EMIT entered();
-    if (FAutoSave)
-        Save();
 }
 
 void TkdStrEdit::changeEvent(QEvent *AEvent)
@@ -354,7 +344,7 @@ void TkdNumEdit::SetValueFloat(double AValue)
 
 // ---------------------------------------------------------------- TkdComboBox
 
-TkdComboBox::TkdComboBox(QWidget *AOwner) : QComboBox(AOwner)
+TkdComboBox::TkdComboBox(QWidget *AOwner) : TkdNavControl(AOwner)
 {
     setMaxVisibleItems(20);
     // Enter must not add the typed text to the items.
@@ -390,54 +380,30 @@ void TkdComboBox::ApplyCharCase()
 
 bool TkdComboBox::event(QEvent *AEvent)
 {
-    if (ClaimsTab(AEvent)) {
-        keyPressEvent(static_cast<QKeyEvent *>(AEvent));
-        AEvent->accept(); // the key stays here and goes to no parent
-        return true;
-    }
     // The line edit of an editable box is created by setEditable; adjust it when it appears.
     if (AEvent->type() == QEvent::Show || AEvent->type() == QEvent::FocusIn)
         ApplyCharCase();
-    return QComboBox::event(AEvent);
+    return TkdNavControl::event(AEvent);
 }
 
 void TkdComboBox::keyPressEvent(QKeyEvent *AEvent)
 {
-    if (ReturnMove(this, AEvent) == TNavMove::Next) {
-        focusNextPrevChild(true);
-        AEvent->accept();
+    if (HandleReturn(AEvent))
         return;
-    }
-    bool moved = false;
+    TNavMove move = TNavMove::None;
     if (FWantArrow) {
-        const QLineEdit *edit = lineEdit();
-        const bool list = edit == nullptr;
-        switch (AEvent->key()) {
-        case Qt::Key_Left:
-            if (list || (edit->cursorPosition() == 0 && !edit->hasSelectedText()))
-                moved = focusNextPrevChild(false);
-            break;
-        case Qt::Key_Right: {
-            const int selStart = list ? 0 : (edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition());
-            if (list || selStart == edit->text().size())
-                moved = focusNextPrevChild(true);
-            break;
-        }
-        default:
-            break;
-        }
+        // A drop-down list leaves on Left and Right at once; Up and Down change its item.
+        if (!lineEdit() && AEvent->key() == Qt::Key_Left)
+            move = TNavMove::Previous;
+        else if (!lineEdit() && AEvent->key() == Qt::Key_Right)
+            move = TNavMove::Next;
+        else if (lineEdit())
+            move = TextEndMove(lineEdit(), AEvent->key());
     }
+    const bool moved = MoveFocus(move);
     QComboBox::keyPressEvent(AEvent);
     if (moved)
         AEvent->accept();
-}
-
-void TkdComboBox::focusInEvent(QFocusEvent *AEvent)
-{
-    QComboBox::focusInEvent(AEvent);
-    Q_EMIT entered();
-    if (FAutoSave)
-        Save();
 }
 
 void TkdComboBox::changeEvent(QEvent *AEvent)
@@ -447,88 +413,19 @@ void TkdComboBox::changeEvent(QEvent *AEvent)
         ApplyEnabledColour(this);
 }
 
-// ---------------------------------------------------------------- TkdCheckBox
+// ---------------------------------------------------------------- TkdCheckBox, TkdRadioButton
 
-TkdCheckBox::TkdCheckBox(QWidget *AOwner) : QCheckBox(AOwner) {}
+TkdCheckBox::TkdCheckBox(QWidget *AOwner) : TkdNavControl(AOwner) {}
 
-TkdCheckBox::TkdCheckBox(const QString &ACaption, QWidget *AOwner) : QCheckBox(ACaption, AOwner) {}
+TkdCheckBox::TkdCheckBox(const QString &ACaption, QWidget *AOwner) : TkdNavControl(ACaption, AOwner) {}
 
-bool TkdCheckBox::event(QEvent *AEvent)
-{
-    if (ClaimsTab(AEvent)) {
-        keyPressEvent(static_cast<QKeyEvent *>(AEvent));
-        AEvent->accept(); // the key stays here and goes to no parent
-        return true;
-    }
-    return QCheckBox::event(AEvent);
-}
+TkdRadioButton::TkdRadioButton(QWidget *AOwner) : TkdNavControl(AOwner) {}
 
-void TkdCheckBox::keyPressEvent(QKeyEvent *AEvent)
-{
-    if (ReturnMove(this, AEvent) == TNavMove::Next) {
-        focusNextPrevChild(true);
-        AEvent->accept();
-        return;
-    }
-    QCheckBox::keyPressEvent(AEvent);
-}
-
-void TkdCheckBox::focusInEvent(QFocusEvent *AEvent)
-{
-    QCheckBox::focusInEvent(AEvent);
-    Q_EMIT entered();
-    if (FAutoSave)
-        Save();
-}
-
-// ---------------------------------------------------------------- TkdRadioButton
-
-TkdRadioButton::TkdRadioButton(QWidget *AOwner) : QRadioButton(AOwner) {}
-
-TkdRadioButton::TkdRadioButton(const QString &ACaption, QWidget *AOwner) : QRadioButton(ACaption, AOwner) {}
-
-bool TkdRadioButton::event(QEvent *AEvent)
-{
-    if (ClaimsTab(AEvent)) {
-        keyPressEvent(static_cast<QKeyEvent *>(AEvent));
-        AEvent->accept(); // the key stays here and goes to no parent
-        return true;
-    }
-    return QRadioButton::event(AEvent);
-}
-
-void TkdRadioButton::keyPressEvent(QKeyEvent *AEvent)
-{
-    if (ReturnMove(this, AEvent) == TNavMove::Next) {
-        focusNextPrevChild(true);
-        AEvent->accept();
-        return;
-    }
-    QRadioButton::keyPressEvent(AEvent);
-}
-
-void TkdRadioButton::focusInEvent(QFocusEvent *AEvent)
-{
-    QRadioButton::focusInEvent(AEvent);
-    Q_EMIT entered();
-    if (FAutoSave)
-        Save();
-}
+TkdRadioButton::TkdRadioButton(const QString &ACaption, QWidget *AOwner) : TkdNavControl(ACaption, AOwner) {}
 
 // ---------------------------------------------------------------- TkdListBox
 
 TkdListBox::TkdListBox(QWidget *AOwner) : QListWidget(AOwner) {}
-
-bool TkdListBox::MultiSelect() const
-{
-    return selectionMode() == QAbstractItemView::ExtendedSelection
-        || selectionMode() == QAbstractItemView::MultiSelection;
-}
-
-void TkdListBox::SetMultiSelect(bool AValue)
-{
-    setSelectionMode(AValue ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-}
 
 void TkdListBox::selectAll()
 {

@@ -11,12 +11,13 @@
 #include <QRadioButton>
 #include <QString>
 #include <QValidator>
+#include <QKeyEvent>
 #include <QtGlobal>
 
 #include <stdexcept>
 
-class QKeyEvent;
 class QPainter;
+class QAbstractItemView;
 
 // An index outside a list: raised by the indexed properties of the grid and the check list
 // (a caller's programming error), with the list error message of the forms.
@@ -38,6 +39,10 @@ bool KdSameTextAscii(const QString &A, const QString &B);
 // AFlat draws it with a plain one-pixel outline in the button-shadow colour.
 void KdDrawCheckGlyph(QPainter *APainter, const QWidget *AControl, const QRect &ARect,
                       Qt::CheckState AState, bool AEnabled, bool AFlat);
+
+// A list that allows several selected items (the MultiSelect switch of the lists).
+bool KdIsMultiSelect(const QAbstractItemView *AView);
+void KdSetMultiSelect(QAbstractItemView *AView, bool AValue);
 
 // True when the window of AControl has a visible default push button, which then takes the
 // Enter key before any control acts on it.
@@ -64,6 +69,9 @@ protected:
     enum class TNavMove { None, Previous, Next };
     // Enter: Next when WantReturns is on and no default button takes the key.
     TNavMove ReturnMove(const QWidget *AControl, const QKeyEvent *AEvent) const;
+    // Left at the start with nothing selected, or Right with the caret (selection start) at
+    // the end of the text: the key leaves the text box.
+    static TNavMove TextEndMove(const QLineEdit *AEdit, int AKey);
     // True when the event is a Tab key press that the control claims (WantTabs).
     bool ClaimsTab(const QEvent *AEvent) const;
 
@@ -91,18 +99,73 @@ public:
 // when the text held one and AAllowMinus is set.
 QString KdNumericFilter(const QString &AText, bool AAllowMinus);
 
-class TkdStrEdit : public QLineEdit, public TkdNavigation
+// The snapshot and the form navigation on top of a standard control: Save keeps the
+// current value, IsChanged compares with it exactly; Enter moves to the next control, Tab can
+// be claimed; on focus-in the control raises its entered() signal and then, with AutoSave,
+// takes the snapshot.
+template <class TBase, class TValue>
+class TkdNavControl : public TBase, public TkdNavigation
+{
+public:
+    using TBase::TBase;
+
+    void Save() { FSaveValue = CurrentValue(); }
+    TValue SaveValue() const { return FSaveValue; }
+    void SetSaveValue(const TValue &AValue) { FSaveValue = AValue; }
+    bool IsChanged() const { return CurrentValue() != FSaveValue; }
+
+protected:
+    virtual TValue CurrentValue() const = 0;
+    // Raises the control's entered() signal.
+    virtual void Entered() = 0;
+
+    // Enter: moves to the next control unless WantReturns is off or a default button takes
+    // the key; true when the key was consumed.
+    bool HandleReturn(QKeyEvent *AEvent)
+    {
+        if (ReturnMove(this, AEvent) != TNavMove::Next)
+            return false;
+        MoveFocus(TNavMove::Next);
+        AEvent->accept();
+        return true;
+    }
+    // The focus request: the next or previous control of the window's tab order.
+    bool MoveFocus(TNavMove AMove)
+    {
+        return AMove != TNavMove::None && this->focusNextPrevChild(AMove == TNavMove::Next);
+    }
+    bool event(QEvent *AEvent) override
+    {
+        if (ClaimsTab(AEvent)) {
+            this->keyPressEvent(static_cast<QKeyEvent *>(AEvent));
+            AEvent->accept(); // the key stays here and goes to no parent
+            return true;
+        }
+        return TBase::event(AEvent);
+    }
+    void keyPressEvent(QKeyEvent *AEvent) override
+    {
+        if (!HandleReturn(AEvent))
+            TBase::keyPressEvent(AEvent);
+    }
+    void focusInEvent(QFocusEvent *AEvent) override
+    {
+        TBase::focusInEvent(AEvent);
+        Entered();
+        if (FAutoSave)
+            Save();
+    }
+
+    TValue FSaveValue{};
+};
+
+class TkdStrEdit : public TkdNavControl<QLineEdit, QString>
 {
     Q_OBJECT
 public:
     explicit TkdStrEdit(QWidget *AOwner = nullptr);
 
-    void Save() { FSaveValue = text(); }
-    QString SaveValue() const { return FSaveValue; }
-    void SetSaveValue(const QString &AValue) { FSaveValue = AValue; }
-    bool IsChanged() const { return text() != FSaveValue; }
     bool IsNull() const { return KdIsBlankText(text()); }
-
     TEditCharCase CharCase() const { return FFilter->FCharCase; }
     void SetCharCase(TEditCharCase AValue);
 
@@ -111,13 +174,12 @@ Q_SIGNALS:
     void entered();
 
 protected:
-    bool event(QEvent *AEvent) override;
+    QString CurrentValue() const override { return text(); }
+    void Entered() override { Q_EMIT entered(); }
     void keyPressEvent(QKeyEvent *AEvent) override;
-    void focusInEvent(QFocusEvent *AEvent) override;
     void changeEvent(QEvent *AEvent) override;
 
     TkdTextFilter *FFilter;
-    QString FSaveValue;
 };
 
 class TkdNumEdit : public TkdStrEdit
@@ -151,7 +213,7 @@ QString KdFloatToPlainText(double AValue);
 // is not a number or lies outside the 64-bit range.
 bool KdDecimalTextToInt64(const QString &AText, qint64 &AValue);
 
-class TkdComboBox : public QComboBox, public TkdNavigation
+class TkdComboBox : public TkdNavControl<QComboBox, QString>
 {
     Q_OBJECT
 public:
@@ -159,12 +221,7 @@ public:
 
     // The edit text of an editable box, the current item's text of a drop-down list.
     QString Text() const { return currentText(); }
-    void Save() { FSaveValue = Text(); }
-    QString SaveValue() const { return FSaveValue; }
-    void SetSaveValue(const QString &AValue) { FSaveValue = AValue; }
-    bool IsChanged() const { return Text() != FSaveValue; }
     bool IsNull() const { return KdIsBlankText(Text()); }
-
     TEditCharCase CharCase() const { return FCharCase; }
     void SetCharCase(TEditCharCase AValue);
 
@@ -172,64 +229,46 @@ Q_SIGNALS:
     void entered();
 
 protected:
+    QString CurrentValue() const override { return currentText(); }
+    void Entered() override { Q_EMIT entered(); }
     bool event(QEvent *AEvent) override;
     void keyPressEvent(QKeyEvent *AEvent) override;
-    void focusInEvent(QFocusEvent *AEvent) override;
     void changeEvent(QEvent *AEvent) override;
 
 private:
     void ApplyCharCase();
 
-    QString FSaveValue;
     TEditCharCase FCharCase = ecNormal;
 };
 
-class TkdCheckBox : public QCheckBox, public TkdNavigation
+class TkdCheckBox : public TkdNavControl<QCheckBox, Qt::CheckState>
 {
     Q_OBJECT
 public:
     explicit TkdCheckBox(QWidget *AOwner = nullptr);
     explicit TkdCheckBox(const QString &ACaption, QWidget *AOwner = nullptr);
 
-    void Save() { FSaveValue = checkState(); }
-    Qt::CheckState SaveValue() const { return FSaveValue; }
-    void SetSaveValue(Qt::CheckState AValue) { FSaveValue = AValue; }
-    bool IsChanged() const { return checkState() != FSaveValue; }
-
 Q_SIGNALS:
     void entered();
 
 protected:
-    bool event(QEvent *AEvent) override;
-    void keyPressEvent(QKeyEvent *AEvent) override;
-    void focusInEvent(QFocusEvent *AEvent) override;
-
-private:
-    Qt::CheckState FSaveValue = Qt::Unchecked;
+    Qt::CheckState CurrentValue() const override { return checkState(); }
+    void Entered() override { Q_EMIT entered(); }
 };
 
-class TkdRadioButton : public QRadioButton, public TkdNavigation
+class TkdRadioButton : public TkdNavControl<QRadioButton, bool>
 {
     Q_OBJECT
 public:
     explicit TkdRadioButton(QWidget *AOwner = nullptr);
     explicit TkdRadioButton(const QString &ACaption, QWidget *AOwner = nullptr);
 
-    void Save() { FSaveValue = isChecked(); }
-    bool SaveValue() const { return FSaveValue; }
-    void SetSaveValue(bool AValue) { FSaveValue = AValue; }
-    bool IsChanged() const { return isChecked() != FSaveValue; }
-
 Q_SIGNALS:
     void entered();
 
 protected:
-    bool event(QEvent *AEvent) override;
-    void keyPressEvent(QKeyEvent *AEvent) override;
-    void focusInEvent(QFocusEvent *AEvent) override;
-
-private:
-    bool FSaveValue = false;
+    bool CurrentValue() const override { return isChecked(); }
+    void Entered() override { Q_EMIT entered(); }
 };
 
 // List box that selects all of its items on request (the select-all command) when it allows
@@ -240,8 +279,8 @@ class TkdListBox : public QListWidget
 public:
     explicit TkdListBox(QWidget *AOwner = nullptr);
 
-    bool MultiSelect() const;
-    void SetMultiSelect(bool AValue);
+    bool MultiSelect() const { return KdIsMultiSelect(this); }
+    void SetMultiSelect(bool AValue) { KdSetMultiSelect(this, AValue); }
 
 public Q_SLOTS:
     void selectAll() override;

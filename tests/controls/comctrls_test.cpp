@@ -38,6 +38,7 @@ QStringList Column(const TkdListView &AList, int AColumn)
 TEST(ListViewSort, ClicksChooseTheKeyAndReverseIt)
 {
     auto list = MakeList({{"b", "1", "z"}, {"a", "3", "x"}, {"c", "2", "y"}});
+    QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     QList<int> clicked;
     QObject::connect(list.get(), &TkdListView::OnColumnClick, list.get(),
                      [&](TkdListView *l, int c) { clicked << c << l->SortID(); });

@@ -282,6 +282,13 @@ TEST(GridModes, AccessModeKeepsTheEditorOpenAndEnterMovesAlongTheRow)
     QApplication::processEvents();
     QTest::keyClick(grid->InplaceEditor()->Edit(), Qt::Key_Left);
     EXPECT_EQ(grid->Col(), 1) << "Left with an empty cell leaves it";
+
+    // Destroying the grid while its editor has the focus and holds typed text.
+    QApplication::processEvents();
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    QTest::keyClicks(grid->InplaceEditor()->Edit(), QStringLiteral("x"));
+    grid.reset();
+    QApplication::processEvents();
 }
 
 TEST(GridModes, ExcelModeEnterMovesDownAndShiftEnterUp)
@@ -472,4 +479,24 @@ TEST(GridScroll, PageRequestsMoveByHalfTheVisibleRows)
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST(GridEditor, EntryRaisesSelectCellAndShowEditorHandlersSetUpTheEditor)
+{
+    auto grid = MakeGrid({"name"}, {{""}});
+    QList<int> selected;
+    QObject::connect(grid.get(), &TkdStringGrid::OnSelectCell, grid.get(),
+                     [&](TkdStringGrid *, int c, int r) { selected << c << r; });
+    QObject::connect(grid.get(), &TkdStringGrid::OnShowEditor, grid.get(),
+                     [](TkdStringGrid *, int, int, TkdInplaceEditor *e) {
+                         e->SetCharCase(ecUpperCase);
+                         e->SetMaxLength(4);
+                     });
+    ShowFocused(grid.get());
+    EXPECT_EQ(selected, (QList<int>{0, 1}));
+    grid->SetCurrentCell(0, 1);
+    grid->edit(grid->currentIndex());
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    QTest::keyClicks(grid->InplaceEditor()->Edit(), QStringLiteral("abcdef"));
+    EXPECT_EQ(grid->Cells(0, 1), QStringLiteral("ABCD"));
 }

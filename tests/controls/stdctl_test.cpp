@@ -446,6 +446,7 @@ TEST(StdCtlNavigation, ComboBoxArrowKeysByStyle)
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_TRUE(after->hasFocus());
     EXPECT_EQ(edit->count(), 1) << "Enter does not add the text as an item";
+    EXPECT_EQ(edit->lineEdit()->completer(), nullptr) << "no completion from the items";
 }
 
 TEST(StdCtlLook, DisabledTextBoxesShowTheButtonFaceAndCharCaseConverts)
