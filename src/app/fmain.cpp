@@ -1,5 +1,6 @@
 #include "app/fmain.h"
 
+#include "controls/kdsharedsettings.h"
 #include "core/kdreg.h"
 #include "core/kdsub_msg.h"
 #include "core/kdsub_options.h"
@@ -224,13 +225,12 @@ QAction *TfrmMain::FindAction(const QString &actionName) const
 
 void TfrmMain::EditorSettingsLoaded(const TkdEditorSettings &settings)
 {
-    FEditorSettings = std::make_unique<TkdEditorSettings>(settings);
+    LoadSharedEditorProp(settings);
 }
 
 void TfrmMain::CollectEditorSettings(TkdEditorSettings &settings)
 {
-    if (FEditorSettings)
-        settings = *FEditorSettings;
+    SaveSharedEditorProp(settings);
 }
 
 void TfrmMain::LoadWindowLayout()

@@ -162,5 +162,4 @@ private:
     QButtonGroup *FTaskGroup = nullptr;
     QMenu *popTask = nullptr;
     mutable QHash<int, QIcon> FImages;
-    std::unique_ptr<TkdEditorSettings> FEditorSettings;
 };

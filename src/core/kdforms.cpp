@@ -144,6 +144,19 @@ void TkdMainForm::SetInstance(TkdMainForm *mainForm)
     MainInstance() = mainForm;
 }
 
+namespace {
+TControlHook &ControlHook()
+{
+    static TControlHook hook;
+    return hook;
+}
+} // namespace
+
+void SetControlHook(TControlHook hook)
+{
+    ControlHook() = std::move(hook);
+}
+
 void SetLogonProc(TLogonProc proc)
 {
     LogonProc() = std::move(proc);
@@ -185,6 +198,10 @@ TkdForm::~TkdForm()
 
 void TkdForm::InitForm()
 {
+    // Every control gets the shared settings of its kind (editor font, colours, menus).
+    if (ControlHook())
+        for (QWidget *w : findChildren<QWidget *>())
+            ControlHook()(w);
     // The first page control in depth-first child order switches pages on Ctrl+PgUp/PgDn.
     if (!FPageControl)
         FPageControl = findChild<QTabWidget *>();

@@ -173,6 +173,13 @@ void SetLogonProc(TLogonProc proc);
 bool RunLogon(const TLogonValues &values, bool autoPass);
 
 // ---------------------------------------------------------------------------------------------
+// What a child window does with each of its controls when it is built (the shared editor
+// settings of the controls layer); registered at start-up by the program.
+
+using TControlHook = std::function<void(QWidget *control)>;
+void SetControlHook(TControlHook hook);
+
+// ---------------------------------------------------------------------------------------------
 // Base child window.
 
 enum TSourceMode { smShow, smText };

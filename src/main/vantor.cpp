@@ -4,6 +4,7 @@
 // main window closes.
 #include "app/fmain.h"
 #include "browser/flogon.h"
+#include "controls/kdsharedsettings.h"
 #include "core/kdsub_start.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(true);
     InitializeSharedUnit();
 
+    // Child windows give each control the shared settings of its kind.
+    SetControlHook([](QWidget *control) { ApplySharedSettings(control); });
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
@@ -29,6 +32,7 @@ int main(int argc, char *argv[])
         result = app.exec();
     }
     SetLogonProc({});
+    SetControlHook({});
     FinalizeSharedUnit();
     return result;
 }

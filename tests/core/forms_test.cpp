@@ -318,3 +318,14 @@ TEST_F(BaseWindowTest, SchemaPrefixFollowsTheScriptOptionInTextMode)
     EXPECT_EQ(f->SchemaPrefix(QStringLiteral("sales")), QString());
     TScriptOption::Global().Owner = 0;
 }
+
+TEST_F(BaseWindowTest, EveryControlGetsTheSharedSettingsWhenTheWindowIsBuilt)
+{
+    QList<QWidget *> seen;
+    SetControlHook([&](QWidget *w) { seen << w; });
+    auto *f = Add<PagedForm>(Main, 2);
+    SetControlHook({});
+    EXPECT_TRUE(seen.contains(f->edit));
+    EXPECT_TRUE(seen.contains(f->tabs));
+    EXPECT_FALSE(seen.contains(f));
+}
