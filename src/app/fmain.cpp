@@ -442,13 +442,14 @@ QIcon TfrmMain::Image(int index) const
         {45, "T", 0x2066b0}, {46, "I", 0x8a6d1c}, {47, "V", 0x2f8f8f}, {51, "P", 0x8f2f6f},
         {52, "F", 0x8f2f6f}, {55, "Y", 0x5f5f9f}, {57, "G", 0xbf6f1f}, {58, "Q", 0x4f7f2f},
         {66, "K", 0x9f3f3f}, {68, "R", 0x6f4f9f}, {69, "D", 0x6f6f6f}, {94, "DB", 0x1f5fa8},
-        {126, "S", 0x2f8f5b}, {127, "R", 0x7f5f2f},
+        {126, "S", 0x2f8f5b}, {127, "R", 0x7f5f2f}, {35, "\u2191", 0x4f6f8f}, {36, "\u2193", 0x4f6f8f},
+        {41, "\u00d7", 0xb03030},
     };
     QString text = QString::number(index);
     QColor colour = QColor::fromHsv((index * 47) % 360, 120, 170);
     for (const Glyph &g : glyphs)
         if (g.code == index) {
-            text = QString::fromLatin1(g.text);
+            text = QString::fromUtf8(g.text);
             colour = QColor(g.colour);
         }
     QPixmap pm(16, 16);
