@@ -31,22 +31,6 @@ QString LogonLayoutKey()
 {
     return QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\LOGON");
 }
-bool SameIgnoringAsciiCase(const QString &a, const QString &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        char16_t x = a.at(i).unicode();
-        char16_t y = b.at(i).unicode();
-        if (x >= u'A' && x <= u'Z')
-            x = char16_t(x + 32);
-        if (y >= u'A' && y <= u'Z')
-            y = char16_t(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 QStringList SplitLines(const QString &text)
 {
     QStringList lines;
@@ -59,8 +43,8 @@ QStringList SplitLines(const QString &text)
 
 bool MatchesLogon(const TLogonFields &row, const TLogonFields &fields)
 {
-    return row.UserID == fields.UserID && row.Database == fields.Database && SameIgnoringAsciiCase(row.Host, fields.Host)
-        && row.Schema == fields.Schema && SameIgnoringAsciiCase(row.Port, fields.Port);
+    return row.UserID == fields.UserID && row.Database == fields.Database && KdSameTextAscii(row.Host, fields.Host)
+        && row.Schema == fields.Schema && KdSameTextAscii(row.Port, fields.Port);
 }
 
 QList<TLogonFields> LoadConnectionList(TkdRegistry &reg)

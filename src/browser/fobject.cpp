@@ -226,8 +226,9 @@ bool TfrmObject::event(QEvent *e)
     case WM_DBCHANGE:
         return true; // the connection window keeps its own connection
     case QEvent::WindowTitleChange:
+        // The connection window's button carries its caption as its text.
         if (FTaskButton)
-            FTaskButton->setToolTip(windowTitle());
+            FTaskButton->setText(windowTitle());
         break;
     default:
         break;
@@ -361,6 +362,11 @@ void TfrmObject::RunStatement(const QString &sqlText)
     qryExec->setParamCreation(false);
     qryExec->clearParams();
     qryExec->setSql(sqlText);
+    RunPrepared();
+}
+
+void TfrmObject::RunPrepared()
+{
     try {
         qryExec->prepare();
         // A plain query is opened (its rows are never read); everything else is executed.
@@ -405,28 +411,29 @@ void TfrmObject::ExecuteSQL(const QStringList &sqlText, bool ignoreError)
     flush();
 }
 
-void TfrmObject::ExecuteSQL(const QString &sqlText, const QStringList &values)
+void TfrmObject::PrepareWithValues(const QString &sqlText, const QStringList &values)
 {
-    TkdWaitCursor wait;
     qryExec->close();
     qryExec->setParamCreation(true);
     qryExec->setSql(sqlText);
+    if (qryExec->paramCount() > values.size())
+        throw db::Error(db::Error::Kind::Usage, QStringLiteral("パラメータの値が足りません。(%1 / %2)")
+                                                    .arg(values.size())
+                                                    .arg(qryExec->paramCount()));
+    for (int i = 0; i < qryExec->paramCount(); ++i)
+        qryExec->param(i).setAsString(values.at(i));
+}
+
+void TfrmObject::ExecuteSQL(const QString &sqlText, const QStringList &values)
+{
+    TkdWaitCursor wait;
     try {
-        if (qryExec->paramCount() > values.size())
-            throw db::Error(db::Error::Kind::Usage,
-                            QStringLiteral("パラメータの値が足りません。(%1 / %2)").arg(values.size()).arg(qryExec->paramCount()));
-        for (int i = 0; i < qryExec->paramCount(); ++i)
-            qryExec->param(i).setAsString(values.at(i));
-        qryExec->prepare();
-        if (qryExec->commandKind() == db::CommandKind::Select)
-            qryExec->open();
-        else
-            qryExec->execute();
+        PrepareWithValues(sqlText, values);
     } catch (...) {
         qryExec->close();
         throw;
     }
-    qryExec->close();
+    RunPrepared();
 }
 
 db::Query *TfrmObject::OpenSQL(const QString &sqlText)
@@ -446,15 +453,8 @@ db::Query *TfrmObject::OpenSQL(const QString &sqlText)
 
 db::Query *TfrmObject::OpenSQL(const QString &sqlText, const QStringList &values)
 {
-    qryExec->close();
-    qryExec->setParamCreation(true);
-    qryExec->setSql(sqlText);
     try {
-        if (qryExec->paramCount() > values.size())
-            throw db::Error(db::Error::Kind::Usage,
-                            QStringLiteral("パラメータの値が足りません。(%1 / %2)").arg(values.size()).arg(qryExec->paramCount()));
-        for (int i = 0; i < qryExec->paramCount(); ++i)
-            qryExec->param(i).setAsString(values.at(i));
+        PrepareWithValues(sqlText, values);
         qryExec->open();
     } catch (...) {
         qryExec->close();

@@ -98,6 +98,10 @@ private:
     void SaveWindowLayout();
     void ReadServerVersion();
     void RunStatement(const QString &sqlText);
+    // Runs qryExec's prepared text (opened when it is a query) and closes it, also on failure.
+    void RunPrepared();
+    // Sets qryExec's text with parameter creation on and gives the parameters `values` in order.
+    void PrepareWithValues(const QString &sqlText, const QStringList &values);
 
     std::unique_ptr<db::Connection> FdbsMain;
     std::unique_ptr<db::Connection> FdbsBG;
