@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -407,7 +408,12 @@ TEST_F(ConnectionWindowTest, DataTypesOfferedToTheEditors)
     EXPECT_TRUE(types.contains(schema() + QStringLiteral(".mood")));
     // Catalog types come first, user types after them.
     EXPECT_LT(types.indexOf(QStringLiteral("text")), types.indexOf(schema() + QStringLiteral(".mood")));
+    // The kind of editor does not change the list (user types of other tests may come and go
+    // meanwhile, so only the catalog types are compared).
     QStringList again;
     f->GetDataType(again, 52);
-    EXPECT_EQ(again, types);
+    const auto catalogOnly = [](const QStringList &l) {
+        return l.filter(QRegularExpression(QStringLiteral("^[^.]*$")));
+    };
+    EXPECT_EQ(catalogOnly(again), catalogOnly(types));
 }
