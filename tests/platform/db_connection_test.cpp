@@ -83,6 +83,22 @@ TEST_F(DbTest, ClientEncodingSwitchKeepsJapaneseTextIntact)
         EXPECT_EQ(sel.field(0).asString(), c.text + QStringLiteral("・ア")) << c.encoding;
         EXPECT_EQ(sel.fieldByName(QStringLiteral("列名")).text(), QStringLiteral("全角")) << c.encoding;
     }
+    // A result read across a switch: each block is decoded in the encoding it came in.
+    FDb.execute(QStringLiteral("SET CLIENT_ENCODING TO 'SJIS'"));
+    db::Query across(&FDb);
+    across.setFetchRows(2);
+    across.setSql(QStringLiteral("SELECT g, '社員' || g AS t FROM generate_series(1, 9) g"));
+    across.open();
+    FDb.execute(QStringLiteral("SET CLIENT_ENCODING TO 'UTF8'"));
+    int n = 0;
+    for (; !across.eof(); across.next()) {
+        ++n;
+        EXPECT_EQ(across.field(1).asString(), QStringLiteral("社員%1").arg(n));
+    }
+    EXPECT_EQ(n, 9);
+    EXPECT_EQ(across.valueString(0, 1), QStringLiteral("社員1"));
+    EXPECT_EQ(across.displayText(8, 1), QStringLiteral("社員9"));
+
     // Stored correctly: the server, in UTF-8, sees the same characters.
     FDb.execute(QStringLiteral("SET CLIENT_ENCODING TO 'UTF8'"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT t FROM %1.enc WHERE id = 1").arg(schema())), ja + QStringLiteral("・ア"));

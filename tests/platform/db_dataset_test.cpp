@@ -115,8 +115,10 @@ TEST_F(DbDataSet, NavigationFetchesBlocksOnDemand)
 TEST_F(DbDataSet, ResultStaysOpenWhileOtherStatementsRun)
 {
     FDb.execute(QStringLiteral("CREATE TABLE log (n int)"));
-    for (const bool inBlock : {false, true}) {
-        if (inBlock)
+    enum Mode { Idle, InBlock, BlockAfterOpen };
+    int logged = 0;
+    for (const Mode mode : {Idle, InBlock, BlockAfterOpen}) {
+        if (mode == InBlock)
             FDb.startTransaction();
         db::Query big(&FDb), other(&FDb);
         big.setFetchRows(50);
@@ -125,11 +127,18 @@ TEST_F(DbDataSet, ResultStaysOpenWhileOtherStatementsRun)
         int seen = 0;
         for (; !big.eof() && seen < 120; big.next())
             ++seen;
-        // Lookups, changes and transaction control in between.
-        EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM log")), QString::number(inBlock ? 1 : 0));
+        if (mode == BlockAfterOpen)
+            FDb.execute(QStringLiteral("BEGIN"));
+        // Lookups, changes, failures and other results in between.
+        EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM log")), QString::number(logged));
         other.setSql(QStringLiteral("INSERT INTO log VALUES (:n)"));
         other.param(0).setAsInteger(seen);
         other.execute();
+        ++logged;
+        db::Query failing(&FDb);
+        failing.setSql(QStringLiteral("SELECT 1 / (g - 3) FROM generate_series(1, 5) g"));
+        EXPECT_THROW(failing.open(), db::Error);
+        EXPECT_THROW(FDb.execute(QStringLiteral("INSERT INTO log VALUES ('x')")), db::Error);
         db::Query second(&FDb);
         second.setFetchRows(10);
         second.setSql(QStringLiteral("SELECT g FROM generate_series(1, 30) g"));
@@ -137,13 +146,15 @@ TEST_F(DbDataSet, ResultStaysOpenWhileOtherStatementsRun)
         EXPECT_EQ(second.recordCount(), 30);
         for (; !big.eof(); big.next())
             ++seen;
-        EXPECT_EQ(seen, 1000) << "in block: " << inBlock;
+        EXPECT_EQ(seen, 1000) << "mode " << mode;
         EXPECT_EQ(big.recordCount(), 1000);
-        if (inBlock)
+        if (mode != Idle) {
+            EXPECT_TRUE(FDb.inTransaction());
             FDb.commit();
+        }
         EXPECT_FALSE(FDb.inTransaction());
     }
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM %1.log").arg(schema())), QStringLiteral("2"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM %1.log").arg(schema())), QStringLiteral("3"));
     // Outside a block nothing of the reading is left open on the server.
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM pg_cursors WHERE statement NOT LIKE '%pg_cursors%'")),
               QStringLiteral("0"));
@@ -183,6 +194,8 @@ TEST_F(DbDataSet, ResultLostWithItsTransactionIsReportedNotTruncated)
 
 TEST_F(DbDataSet, AnErrorInALaterBlockIsRaised)
 {
+    // Even a handler that clears every error cannot turn a failed fetch into an end.
+    FDb.setOnError([](std::optional<db::Error> &e) { e.reset(); });
     db::Query q(&FDb);
     q.setFetchRows(10);
     q.setSql(QStringLiteral("SELECT 100 / (50 - g) FROM generate_series(1, 100) g"));
@@ -225,6 +238,35 @@ TEST_F(DbDataSet, ObserversCanBeSuspended)
     q.close();
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(q.isActive());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DbDataSet, ClosingWhileTheNextBlockIsOnItsWay)
+{
+    // After each block the next one is asked for ahead; closing the result or the
+    // connection meanwhile leaves nothing behind and nothing dangling.
+    for (const bool closeConnection : {false, true}) {
+        db::Query q(&FDb);
+        q.setFetchRows(10);
+        q.setSql(QStringLiteral("SELECT g FROM generate_series(1, 100000) g"));
+        q.open();
+        q.setRecNo(15); // the second block is read, the third is on its way
+        if (closeConnection) {
+            FDb.close();
+            EXPECT_FALSE(FDb.isConnected());
+            EXPECT_THROW(q.recordCount(), db::Error);
+            EXPECT_EQ(q.field(0).asInteger(), 15);
+            dbtest::openConnection(FDb, schema());
+        } else {
+            q.close();
+            EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM pg_cursors WHERE statement NOT LIKE '%pg_cursors%'")),
+                      QStringLiteral("0"));
+            EXPECT_EQ(FDb.transactionState(), db::TransactionState::Idle);
+        }
+    }
 }
 
 } // namespace

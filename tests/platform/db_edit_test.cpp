@@ -178,3 +178,41 @@ TEST_F(DbEdit, ZeroByteInAnEditedValueIsRefused)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DbEdit, DisplayTextWrittenBackRoundTrips)
+{
+    FDb.execute(QStringLiteral("CREATE TABLE k (id int, b bool, d date, ts timestamp, by bytea, n numeric(6,2), i int, s varchar(5))"));
+    FDb.execute(QStringLiteral("INSERT INTO k (id) VALUES (1)"));
+    struct Case { const char *column; const char *text; const char *shown; const char *stored; };
+    const Case cases[] = {
+        {"b", "False", "False", "false"},
+        {"b", "true", "True", "true"},
+        {"d", "2024/02/29", "2024/02/29", "2024-02-29"},
+        {"ts", "2024/01/02 03:04:05", "2024/01/02 03:04:05", "2024-01-02 03:04:05"},
+        {"ts", "2024/01/02", "2024/01/02 00:00:00", "2024-01-02 00:00:00"},
+        {"by", "0aff", "0aff", "\\x0aff"},
+        {"n", "1.5", "1.50", "1.50"},
+        {"i", "", "", nullptr}, // empty text: NULL
+        {"s", "", "", ""},      // but an empty string stays a string
+        {"s", "日本", "日本", "日本"},
+    };
+    for (const Case &c : cases) {
+        db::Query q;
+        q.setConnection(&FDb);
+        q.setSql(QStringLiteral("SELECT * FROM k"));
+        q.open();
+        db::Field &f = q.fieldByName(QString::fromLatin1(c.column));
+        f.setText(QString::fromUtf8(c.text));
+        q.post();
+        EXPECT_EQ(f.text(), QString::fromUtf8(c.shown)) << c.column << " " << c.text;
+        const QString stored = scalar(QStringLiteral("SELECT %1::text FROM %2.k").arg(QLatin1String(c.column), schema()));
+        if (c.stored)
+            EXPECT_EQ(stored, QString::fromUtf8(c.stored)) << c.column << " " << c.text;
+        else
+            EXPECT_TRUE(f.isNull()) << c.column;
+    }
+}
+
+} // namespace

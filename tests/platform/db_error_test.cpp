@@ -62,16 +62,38 @@ TEST_F(DbErrors, MessageIsSeverityAndPrimaryThenDetailAndHint)
 TEST_F(DbErrors, ServerErrorsOfTheFourKindsAreDropped)
 {
     const char *sqls[] = {
-        "SELECT E'a\\000b'",                    // invalid byte sequence … 0x00
-        "FETCH NEXT FROM no_such_cursor",       // cursor … does not exist
+        "SELECT E'a\\000b'",                                   // invalid byte sequence … 0x00, when parsed
+        "SELECT convert_from('\\x610062'::bytea, 'UTF8')",     // the same, when the first rows are fetched
+        "SELECT convert_from(:b::bytea, 'UTF8')",              // the same, with a parameter
+        "FETCH NEXT FROM no_such_cursor",                      // cursor … does not exist
         "CLOSE no_such_cursor",
     };
-    for (const char *sql : sqls) {
-        db::Query q(&FDb);
-        q.setSql(QString::fromLatin1(sql));
-        EXPECT_NO_THROW(q.open()) << sql;
-        EXPECT_FALSE(q.isActive()) << sql;
-        EXPECT_NO_THROW(FDb.execute(QString::fromLatin1(sql))) << sql;
+    for (const bool inBlock : {false, true}) {
+        if (inBlock)
+            FDb.startTransaction();
+        // Another result, partly read, stays readable whatever is dropped beside it.
+        db::Query other(&FDb);
+        other.setFetchRows(10);
+        other.setSql(QStringLiteral("SELECT g FROM generate_series(1, 100) g"));
+        other.open();
+        for (const char *sql : sqls) {
+            db::Query q(&FDb);
+            q.setSql(QString::fromLatin1(sql));
+            if (q.paramCount() > 0)
+                q.param(0).setAsString(QStringLiteral("\\x610062"));
+            EXPECT_NO_THROW(q.open()) << sql;
+            EXPECT_FALSE(q.isActive()) << sql;
+            if (q.paramCount() == 0) {
+                EXPECT_NO_THROW(FDb.execute(QString::fromLatin1(sql))) << sql;
+            }
+            EXPECT_NO_THROW(other.fetchMore()) << sql << " in block: " << inBlock;
+        }
+        EXPECT_NO_THROW(other.fetchAll()) << "in block: " << inBlock;
+        EXPECT_EQ(other.recordCount(), 100);
+        EXPECT_EQ(FDb.inTransaction(), inBlock);
+        if (inBlock)
+            FDb.commit();
+        EXPECT_EQ(FDb.transactionState(), db::TransactionState::Idle);
     }
     // A near miss: an invalid byte other than 0x00 is raised.
     EXPECT_THROW(FDb.execute(QStringLiteral("SELECT convert_from('\\xe381'::bytea, 'UTF8')")), db::Error);

@@ -116,6 +116,7 @@ void Connection::close()
     for (DataSet *ds : sets)
         ds->connectionGone();
     FDataSets.clear();
+    FPendingFetch = nullptr; // dropped with the connection
     if (FCancel) {
         PQfreeCancel(FCancel);
         FCancel = nullptr;
@@ -129,7 +130,6 @@ void Connection::close()
     FOwnCursors = 0;
     FWasInBlock = false;
     ++FBlockGeneration;
-    ++FOwnGeneration;
 }
 
 bool Connection::isConnected() const
@@ -188,16 +188,26 @@ QString Connection::clientEncoding() const
     return enc ? QString::fromLatin1(enc) : QString();
 }
 
-static const char *currentIconv(pg_conn *conn, QByteArray &cachedName, const char *&cachedIconv)
+QByteArray Connection::iconvNow() const
 {
-    const char *enc = conn ? PQparameterStatus(conn, "client_encoding") : nullptr;
+    const char *enc = FConn ? PQparameterStatus(FConn, "client_encoding") : nullptr;
     if (!enc)
-        return nullptr;
-    if (cachedName != enc) {
-        cachedName = enc;
-        cachedIconv = iconvNameOf(enc);
+        return QByteArray();
+    if (FEncodingName != enc) {
+        FEncodingName = enc;
+        const char *ic = iconvNameOf(enc);
+        FIconvName = ic ? QByteArray(ic) : QByteArray();
     }
-    return cachedIconv;
+    return FIconvName;
+}
+
+QString Connection::decodeIn(const QByteArray &iconv, const char *bytes, int length)
+{
+    if (length <= 0)
+        return QString();
+    if (iconv.isEmpty())
+        return QString::fromUtf8(bytes, length);
+    return textcodec::decode(QByteArray::fromRawData(bytes, length), iconv.constData());
 }
 
 QByteArray Connection::encode(const QString &text) const
@@ -205,11 +215,11 @@ QByteArray Connection::encode(const QString &text) const
     if (text.contains(QChar(0)))
         throw Error(Error::Kind::Refused,
                     QStringLiteral("送信するテキストに NUL 文字 (0x00) が含まれているため、送信しませんでした。"));
-    const char *ic = currentIconv(FConn, FEncodingName, FIconvName);
-    if (!ic)
+    const QByteArray ic = iconvNow();
+    if (ic.isEmpty())
         return text.toUtf8();
     bool ok = true;
-    QByteArray out = textcodec::encode(text, ic, &ok);
+    QByteArray out = textcodec::encode(text, ic.constData(), &ok);
     if (!ok)
         throw Error(Error::Kind::Refused,
                     QStringLiteral("クライアントの文字コード %1 で表せない文字が含まれているため、送信しませんでした。")
@@ -219,23 +229,23 @@ QByteArray Connection::encode(const QString &text) const
 
 QString Connection::decode(const char *bytes, int length) const
 {
-    if (length <= 0)
-        return QString();
-    const char *ic = currentIconv(FConn, FEncodingName, FIconvName);
-    if (!ic)
-        return QString::fromUtf8(bytes, length);
-    return textcodec::decode(QByteArray::fromRawData(bytes, length), ic);
+    return decodeIn(iconvNow(), bytes, length);
 }
 
 // ---- errors ----------------------------------------------------------------------------
 
 void Connection::raise(Error error, Filter filter)
 {
-    std::optional<Error> e(std::move(error));
+    std::optional<Error> e(error);
     if (FOnError)
         FOnError(e);
-    if (!e)
-        return; // the handler cleared it
+    if (!e) {
+        // The handler cleared it. The layer's own work (fetching, edits, COPY, transaction
+        // control) cannot go on as if it had succeeded: there the error is raised anyway.
+        if (filter == Filter::Never)
+            throw error;
+        return;
+    }
     if (filter == Filter::Apply && errorIsFiltered(e->message))
         return;
     throw *e;
@@ -320,9 +330,25 @@ Connection::ResultPtr Connection::finish(PGresult *raw, Filter filter)
     }
 }
 
+void Connection::settle()
+{
+    if (FPendingFetch) {
+        DataSet *ds = FPendingFetch;
+        FPendingFetch = nullptr;
+        ds->collectFetch();
+    }
+}
+
+PGresult *Connection::execRaw(const char *sql)
+{
+    settle();
+    return PQexec(FConn, sql);
+}
+
 Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)
 {
     requireOpen();
+    settle();
     return finish(PQexec(FConn, sql.constData()), filter);
 }
 
@@ -330,6 +356,7 @@ Connection::ResultPtr Connection::runParams(const QByteArray &sql, const std::ve
                                            const std::vector<std::optional<QByteArray>> &values, Filter filter)
 {
     requireOpen();
+    settle();
     std::vector<const char *> ptrs(values.size());
     std::vector<int> lengths(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -354,7 +381,7 @@ void Connection::afterCommand()
         FSavepoints.clear();
         if (FOwnBlock) {
             FOwnBlock = false;
-            ++FOwnGeneration;
+            FFailedOwnBlocks.insert(FOwnBlockId);
         } else {
             ++FBlockGeneration;
         }
@@ -362,7 +389,8 @@ void Connection::afterCommand()
     if (st == PQTRANS_UNKNOWN) {
         FSavepoints.clear();
         ++FBlockGeneration;
-        ++FOwnGeneration;
+        if (FOwnBlock)
+            FFailedOwnBlocks.insert(FOwnBlockId);
     }
     FWasInBlock = inBlock;
 }
@@ -391,13 +419,17 @@ void Connection::checkCommitTag(const PGresult *res)
 
 // ---- the layer's own block for reading results -------------------------------------------
 
-void Connection::beginOwnBlock()
+void Connection::markOwnBlockStarted()
 {
-    if (FOwnBlock)
-        return;
-    runControl("BEGIN");
+    settle(); // a fetch still on its way belongs to the state before the block
     FOwnBlock = true;
     FWasInBlock = true;
+    ++FOwnBlockId;
+}
+
+bool Connection::ownCursorLost(quint64 blockId) const
+{
+    return FFailedOwnBlocks.contains(blockId);
 }
 
 void Connection::leaveOwnBlock()
@@ -406,7 +438,7 @@ void Connection::leaveOwnBlock()
         return;
     // Ending the block keeps its cursors (WITH HOLD): the server computes their remaining
     // rows now. If that fails, the cursors are lost and their data sets say so on the next fetch.
-    PGresult *raw = PQexec(FConn, "COMMIT");
+    PGresult *raw = execRaw("COMMIT");
     ResultPtr res(raw);
     const bool ok = res && PQresultStatus(res.get()) == PGRES_COMMAND_OK
                     && std::strcmp(PQcmdStatus(res.get()), "COMMIT") == 0;
@@ -415,8 +447,8 @@ void Connection::leaveOwnBlock()
             FOwnFailure = trimmedMessage(decode(PQresultErrorMessage(res.get()),
                                                 int(std::strlen(PQresultErrorMessage(res.get())))));
         if (PQtransactionStatus(FConn) != PQTRANS_IDLE)
-            ResultPtr(PQexec(FConn, "ROLLBACK"));
-        ++FOwnGeneration;
+            ResultPtr(execRaw("ROLLBACK"));
+        FFailedOwnBlocks.insert(FOwnBlockId); // its cursors are gone; older held ones stay
     }
     FOwnBlock = false;
     FWasInBlock = false;
@@ -452,7 +484,9 @@ TransactionState Connection::transactionState() const
     case PQTRANS_IDLE:
         return TransactionState::Idle;
     case PQTRANS_ACTIVE:
-        return TransactionState::Active;
+        // A block of rows fetched ahead is on its way; such fetches run outside any
+        // block of the caller.
+        return FPendingFetch ? TransactionState::Idle : TransactionState::Active;
     case PQTRANS_INTRANS:
         return FOwnBlock ? TransactionState::Idle : TransactionState::InBlock;
     case PQTRANS_INERROR:
@@ -528,7 +562,7 @@ void Connection::protect(const std::function<void()> &work)
         work();
     } catch (...) {
         if (stillOurs() && PQstatus(FConn) == CONNECTION_OK) {
-            ResultPtr(PQexec(FConn, "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name));
+            ResultPtr(execRaw("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name));
             afterCommand();
         }
         throw;
@@ -586,22 +620,27 @@ std::optional<Error> Connection::endCopy(qint64 &rows)
     return failure;
 }
 
-void Connection::wrongCopy(const PGresult *res)
+bool Connection::beginCopy(const QByteArray &sql, bool in)
 {
-    // A COPY in the other direction was started: end it so the connection stays usable.
-    if (!res)
-        return;
-    if (PQresultStatus(res) == PGRES_COPY_IN) {
+    // Starts the COPY and checks its direction; a COPY the other way is ended at once so
+    // that the connection stays usable. Returns whether the data are binary.
+    ResultPtr res = run(sql, Filter::Never);
+    const ExecStatusType st = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (st == (in ? PGRES_COPY_IN : PGRES_COPY_OUT))
+        return PQbinaryTuples(res.get()) != 0;
+    if (st == PGRES_COPY_IN) {
         PQputCopyEnd(FConn, "wrong direction");
-    } else if (PQresultStatus(res) == PGRES_COPY_OUT) {
+    } else if (st == PGRES_COPY_OUT) {
         char *buf = nullptr;
         while (PQgetCopyData(FConn, &buf, 0) > 0)
             PQfreemem(buf);
-    } else {
-        return;
     }
-    qint64 ignored = 0;
-    endCopy(ignored);
+    if (st == PGRES_COPY_IN || st == PGRES_COPY_OUT) {
+        qint64 ignored = 0;
+        endCopy(ignored);
+    }
+    throw Error(Error::Kind::Usage, in ? QStringLiteral("COPY … FROM STDIN ではない文が渡されました。")
+                                       : QStringLiteral("COPY … TO STDOUT ではない文が渡されました。"));
 }
 
 qint64 Connection::copyIn(const QString &sql, const CopySource &next, const CopyProgress &progress)
@@ -611,13 +650,7 @@ qint64 Connection::copyIn(const QString &sql, const CopySource &next, const Copy
     const QByteArray text = encode(sql);
     qint64 rows = 0;
     protect([&] {
-        ResultPtr res = run(text, Filter::Never);
-        if (!res || PQresultStatus(res.get()) != PGRES_COPY_IN) {
-            wrongCopy(res.get());
-            throw Error(Error::Kind::Usage, QStringLiteral("COPY … FROM STDIN ではない文が渡されました。"));
-        }
-        const bool binary = PQbinaryTuples(res.get()) != 0;
-        res.reset();
+        const bool binary = beginCopy(text, true);
         qint64 sent = 0;
         QByteArray chunk;
         const char *abort = nullptr;
@@ -662,12 +695,7 @@ qint64 Connection::copyOut(const QString &sql, const CopySink &sink, const CopyP
     const QByteArray text = encode(sql);
     qint64 rows = 0;
     protect([&] {
-        ResultPtr res = run(text, Filter::Never);
-        if (!res || PQresultStatus(res.get()) != PGRES_COPY_OUT) {
-            wrongCopy(res.get());
-            throw Error(Error::Kind::Usage, QStringLiteral("COPY … TO STDOUT ではない文が渡されました。"));
-        }
-        res.reset();
+        beginCopy(text, false);
         qint64 received = 0;
         qint64 count = 0;
         bool stopped = false;

@@ -5,6 +5,7 @@
 #include "platform/db/dberror.h"
 #include <QByteArray>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -103,6 +104,9 @@ public:
     qint64 execute(const QString &sql);
 
     // ---- errors --------------------------------------------------------------------
+    // Called with every error before it is raised. Clearing an error drops it for the
+    // caller's own statements; errors of the layer's own work (fetching further rows,
+    // edits of data sets, COPY, transaction control) are raised even when cleared.
     void setOnError(ErrorHook hook) { FOnError = std::move(hook); }
 
     // ---- COPY ----------------------------------------------------------------------
@@ -146,17 +150,29 @@ private:
     void runControl(const char *sql);
     void checkCommitTag(const pg_result *res);
     static void noticeReceiver(void *arg, const pg_result *res);
+    // The iconv name of the client encoding now (empty: UTF-8), and decoding in a given one.
+    QByteArray iconvNow() const;
+    static QString decodeIn(const QByteArray &iconv, const char *bytes, int length);
     std::optional<Error> endCopy(qint64 &rows);
-    void wrongCopy(const pg_result *res);
+    bool beginCopy(const QByteArray &sql, bool in);
 
     // Cursors read in a block the layer opened itself (outside any caller's block).
     void registerOwnCursor() { ++FOwnCursors; }
     void releaseOwnCursor();
-    void beginOwnBlock();
+    // The layer's own block begins (the caller sends BEGIN with its first statements).
+    void markOwnBlockStarted();
+    // Cursors declared in an own block that ended without COMMIT are gone; the held
+    // cursors of blocks that committed stay.
+    bool ownCursorLost(quint64 blockId) const;
     // Open data sets, told when the connection goes away.
     void attach(DataSet *ds);
     void detach(DataSet *ds);
     std::vector<DataSet *> FDataSets;
+    // A data set whose FETCH of its next block is on the way; its answer is collected
+    // before anything else is sent.
+    DataSet *FPendingFetch = nullptr;
+    void settle();
+    pg_result *execRaw(const char *sql);
     QString FOwnFailure; // why the layer's own block ended badly
     bool FWasInBlock = false;
 
@@ -171,10 +187,11 @@ private:
     bool FOwnBlock = false; // the open block was opened by the layer for reading results
     int FOwnCursors = 0;
     quint64 FBlockGeneration = 0; // increases each time a caller's block ends
-    quint64 FOwnGeneration = 0;   // increases each time the layer's own block ends badly
+    quint64 FOwnBlockId = 0;           // numbers the layer's own blocks
+    QSet<quint64> FFailedOwnBlocks;    // own blocks that ended without COMMIT
     quint64 FNameCounter = 0;
     mutable QByteArray FEncodingName; // cached server name of the client encoding
-    mutable const char *FIconvName = nullptr;
+    mutable QByteArray FIconvName;    // its iconv name; empty for the UTF-8 path
 };
 
 } // namespace db

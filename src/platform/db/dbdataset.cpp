@@ -44,15 +44,17 @@ void DataSet::openOn(Connection *conn, detail::ResultPtr first, const Source &so
     const int got = PQntuples(first.get());
     FFetchedAll = source.cursor.isEmpty() || got < FFetchRows;
     FNextFetch = FFetchRows * 4;
-    addBlock(std::move(first));
+    addBlock(std::move(first), conn->iconvNow());
     if (FFetchedAll)
         closeCursor();
+    FFetchWanted = FFetchRows;
     FUpdatableKnown = false;
     FUpdatable = false;
     FCurrent = 0;
     FBof = true;
     FEof = FRows.empty();
     FState = State::Browse;
+    prefetch();
     emit afterOpen();
     emit stateChanged();
 }
@@ -111,7 +113,10 @@ void DataSet::releaseResult()
     closeCursor();
     if (FConn)
         FConn->detach(this);
+    FFetched.reset();
+    FFetchError.clear();
     FBlocks.clear();
+    FBlockCodec.clear();
     FRows.clear();
     FFields.clear();
     FBuffer.clear();
@@ -142,11 +147,12 @@ void DataSet::setReadOnly(bool on)
 
 // ---- fetching ------------------------------------------------------------------------------
 
-void DataSet::addBlock(detail::ResultPtr res)
+void DataSet::addBlock(detail::ResultPtr res, const QByteArray &codec)
 {
     const int n = PQntuples(res.get());
     const auto block = quint32(FBlocks.size());
     FBlocks.push_back(std::move(res));
+    FBlockCodec.push_back(codec);
     for (int i = 0; i < n; ++i)
         FRows.push_back({block, quint32(i), newId()});
 }
@@ -157,6 +163,62 @@ void DataSet::throwLost() const
                 QStringLiteral("結果の残りの行を取得できません。表示中の行は結果の一部です。\n") + FLost);
 }
 
+bool DataSet::sendFetch()
+{
+    // Outside the caller's block only: there a failed fetch would abort the block, so
+    // those fetches run synchronously under a savepoint instead.
+    Connection *c = FConn;
+    c->settle();
+    const bool guard = c->FOwnBlock && c->FOwnCursors > 1; // other cursors share the layer's block
+    QByteArray sql = "FETCH FORWARD " + QByteArray::number(FNextFetch) + " FROM " + FSource.cursor;
+    if (guard)
+        sql = "SAVEPOINT vantor_fetch; " + sql + "; RELEASE SAVEPOINT vantor_fetch";
+    if (PQsendQuery(c->FConn, sql.constData()) != 1) {
+        FFetchError = QString::fromLocal8Bit(PQerrorMessage(c->FConn)).trimmed();
+        return false;
+    }
+    c->FPendingFetch = this;
+    FFetchWanted = FNextFetch;
+    FFetchGuarded = guard;
+    return true;
+}
+
+void DataSet::collectFetch()
+{
+    // Takes the answer of a FETCH sent before; never throws (it may run inside another
+    // caller's statement). A failure is kept for the next fetch to raise.
+    Connection *c = FConn;
+    detail::ResultPtr rows;
+    QString error;
+    while (PGresult *r = PQgetResult(c->FConn)) {
+        detail::ResultPtr part(r);
+        const ExecStatusType st = PQresultStatus(r);
+        if (st == PGRES_TUPLES_OK) {
+            if (!rows)
+                rows = std::move(part);
+        } else if (st != PGRES_COMMAND_OK && error.isEmpty()) {
+            try {
+                c->raiseFromResult(r, Connection::Filter::Never);
+            } catch (const Error &e) {
+                error = e.message;
+            }
+        }
+    }
+    c->afterCommand();
+    if (error.isEmpty() && !rows)
+        error = QString::fromLocal8Bit(PQerrorMessage(c->FConn)).trimmed();
+    if (!error.isEmpty()) {
+        if (FFetchGuarded && PQtransactionStatus(c->FConn) == PQTRANS_INERROR) {
+            detail::ResultPtr(PQexec(c->FConn, "ROLLBACK TO SAVEPOINT vantor_fetch; RELEASE SAVEPOINT vantor_fetch"));
+            c->afterCommand();
+        }
+        FFetchError = error;
+        return;
+    }
+    FFetched = std::move(rows);
+    FFetchedCodec = c->iconvNow(); // the encoding the rows arrived in
+}
+
 bool DataSet::fetchBlock()
 {
     if (FFetchedAll)
@@ -164,56 +226,92 @@ bool DataSet::fetchBlock()
     if (!FLost.isEmpty())
         throwLost();
     Connection *c = FConn;
-    if (!c || !c->FConn) {
-        FLost = QStringLiteral("接続が閉じられました。");
-        throwLost();
+    if (c && c->FPendingFetch == this) {
+        c->FPendingFetch = nullptr;
+        collectFetch();
     }
-    if (FSource.ownBlock ? c->FOwnGeneration != FSource.generation
-                         : (!FSource.hold && c->FBlockGeneration != FSource.generation)) {
-        FLost = c->FOwnFailure.isEmpty() || !FSource.ownBlock
-                    ? QStringLiteral("結果を読み出していたトランザクションが終了し、カーソルが閉じられました。")
-                    : c->FOwnFailure;
-        FSource.cursor.clear();
-        throwLost();
+    if (!FFetched && FFetchError.isEmpty()) {
+        if (!c || !c->FConn) {
+            FLost = QStringLiteral("接続が閉じられました。");
+            throwLost();
+        }
+        if (FSource.ownBlock ? c->ownCursorLost(FSource.generation)
+                             : (!FSource.hold && c->FBlockGeneration != FSource.generation)) {
+            FLost = c->FOwnFailure.isEmpty() || !FSource.ownBlock
+                        ? QStringLiteral("結果を読み出していたトランザクションが終了し、カーソルが閉じられました。")
+                        : c->FOwnFailure;
+            FSource.cursor.clear();
+            throwLost();
+        }
+        c->requireOpen();
+        if (c->inTransaction()) {
+            // In the caller's block: under a savepoint, so that a failure spares the block.
+            const QByteArray sql = "FETCH FORWARD " + QByteArray::number(FNextFetch) + " FROM " + FSource.cursor;
+            FFetchWanted = FNextFetch;
+            try {
+                c->protect([&] {
+                    FFetched = c->run(sql, Connection::Filter::Never);
+                    FFetchedCodec = c->iconvNow();
+                });
+            } catch (const Error &e) {
+                FFetchError = e.message;
+            }
+        } else if (sendFetch()) {
+            c->FPendingFetch = nullptr;
+            collectFetch();
+        }
     }
-    const QByteArray sql = "FETCH FORWARD " + QByteArray::number(FNextFetch) + " FROM " + FSource.cursor;
-    const int wanted = FNextFetch;
-    detail::ResultPtr res;
-    try {
-        if (!FSource.ownBlock && c->inTransaction())
-            c->protect([&] { res = c->run(sql, Connection::Filter::Never); });
-        else
-            res = c->run(sql, Connection::Filter::Never);
-    } catch (const Error &e) {
-        FLost = e.message;
+    if (!FFetchError.isEmpty() || !FFetched) {
+        FLost = FFetchError.isEmpty() ? QStringLiteral("カーソルから行を取得できませんでした。") : FFetchError;
+        FFetchError.clear();
         FSource.cursor.clear();
-        if (FSource.ownBlock && c->FConn)
+        if (FSource.ownBlock && c && c->FConn)
             c->releaseOwnCursor();
         throwLost();
     }
+    detail::ResultPtr res = std::move(FFetched);
     const int got = PQntuples(res.get());
-    FNextFetch = std::min(FNextFetch * 4, FFetchRows * 64);
-    addBlock(std::move(res));
+    const int wanted = FFetchWanted;
+    FNextFetch = std::min(FNextFetch * 4, FFetchRows * 256);
+    addBlock(std::move(res), FFetchedCodec);
     if (got < wanted) {
         FFetchedAll = true;
         closeCursor();
+    } else {
+        prefetch();
     }
     emitData();
     return got > 0;
+}
+
+void DataSet::prefetch()
+{
+    // While the caller reads this block, the server already prepares the next one.
+    Connection *c = FConn;
+    if (!FFetchedAll && !FSource.cursor.isEmpty() && FLost.isEmpty() && !FFetched && c && c->isConnected()
+        && !c->inTransaction() && !c->FPendingFetch
+        && !(FSource.ownBlock && c->ownCursorLost(FSource.generation)))
+        sendFetch();
 }
 
 void DataSet::closeCursor()
 {
     if (FSource.cursor.isEmpty())
         return;
+    Connection *c = FConn;
+    if (c && c->FPendingFetch == this) {
+        c->FPendingFetch = nullptr;
+        collectFetch();
+    }
+    FFetched.reset();
+    FFetchError.clear();
     const QByteArray name = FSource.cursor;
     FSource.cursor.clear();
-    Connection *c = FConn;
     if (!c || !c->isConnected())
         return;
     try {
         if (FSource.ownBlock) {
-            if (c->FOwnGeneration != FSource.generation)
+            if (c->ownCursorLost(FSource.generation))
                 return; // gone with the layer's block
             if (c->FOwnBlock && c->FOwnCursors <= 1) {
                 // The last cursor of the layer's block: close it and end the block at once.
@@ -409,18 +507,30 @@ QByteArrayView DataSet::raw(int row, int col) const
 
 QString DataSet::valueString(int row, int col) const
 {
-    const QByteArrayView v = raw(row, col);
-    return FConn ? FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    return decodeCell(row, col, raw(row, col));
+}
+
+QString DataSet::decodeCell(int row, int col, QByteArrayView v) const
+{
+    // Each block is decoded in the encoding it arrived in; values typed into the edit
+    // buffer were encoded in the encoding of that moment.
+    const Row &r = rowAt(row);
+    const bool buffered = r.block == PendingBlock
+                          || (row == FCurrent && (FState == State::Edit || FState == State::Insert)
+                              && FBuffer[std::size_t(col)]);
+    if (buffered)
+        return FConn ? FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    return Connection::decodeIn(FBlockCodec[r.block], v.data(), int(v.size()));
 }
 
 QString DataSet::displayText(int row, int col) const
 {
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
-    return displayTextOf(FFields[std::size_t(col)], raw(row, col), isNull(row, col));
+    return displayTextOf(row, FFields[std::size_t(col)], raw(row, col), isNull(row, col));
 }
 
-QString DataSet::displayTextOf(const Field &f, QByteArrayView v, bool null) const
+QString DataSet::displayTextOf(int row, const Field &f, QByteArrayView v, bool null) const
 {
     if (null)
         return QString();
@@ -448,11 +558,19 @@ QString DataSet::displayTextOf(const Field &f, QByteArrayView v, bool null) cons
     default:
         break;
     }
-    return FConn ? FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    return decodeCell(row, f.index(), v);
 }
 
 QByteArrayView DataSet::currentRaw(int col) const
 {
+    // The common case first: browsing a fetched row.
+    if (FState == State::Browse && std::size_t(FCurrent) < FRows.size() && unsigned(col) < FFields.size()) {
+        const Row &r = FRows[std::size_t(FCurrent)];
+        if (r.block != PendingBlock) {
+            pg_result *res = FBlocks[r.block].get();
+            return QByteArrayView(PQgetvalue(res, int(r.index), col), PQgetlength(res, int(r.index), col));
+        }
+    }
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
     if ((FState == State::Edit || FState == State::Insert) && FBuffer[std::size_t(col)]) {
@@ -466,6 +584,11 @@ QByteArrayView DataSet::currentRaw(int col) const
 
 bool DataSet::currentIsNull(int col) const
 {
+    if (FState == State::Browse && std::size_t(FCurrent) < FRows.size() && unsigned(col) < FFields.size()) {
+        const Row &r = FRows[std::size_t(FCurrent)];
+        if (r.block != PendingBlock)
+            return PQgetisnull(FBlocks[r.block].get(), int(r.index), col) != 0;
+    }
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
     if ((FState == State::Edit || FState == State::Insert) && FBuffer[std::size_t(col)])
@@ -782,7 +905,7 @@ detail::ResultPtr DataSet::runChange(const QByteArray &sql, const std::vector<un
     auto undo = [&] {
         if (!c->FConn || PQstatus(c->FConn) != CONNECTION_OK)
             return;
-        detail::ResultPtr(PQexec(c->FConn, ownTx ? QByteArray("ROLLBACK") : "ROLLBACK TO SAVEPOINT " + sp + "; RELEASE SAVEPOINT " + sp));
+        detail::ResultPtr(c->execRaw(ownTx ? QByteArray("ROLLBACK") : "ROLLBACK TO SAVEPOINT " + sp + "; RELEASE SAVEPOINT " + sp));
         c->afterCommand();
     };
     try {
@@ -854,6 +977,7 @@ void DataSet::post()
     Row &row = FRows[std::size_t(FCurrent)];
     const auto block = quint32(FBlocks.size());
     FBlocks.push_back(std::move(res));
+    FBlockCodec.push_back(FConn->iconvNow());
     row.block = block;
     row.index = 0;
     FInsertAt = -1;

@@ -39,7 +39,9 @@ public:
     Field &fieldByName(const QString &name); // throws Error (Usage) when none
 
     // ---- navigation (records are numbered from 1) ----------------------------------
-    // Moving past the rows fetched so far fetches the next block.
+    // Moving past the rows fetched so far fetches the next block. Outside the caller's
+    // block the next block is asked for ahead, while the current one is read; other
+    // statements may still be run at any time (the block on its way is collected first).
     void first();
     void next();
     void prior();
@@ -54,7 +56,7 @@ public:
     bool fetchedAll() const { return FFetchedAll; }
     bool fetchMore(); // one more block; false when everything is fetched
     void fetchAll();
-    // Rows fetched in the first block (default 1000); later blocks grow up to 64 times it.
+    // Rows fetched in the first block (default 1000); later blocks grow up to 256 times it.
     int fetchRows() const { return FFetchRows; }
     void setFetchRows(int rows) { FFetchRows = rows > 0 ? rows : 1; }
 
@@ -108,7 +110,7 @@ protected:
         QByteArray cursor; // empty: the result is complete
         bool hold = false; // the cursor survives the end of its block
         bool ownBlock = false;
-        quint64 generation = 0;
+        quint64 generation = 0; // the caller's block, or the layer's own block, it was declared in
     };
     void openOn(Connection *conn, detail::ResultPtr first, const Source &source);
     void setConnectionInternal(Connection *conn) { FConn = conn; }
@@ -123,7 +125,8 @@ private:
     };
     static QByteArray quoteIdent(Connection *c, const QString &name);
     void connectionGone(); // the connection closed: keep the rows, lose the cursor
-    QString displayTextOf(const Field &f, QByteArrayView v, bool null) const;
+    QString displayTextOf(int row, const Field &f, QByteArrayView v, bool null) const;
+    QString decodeCell(int row, int col, QByteArrayView v) const;
     int findRow(const Bookmark &mark) const;
     void checkBrowse(); // posts a pending edit before moving
     void throwLost() const;
@@ -141,8 +144,11 @@ private:
     void requireRecord() const;
     void setupFields(const pg_result *res);
     void resolveUpdatable();
-    void addBlock(detail::ResultPtr res);
+    void addBlock(detail::ResultPtr res, const QByteArray &codec);
     bool fetchBlock();
+    bool sendFetch();
+    void collectFetch();
+    void prefetch();
     void closeCursor();
     void releaseResult();
     void emitData();
@@ -158,6 +164,7 @@ private:
     State FState = State::Inactive;
     std::deque<Field> FFields;
     std::vector<detail::ResultPtr> FBlocks;
+    std::vector<QByteArray> FBlockCodec; // per block: the encoding it arrived in
     std::vector<Row> FRows;
     int FCurrent = 0;
     bool FEof = true;
@@ -175,6 +182,11 @@ private:
     bool FUpdatable = false;
     bool FUpdatableKnown = false;
     QString FLost; // why the rest of the result can no longer be fetched
+    detail::ResultPtr FFetched; // a block fetched ahead, not yet added
+    QByteArray FFetchedCodec;   // the encoding it arrived in
+    QString FFetchError;        // why the block fetched ahead failed
+    int FFetchWanted = 0;
+    bool FFetchGuarded = false;
     QString FTableSchema, FTableName;
     std::vector<QString> FColumnNames;  // attribute names in the base table, per field
     std::vector<bool> FHasEquality;     // per field: the type has an equality operator

@@ -85,8 +85,9 @@ QByteArrayView Field::raw() const { return FOwner->currentRaw(FIndex); }
 
 QString Field::asString() const
 {
-    const QByteArrayView v = raw();
-    return FOwner->FConn ? FOwner->FConn->decode(v.data(), int(v.size())) : QString::fromUtf8(v);
+    if (FOwner->FRows.empty() || isNull())
+        return QString();
+    return FOwner->decodeCell(FOwner->FCurrent, FIndex, raw());
 }
 
 int Field::asInteger() const
@@ -173,11 +174,15 @@ QDateTime Field::asDateTime() const
 
 QString Field::text() const
 {
-    return FOwner->displayTextOf(*this, raw(), isNull());
+    if (FOwner->FRows.empty())
+        return QString();
+    return FOwner->displayTextOf(FOwner->FCurrent, *this, raw(), isNull());
 }
 
 void Field::setAsString(const QString &value)
 {
+    if (!FOwner->FConn)
+        throw Error(Error::Kind::ConnectionLost, QStringLiteral("データベースに接続されていません。"));
     FOwner->setBuffer(FIndex, FOwner->FConn->encode(value));
 }
 

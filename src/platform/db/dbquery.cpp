@@ -181,65 +181,65 @@ detail::ResultPtr Query::runStatement(bool forOpen)
         Source src;
         src.cursor = name;
         detail::ResultPtr first;
+        // Declares the cursor and fetches the first block; a dropped error leaves `first` null.
+        auto declareAndFetch = [&](const QByteArray &declare, const QByteArray &prefix) {
+            if (withParams) {
+                if (!prefix.isEmpty())
+                    c->runControl(prefix.constData());
+                if (c->runParams(declare, types, values))
+                    first = c->run(fetch);
+            } else {
+                first = c->run(prefix + (prefix.isEmpty() ? "" : ";\n") + declare + ";\n" + fetch);
+            }
+        };
         if (c->inTransaction()) {
             // In the caller's block: the cursor lives as long as the block.
             src.generation = c->FBlockGeneration;
             const QByteArray declare = "DECLARE " + name + " NO SCROLL CURSOR FOR " + body;
-            auto work = [&] {
-                if (withParams) {
-                    c->runParams(declare, types, values);
-                    first = c->run(fetch);
-                } else {
-                    first = c->run(declare + ";\n" + fetch);
-                }
-            };
+            auto work = [&] { declareAndFetch(declare, QByteArray()); };
             if (c->statementSavepoints())
                 c->protect(work);
             else
                 work();
         } else {
             // Outside any block: a block of the layer's own, ended before the caller sends
-            // anything else; the cursor is held beyond it.
+            // anything else; the cursor is held beyond it. Beside other open cursors of
+            // that block the opening runs under a savepoint, so a failure spares them.
             src.hold = true;
             src.ownBlock = true;
             const bool nested = c->FOwnBlock && c->FOwnCursors > 0;
             const QByteArray declare = "DECLARE " + name + " NO SCROLL CURSOR WITH HOLD FOR " + body;
+            auto undoNested = [&] {
+                if (c->isConnected()) {
+                    detail::ResultPtr(c->execRaw("ROLLBACK TO SAVEPOINT vantor_open; RELEASE SAVEPOINT vantor_open"));
+                    c->afterCommand();
+                }
+            };
             try {
+                QByteArray prefix;
                 if (nested) {
+                    // Sent on its own: a statement that fails to parse would take a
+                    // savepoint in the same text down with it.
                     c->runControl("SAVEPOINT vantor_open");
                 } else if (!c->FOwnBlock) {
-                    c->FOwnBlock = true;
-                    c->FWasInBlock = true;
-                    if (!withParams) {
-                        // One round trip: begin, declare and the first block.
-                        src.generation = c->FOwnGeneration;
-                        first = c->run("BEGIN;\n" + declare + ";\n" + fetch);
-                    } else {
-                        c->runControl("BEGIN");
-                    }
+                    c->markOwnBlockStarted();
+                    prefix = "BEGIN"; // begin, declare and the first block in one round trip
                 }
-                src.generation = c->FOwnGeneration;
-                if (!first) {
-                    if (withParams) {
-                        c->runParams(declare, types, values);
-                        first = c->run(fetch);
-                    } else {
-                        first = c->run(declare + ";\n" + fetch);
-                    }
-                }
-                if (nested)
+                src.generation = c->FOwnBlockId;
+                declareAndFetch(declare, prefix);
+                if (nested && first)
                     c->runControl("RELEASE SAVEPOINT vantor_open");
             } catch (...) {
-                if (nested && c->isConnected()) {
-                    detail::ResultPtr(PQexec(c->conn(), "ROLLBACK TO SAVEPOINT vantor_open; RELEASE SAVEPOINT vantor_open"));
-                    c->afterCommand();
-                } else if (c->FOwnCursors == 0) {
+                if (nested)
+                    undoNested();
+                else if (c->FOwnCursors == 0)
                     c->leaveOwnBlock();
-                }
                 throw;
             }
             if (!first) { // an error dropped by the filter
-                if (c->FOwnCursors == 0)
+                if (nested)
+                    undoNested();
+                else if (c->FOwnCursors == 0)
                     c->leaveOwnBlock();
                 return nullptr;
             }
