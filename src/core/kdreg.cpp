@@ -293,65 +293,59 @@ void TkdRegistry::WriteTime(const QString &Name, const QTime &Value)
     WriteFloat(Name, Value.msecsSinceStartOfDay() / 86400000.0);
 }
 
-// The readers that never fail.
-#define KD_GET(Type, Getter, Reader)                                                   \
-    Type TkdRegistry::Getter(const QString &Name, const Type &DefaultValue) const      \
-    {                                                                                  \
-        try {                                                                          \
-            return Reader(Name);                                                       \
-        } catch (const ERegistryException &) {                                         \
-            return DefaultValue;                                                       \
-        }                                                                              \
+// The readers that never fail: any error of the reader gives the default.
+namespace {
+template <class T, class Read>
+T OrDefault(Read read, const T &def)
+{
+    try {
+        return read();
+    } catch (const ERegistryException &) {
+        return def;
     }
-KD_GET(QDate, GetDate, ReadDate)
-KD_GET(QTime, GetTime, ReadTime)
-KD_GET(QDateTime, GetDateTime, ReadDateTime)
-#undef KD_GET
+}
+} // namespace
 
 bool TkdRegistry::GetBool(const QString &Name, bool DefaultValue) const
 {
-    try {
-        return ReadBool(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadBool(Name); }, DefaultValue);
 }
 
 int TkdRegistry::GetInteger(const QString &Name, int DefaultValue) const
 {
-    try {
-        return ReadInteger(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadInteger(Name); }, DefaultValue);
 }
 
 double TkdRegistry::GetFloat(const QString &Name, double DefaultValue) const
 {
-    try {
-        return ReadFloat(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadFloat(Name); }, DefaultValue);
 }
 
 double TkdRegistry::GetCurrency(const QString &Name, double DefaultValue) const
 {
-    try {
-        return ReadCurrency(Name);
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    return OrDefault([&] { return ReadCurrency(Name); }, DefaultValue);
 }
 
+QDate TkdRegistry::GetDate(const QString &Name, const QDate &DefaultValue) const
+{
+    return OrDefault([&] { return ReadDate(Name); }, DefaultValue);
+}
+
+QTime TkdRegistry::GetTime(const QString &Name, const QTime &DefaultValue) const
+{
+    return OrDefault([&] { return ReadTime(Name); }, DefaultValue);
+}
+
+QDateTime TkdRegistry::GetDateTime(const QString &Name, const QDateTime &DefaultValue) const
+{
+    return OrDefault([&] { return ReadDateTime(Name); }, DefaultValue);
+}
+
+// An empty stored text counts as missing.
 QString TkdRegistry::GetString(const QString &Name, const QString &DefaultValue) const
 {
-    try {
-        const QString s = ReadString(Name);
-        return s.isEmpty() ? DefaultValue : s;
-    } catch (const ERegistryException &) {
-        return DefaultValue;
-    }
+    const QString s = OrDefault([&] { return ReadString(Name); }, QString());
+    return s.isEmpty() ? DefaultValue : s;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -382,20 +376,69 @@ std::function<QAction *(const QString &)> ActionLookup()
     };
 }
 
-// Opens the group's key (creating it) and runs body on it; the key is closed afterwards.
-// A key that cannot be opened leaves no current key, so body reads defaults.
-template <class Body>
-void LoadGroup(TkdRegistry &reg, const char *sub, Body body)
-{
-    reg.OpenKey(GroupKey(sub), true);
-    body();
-    reg.CloseKey();
-}
+// One group of settings: its key below the main key, and what loading and saving do on
+// that key once it is the current key.
+struct TSettingsGroup {
+    const char *Key;
+    void (*Load)(TkdRegistry &);
+    void (*Save)(TkdRegistry &);
+};
 
 template <class R>
-void LoadRecordGroup(TkdRegistry &reg)
+constexpr TSettingsGroup RecordGroup()
 {
-    LoadGroup(reg, OptionKey<R>(), [&] { LoadOptionRecord(reg, R::Global()); });
+    return {OptionKey<R>(), [](TkdRegistry &reg) { LoadOptionRecord(reg, R::Global()); },
+            [](TkdRegistry &reg) { SaveOptionRecord(reg, R::Global()); }};
+}
+
+void LoadReserve(TkdRegistry &reg) { KeywordList() = MergeKeywordList(reg.GetValueNames()); }
+
+// The keyword list replaces the whole key: delete it and write it again, in the one write
+// of its group.
+void SaveReserve(TkdRegistry &reg)
+{
+    const QString key = GroupKey("RESERVE");
+    reg.CloseKey();
+    reg.DeleteKey(key);
+    if (!reg.OpenKey(key, true))
+        throw ERegistryException(reg.Store().lastError());
+    for (const QString &word : std::as_const(KeywordList()))
+        reg.WriteString(word, QString());
+}
+
+void SaveEditor(TkdRegistry &reg)
+{
+    if (TkdMainServices *services = MainServices())
+        services->CollectEditorSettings(TkdEditorSettings::Global());
+    SaveOptionRecord(reg, TkdEditorSettings::Global());
+}
+
+// The groups in the order of loading. Saving takes the same order except that the
+// keyword list comes last, after the editor settings.
+std::span<const TSettingsGroup> SettingsGroups()
+{
+    static const TSettingsGroup groups[] = {
+        RecordGroup<TkdOption>(),
+        RecordGroup<TkdPrintOption>(),
+        {"SHORTCUT", [](TkdRegistry &reg) { LoadShortcuts(reg, ActionLookup()); },
+         [](TkdRegistry &reg) { SaveShortcuts(reg, ActionLookup()); }},
+        RecordGroup<TScriptOption>(),
+        RecordGroup<TExpOption>(),
+        RecordGroup<TImpOption>(),
+        RecordGroup<TExpdpOption>(),
+        RecordGroup<TImpdpOption>(),
+        RecordGroup<TLoadOption>(),
+        RecordGroup<TStatsOption>(),
+        RecordGroup<TTrcOption>(),
+        RecordGroup<TCompOption>(),
+        RecordGroup<TPerformOption>(),
+        RecordGroup<TLockOption>(),
+        RecordGroup<TFormatOption>(),
+        RecordGroup<TDBTestOption>(),
+        {"RESERVE", LoadReserve, SaveReserve},
+        {"EDITOR", [](TkdRegistry &reg) { LoadOptionRecord(reg, TkdEditorSettings::Global()); }, SaveEditor},
+    };
+    return groups;
 }
 
 } // namespace
@@ -405,24 +448,12 @@ QStringList LoadSettings()
     TkdRegistry &reg = SharedRegistry();
     // Creating the missing keys of a first start is one write.
     reg.BeginUpdate();
-    LoadRecordGroup<TkdOption>(reg);
-    LoadRecordGroup<TkdPrintOption>(reg);
-    LoadGroup(reg, "SHORTCUT", [&] { LoadShortcuts(reg, ActionLookup()); });
-    LoadRecordGroup<TScriptOption>(reg);
-    LoadRecordGroup<TExpOption>(reg);
-    LoadRecordGroup<TImpOption>(reg);
-    LoadRecordGroup<TExpdpOption>(reg);
-    LoadRecordGroup<TImpdpOption>(reg);
-    LoadRecordGroup<TLoadOption>(reg);
-    LoadRecordGroup<TStatsOption>(reg);
-    LoadRecordGroup<TTrcOption>(reg);
-    LoadRecordGroup<TCompOption>(reg);
-    LoadRecordGroup<TPerformOption>(reg);
-    LoadRecordGroup<TLockOption>(reg);
-    LoadRecordGroup<TFormatOption>(reg);
-    LoadRecordGroup<TDBTestOption>(reg);
-    LoadGroup(reg, "RESERVE", [&] { KeywordList() = MergeKeywordList(reg.GetValueNames()); });
-    LoadRecordGroup<TkdEditorSettings>(reg);
+    for (const TSettingsGroup &g : SettingsGroups()) {
+        // A key that cannot be opened leaves no current key, so its group reads defaults.
+        reg.OpenKey(GroupKey(g.Key), true);
+        g.Load(reg);
+        reg.CloseKey();
+    }
     try {
         reg.EndUpdate();
     } catch (const ERegistryException &) {
@@ -433,70 +464,37 @@ QStringList LoadSettings()
     return UserSettingsStore().takeWarnings() + MachineSettingsStore().takeWarnings();
 }
 
-namespace {
-
-// Writes one group in one atomic write; a failure is recorded and the save goes on.
-template <class Body>
-void SaveGroup(TkdRegistry &reg, const char *sub, QStringList &failed, QString &reason, Body body)
-{
-    try {
-        reg.BeginUpdate();
-        if (!reg.OpenKey(GroupKey(sub), true))
-            throw ERegistryException(reg.Store().lastError());
-        body();
-        reg.CloseKey();
-        reg.EndUpdate();
-    } catch (const ERegistryException &e) {
-        reg.CancelUpdate();
-        reg.CloseKey();
-        failed += *sub ? QString::fromLatin1(sub) : QString::fromUtf16(kMainKey);
-        if (reason.isEmpty())
-            reason = e.Message();
-    }
-}
-
-template <class R>
-void SaveRecordGroup(TkdRegistry &reg, QStringList &failed, QString &reason)
-{
-    SaveGroup(reg, OptionKey<R>(), failed, reason, [&] { SaveOptionRecord(reg, R::Global()); });
-}
-
-} // namespace
-
 QStringList SaveSettings()
 {
     TkdRegistry &reg = SharedRegistry();
     QStringList failed;
     QString reason;
-    SaveRecordGroup<TkdOption>(reg, failed, reason);
-    SaveRecordGroup<TkdPrintOption>(reg, failed, reason);
-    SaveGroup(reg, "SHORTCUT", failed, reason, [&] { SaveShortcuts(reg, ActionLookup()); });
-    SaveRecordGroup<TScriptOption>(reg, failed, reason);
-    SaveRecordGroup<TExpOption>(reg, failed, reason);
-    SaveRecordGroup<TImpOption>(reg, failed, reason);
-    SaveRecordGroup<TExpdpOption>(reg, failed, reason);
-    SaveRecordGroup<TImpdpOption>(reg, failed, reason);
-    SaveRecordGroup<TLoadOption>(reg, failed, reason);
-    SaveRecordGroup<TStatsOption>(reg, failed, reason);
-    SaveRecordGroup<TTrcOption>(reg, failed, reason);
-    SaveRecordGroup<TCompOption>(reg, failed, reason);
-    SaveRecordGroup<TPerformOption>(reg, failed, reason);
-    SaveRecordGroup<TLockOption>(reg, failed, reason);
-    SaveRecordGroup<TFormatOption>(reg, failed, reason);
-    SaveRecordGroup<TDBTestOption>(reg, failed, reason);
-    if (TkdMainServices *services = MainServices())
-        services->CollectEditorSettings(TkdEditorSettings::Global());
-    SaveRecordGroup<TkdEditorSettings>(reg, failed, reason);
-    // The keyword list replaces the whole key, in one atomic write.
-    SaveGroup(reg, "RESERVE", failed, reason, [&] {
-        reg.CloseKey();
-        if (reg.KeyExists(GroupKey("RESERVE")))
-            reg.DeleteKey(GroupKey("RESERVE"));
-        if (!reg.OpenKey(GroupKey("RESERVE"), true))
-            throw ERegistryException(reg.Store().lastError());
-        for (const QString &word : std::as_const(KeywordList()))
-            reg.WriteString(word, QString());
-    });
+    // Each group is one atomic write; a group that fails is noted and the save goes on.
+    auto save = [&](const TSettingsGroup &g) {
+        try {
+            reg.BeginUpdate();
+            if (!reg.OpenKey(GroupKey(g.Key), true))
+                throw ERegistryException(reg.Store().lastError());
+            g.Save(reg);
+            reg.CloseKey();
+            reg.EndUpdate();
+        } catch (const ERegistryException &e) {
+            reg.CancelUpdate();
+            reg.CloseKey();
+            failed += *g.Key ? QString::fromLatin1(g.Key) : QString::fromUtf16(kMainKey);
+            if (reason.isEmpty())
+                reason = e.Message();
+        }
+    };
+    const TSettingsGroup *reserve = nullptr;
+    for (const TSettingsGroup &g : SettingsGroups()) {
+        if (qstrcmp(g.Key, "RESERVE") == 0)
+            reserve = &g;
+        else
+            save(g);
+    }
+    if (reserve)
+        save(*reserve);
 
     QStringList warnings = UserSettingsStore().takeWarnings();
     if (!failed.isEmpty())

@@ -80,10 +80,9 @@ bool IsReservedWord(QStringView word)
 {
     // One upper-case set, built on first use.
     static const QSet<QString> words = [] {
-        QSet<QString> s;
-        for (const char16_t *w : kReservedWords)
-            s.insert(QString::fromUtf16(w));
-        return s;
+        QStringList list;
+        AddReservedWords(list);
+        return QSet<QString>(list.cbegin(), list.cend());
     }();
     return words.contains(word.toString().toUpper());
 }

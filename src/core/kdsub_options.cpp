@@ -4,6 +4,8 @@
 #include "core/kdreserve.h"
 #include "core/kdsub_start.h"
 
+#include <QGuiApplication>
+#include <QPalette>
 #include <cmath>
 
 // ---------------------------------------------------------------------------------------
@@ -719,6 +721,78 @@ void ResetAllOptions()
     TLockOption::Global().Reset();
     TDBTestOption::Global().Reset();
     TkdEditorSettings::Global().Reset();
+}
+
+void ClearAllOptions()
+{
+    TkdOption::Global() = TkdOption();
+    TkdPrintOption::Global() = TkdPrintOption();
+    TScriptOption::Global() = TScriptOption();
+    TFormatOption::Global() = TFormatOption();
+    TExpOption::Global() = TExpOption();
+    TImpOption::Global() = TImpOption();
+    TLoadOption::Global() = TLoadOption();
+    TCompOption::Global() = TCompOption();
+    TPerformOption::Global() = TPerformOption();
+    TExpdpOption::Global() = TExpdpOption();
+    TImpdpOption::Global() = TImpdpOption();
+    TStatsOption::Global() = TStatsOption();
+    TTrcOption::Global() = TTrcOption();
+    TLockOption::Global() = TLockOption();
+    TDBTestOption::Global() = TDBTestOption();
+    TkdEditorSettings::Global() = TkdEditorSettings();
+}
+
+// ---------------------------------------------------------------------------------------
+// Colours
+
+namespace {
+
+// System colour indexes of the stored form and the palette roles that stand for them.
+struct TSystemColor {
+    int Index;
+    QPalette::ColorGroup Group;
+    QPalette::ColorRole Role;
+};
+constexpr TSystemColor kSystemColors[] = {
+    {1, QPalette::Active, QPalette::Window},            // desktop
+    {4, QPalette::Active, QPalette::Window},            // menu
+    {5, QPalette::Active, QPalette::Base},              // window
+    {7, QPalette::Active, QPalette::WindowText},        // menu text
+    {8, QPalette::Active, QPalette::Text},              // window text
+    {13, QPalette::Active, QPalette::Highlight},
+    {14, QPalette::Active, QPalette::HighlightedText},
+    {15, QPalette::Active, QPalette::Button},           // button face
+    {16, QPalette::Active, QPalette::Mid},              // button shadow
+    {17, QPalette::Disabled, QPalette::Text},           // grey text
+    {18, QPalette::Active, QPalette::ButtonText},
+    {20, QPalette::Active, QPalette::Light},            // button highlight
+    {23, QPalette::Active, QPalette::ToolTipText},      // info text
+    {24, QPalette::Active, QPalette::ToolTipBase},      // info background
+};
+
+} // namespace
+
+QColor TColorToQColor(TColor color)
+{
+    const quint32 c = static_cast<quint32>(color);
+    if ((c & 0xFF000000u) == 0)
+        return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    if ((c & 0xFF000000u) == 0xFF000000u) {
+        const int index = static_cast<int>(c & 0xFF);
+        for (const TSystemColor &s : kSystemColors)
+            if (s.Index == index)
+                return QGuiApplication::palette().color(s.Group, s.Role);
+    }
+    return QColor();
+}
+
+TColor QColorToTColor(const QColor &color)
+{
+    if (!color.isValid())
+        return clNone;
+    return static_cast<TColor>(static_cast<quint32>(color.red()) | (static_cast<quint32>(color.green()) << 8)
+                               | (static_cast<quint32>(color.blue()) << 16));
 }
 
 // ---------------------------------------------------------------------------------------

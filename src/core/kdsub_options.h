@@ -13,6 +13,7 @@
 //
 // Folder defaults are joined to the folders fixed at start-up (core/kdsub_start.h); all
 // folder texts end with "/".
+#include <QColor>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -558,3 +559,12 @@ QDateTime DaysToDateTime(double days);
 
 // Every option record back to its defaults (including the editor settings).
 void ResetAllOptions();
+// Every option record zeroed, as before LoadSettings (start-up and finalisation).
+void ClearAllOptions();
+
+// A stored colour as a QColor: $00BBGGRR as it stands, a system colour ($FF000000 + index)
+// through the application's palette (window, window text, button face, highlight, ...),
+// clNone (and any other value) as an invalid QColor.
+QColor TColorToQColor(TColor color);
+// The stored form of a QColor; an invalid QColor gives clNone.
+TColor QColorToTColor(const QColor &color);

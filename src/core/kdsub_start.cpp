@@ -66,10 +66,7 @@ void InitializeSharedUnit()
     OpenSettingsStores();
 
     // The records start zeroed; LoadSettings gives them their values.
-    TkdOption::Global() = TkdOption();
-    TScriptOption::Global() = TScriptOption();
-    TTrcOption::Global() = TTrcOption();
-    TLockOption::Global() = TLockOption();
+    ClearAllOptions();
 }
 
 void FinalizeSharedUnit()
@@ -77,6 +74,7 @@ void FinalizeSharedUnit()
     TSharedUnitState &s = State();
     s.SQLHistoryList.clear();
     s.KeywordList.clear();
+    ClearAllOptions();
     CloseSettingsStores();
 }
 

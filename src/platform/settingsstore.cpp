@@ -504,14 +504,19 @@ struct SettingsStore::Private {
 
     // Reads the file into a new tree. A corrupt file is kept aside and gives an empty tree.
     // Call with the lock held when the store may write.
-    std::unique_ptr<Node> readTree(FileSig &outSig)
+    // readFailed tells a file that exists but cannot be read (it must not be overwritten).
+    std::unique_ptr<Node> readTree(FileSig &outSig, bool *readFailed = nullptr)
     {
         auto tree = std::make_unique<Node>();
         outSig = statFile(path);
         QByteArray bytes;
         bool exists = false;
+        if (readFailed)
+            *readFailed = false;
         if (!readAll(path, bytes, exists)) {
             lastError = QStringLiteral("cannot read %1").arg(path);
+            if (readFailed)
+                *readFailed = true;
             return tree;
         }
         QString err;
@@ -552,6 +557,17 @@ struct SettingsStore::Private {
         return true;
     }
 
+    // Temporary files left by a writer that died before its rename. Every writer holds
+    // the lock while its temporary file exists, so under the lock any of them is stale.
+    void removeStaleTemporaries()
+    {
+        const QFileInfo fi(path);
+        QDir dir(fi.absolutePath());
+        const QStringList stale = dir.entryList({fi.fileName() + QStringLiteral(".tmp-*")}, QDir::Files | QDir::Hidden);
+        for (const QString &name : stale)
+            dir.remove(name);
+    }
+
     // Re-reads the file under the lock, applies ops and writes the result atomically.
     bool write(const std::vector<Op> &ops)
     {
@@ -567,8 +583,14 @@ struct SettingsStore::Private {
             loaded = false;
             return false;
         }
+        removeStaleTemporaries();
         FileSig s;
-        std::unique_ptr<Node> tree = readTree(s);
+        bool readFailed = false;
+        std::unique_ptr<Node> tree = readTree(s, &readFailed);
+        if (readFailed) {
+            loaded = false;
+            return false;  // writing now would replace values that could not be read
+        }
         for (const Op &op : ops)
             applyOp(*tree, op);
         QString err;

@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPalette>
 #include <map>
 
 using settings::SettingsStore;
@@ -425,4 +427,22 @@ TEST(OptionFormats, ListsAndDateTimesConvertBothWays)
         EXPECT_EQ(DaysToDateTime(days), dt) << days;
         EXPECT_DOUBLE_EQ(DateTimeToDays(dt), days);
     }
+}
+
+TEST(OptionColors, StoredColoursBecomeQColors)
+{
+    const QPalette pal = QGuiApplication::palette();
+    const std::pair<TColor, QColor> cases[] = {
+        {0x00808000, QColor(0x00, 0x80, 0x80)},   // teal: $00BBGGRR
+        {0x00FF0000, QColor(0x00, 0x00, 0xFF)},   // blue
+        {0x00C0C0C0, QColor(0xC0, 0xC0, 0xC0)},
+        {clWindow, pal.color(QPalette::Active, QPalette::Base)},
+        {clWindowText, pal.color(QPalette::Active, QPalette::Text)},
+        {clBtnFace, pal.color(QPalette::Active, QPalette::Button)},
+        {clNone, QColor()},
+    };
+    for (const auto &[stored, color] : cases)
+        EXPECT_EQ(TColorToQColor(stored), color) << std::hex << stored;
+    EXPECT_EQ(QColorToTColor(QColor(0x00, 0x80, 0x80)), 0x00808000);
+    EXPECT_EQ(QColorToTColor(QColor()), clNone);
 }

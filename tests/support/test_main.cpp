@@ -2,6 +2,7 @@
 // platform, one QApplication, then all gtest cases.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -19,6 +20,10 @@ int main(int argc, char **argv)
     setenv("XDG_DOCUMENTS_DIR", (h + "/documents").constData(), 1);
     setenv("VANTOR_CONFIG_DIR", (h + "/config/vantor").constData(), 1);
     setenv("TMPDIR", (h + "/tmp").constData(), 1);
+    setenv("XDG_RUNTIME_DIR", (h + "/runtime").constData(), 1);
+    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir().mkpath(home.path() + QStringLiteral("/tmp"));
     QDir().mkpath(home.path() + QStringLiteral("/documents"));
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
