@@ -219,23 +219,9 @@ bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
 // One name of an acl item: quoted (up to its closing quote) or plain; `pos` moves past it.
 QString readAclName(const QString &s, qsizetype &pos, QChar stop)
 {
+    if (pos < s.size() && s.at(pos) == u'"')
+        return ReadQuotedText(s, pos);
     QString name;
-    if (pos < s.size() && s.at(pos) == u'"') {
-        ++pos;
-        while (pos < s.size()) {
-            if (s.at(pos) == u'"') {
-                if (pos + 1 < s.size() && s.at(pos + 1) == u'"') {
-                    name += u'"';
-                    pos += 2;
-                    continue;
-                }
-                ++pos;
-                break;
-            }
-            name += s.at(pos++);
-        }
-        return name;
-    }
     while (pos < s.size() && s.at(pos) != stop)
         name += s.at(pos++);
     return name;

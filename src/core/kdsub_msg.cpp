@@ -99,14 +99,26 @@ int mulDiv(int a, int b, int c)
     return c == 0 ? -1 : roundHalfEven(double(a) * b / c);
 }
 
-// The average character width of the 52 Latin letters and the height of the font.
-QSize averageCharSize(const QFontMetrics &fm)
+void copyCheckStates(const QList<QCheckBox *> &checks, QList<MsgCheckItem> &items)
 {
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    return QSize(fm.horizontalAdvance(letters) / 52, fm.height());
+    for (qsizetype i = 0; i < items.size() && i < checks.size(); ++i)
+        items[i].Checked = checks.at(i)->isChecked();
+}
+
+// The states a hook gave back, into the caller's items.
+void copyCheckStates(const QList<MsgCheckItem> &answered, QList<MsgCheckItem> &items)
+{
+    for (qsizetype i = 0; i < items.size() && i < answered.size(); ++i)
+        items[i].Checked = answered.at(i).Checked;
 }
 
 } // namespace
+
+QSize AverageCharSize(const QFontMetrics &Metrics)
+{
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return QSize(Metrics.horizontalAdvance(letters) / 52, Metrics.height());
+}
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook Hook)
 {
@@ -354,8 +366,7 @@ QPushButton *TkdCheckMessageDialog::DefaultButton() const
 
 void TkdCheckMessageDialog::ReadChecks(QList<MsgCheckItem> &Items) const
 {
-    for (qsizetype i = 0; i < Items.size() && i < FChecks.size(); ++i)
-        Items[i].Checked = FChecks.at(i)->isChecked();
+    copyCheckStates(FChecks, Items);
 }
 
 int ShowCheckMessageBox(const QString &Text, quint16 Flags, QList<MsgCheckItem> &Items)
@@ -369,8 +380,7 @@ int ShowCheckMessageBox(const QString &Text, quint16 Flags, QList<MsgCheckItem> 
         request.flags = Flags;
         request.items = Items;
         const int result = callHook(request);
-        for (qsizetype i = 0; i < Items.size() && i < request.items.size(); ++i)
-            Items[i].Checked = request.items.at(i).Checked;
+        copyCheckStates(request.items, Items);
         return result >= IDOK && result <= IDNO ? result : 8;
     }
     TkdCheckMessageDialog dialog(Text, Flags, Items, ownerWindow());
@@ -394,7 +404,7 @@ TkdInputQueryDialog::TkdInputQueryDialog(const QString &Caption, const QString &
 {
     // Laid out in dialog units of the form's font, as the original dialog is.
     setWindowTitle(Caption);
-    const QSize unit = averageCharSize(fontMetrics());
+    const QSize unit = AverageCharSize(fontMetrics());
     const int ux = unit.width(), uy = unit.height();
     const int clientWidth = mulDiv(180, ux, 4);
 
@@ -446,8 +456,7 @@ TkdInputQueryDialog::TkdInputQueryDialog(const QString &Caption, const QString &
 
 void TkdInputQueryDialog::ReadChecks(QList<MsgCheckItem> &Items) const
 {
-    for (qsizetype i = 0; i < Items.size() && i < FChecks.size(); ++i)
-        Items[i].Checked = FChecks.at(i)->isChecked();
+    copyCheckStates(FChecks, Items);
 }
 
 bool InputQueryWithChecks(const QString &Caption, const QString &Prompt, QString &Value,
@@ -465,8 +474,7 @@ bool InputQueryWithChecks(const QString &Caption, const QString &Prompt, QString
             return false;
         // The length limit of the edit box applies to the answer as well.
         Value = request.value.left(Numeric ? 9 : 255);
-        for (qsizetype i = 0; i < Items.size() && i < request.items.size(); ++i)
-            Items[i].Checked = request.items.at(i).Checked;
+        copyCheckStates(request.items, Items);
         return true;
     }
     TkdInputQueryDialog dialog(Caption, Prompt, Value, Items, Numeric, ownerWindow());

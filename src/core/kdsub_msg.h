@@ -5,6 +5,8 @@
 // optional check boxes. All are modal. A hook lets tests answer every box without a
 // window: it receives what would be shown and returns the button pressed.
 #include <QDialog>
+#include <QFontMetrics>
+#include <QSize>
 #include <QList>
 #include <QString>
 #include <QVariantList>
@@ -36,6 +38,10 @@ inline constexpr int MB_ICONERROR = 0x10;
 inline constexpr int MB_ICONQUESTION = 0x20;
 inline constexpr int MB_ICONWARNING = 0x30;
 inline constexpr int MB_ICONINFORMATION = 0x40;
+inline constexpr int MB_ICONHAND = MB_ICONERROR;
+inline constexpr int MB_ICONSTOP = MB_ICONERROR;
+inline constexpr int MB_ICONEXCLAMATION = MB_ICONWARNING;
+inline constexpr int MB_ICONASTERISK = MB_ICONINFORMATION;
 inline constexpr int MB_DEFBUTTON1 = 0x000;
 inline constexpr int MB_DEFBUTTON2 = 0x100;
 inline constexpr int MB_DEFBUTTON3 = 0x200;
@@ -89,6 +95,10 @@ int ShowCheckMessageBox(const QString &Text, quint16 Flags, QList<MsgCheckItem> 
 // and the item states are updated.
 bool InputQueryWithChecks(const QString &Caption, const QString &Prompt, QString &Value,
                           QList<MsgCheckItem> &Items, bool Numeric);
+
+// The width of the 52 letters "A" to "Z" and "a" to "z" in the font, divided by 52
+// (integer division), and the font's height: the unit of dialog layouts.
+QSize AverageCharSize(const QFontMetrics &Metrics);
 
 // The dialogs behind ShowCheckMessageBox and InputQueryWithChecks, built but not shown,
 // so that their layout can be checked.

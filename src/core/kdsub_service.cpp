@@ -479,6 +479,5 @@ bool IsDoubleByteChar(const QString &S, int Index)
     const QByteArray b = textcodec::encode(QString(S.at(Index - 1)), textcodec::AnsiCodePage, &ok);
     if (!ok || b.isEmpty())
         return false;
-    const auto lead = static_cast<unsigned char>(b.at(0));
-    return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+    return IsCp932LeadByte(static_cast<unsigned char>(b.at(0)));
 }

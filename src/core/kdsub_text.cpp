@@ -117,19 +117,7 @@ QStringList splitDelimited(const QString &text, QChar delimiter)
     while (i < n) {
         QString item;
         if (text.at(i) == u'"') {
-            ++i;
-            while (i < n) {
-                if (text.at(i) == u'"') {
-                    if (i + 1 < n && text.at(i + 1) == u'"') {
-                        item += u'"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                item += text.at(i++);
-            }
+            item = ReadQuotedText(text, i);
         } else {
             while (i < n && text.at(i) != delimiter && text.at(i).unicode() > 0x20)
                 item += text.at(i++);
@@ -145,8 +133,6 @@ QStringList splitDelimited(const QString &text, QChar delimiter)
     }
     return items;
 }
-
-bool isCp932LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 } // namespace
 
@@ -222,17 +208,24 @@ QString UnquoteIdentifier(const QString &S)
 {
     if (!S.startsWith(u'"'))
         return S;
+    qsizetype pos = 0;
+    return ReadQuotedText(S, pos);
+}
+
+QString ReadQuotedText(const QString &S, qsizetype &Pos)
+{
     QString r;
-    for (qsizetype i = 1; i < S.size(); ++i) {
-        if (S.at(i) == u'"') {
-            if (i + 1 < S.size() && S.at(i + 1) == u'"') {
+    for (++Pos; Pos < S.size(); ++Pos) {
+        if (S.at(Pos) == u'"') {
+            if (Pos + 1 < S.size() && S.at(Pos + 1) == u'"') {
                 r += u'"';
-                ++i;
+                ++Pos;
                 continue;
             }
+            ++Pos;
             break;
         }
-        r += S.at(i);
+        r += S.at(Pos);
     }
     return r;
 }
@@ -274,7 +267,7 @@ int AnsiPosFrom(const QByteArray &Sub, const QByteArray &S, int Offset)
     while (i + Sub.size() <= S.size()) {
         if (S.sliced(i, Sub.size()) == Sub)
             return int(i) + 1;
-        i += isCp932LeadByte(static_cast<unsigned char>(S.at(i))) ? 2 : 1;
+        i += IsCp932LeadByte(static_cast<unsigned char>(S.at(i))) ? 2 : 1;
     }
     return 0;
 }

@@ -50,6 +50,11 @@ QString QuoteLiteral(const QString &S);
 // any other text comes back unchanged.
 QString UnquoteIdentifier(const QString &S);
 
+// Reads the double-quoted text that begins at S[Pos] (a double quote): the text up to the
+// closing quote with doubled quotes made single. Pos moves past the closing quote, or to
+// the end when there is none.
+QString ReadQuotedText(const QString &S, qsizetype &Pos);
+
 // S without its first and last character when both are a double quote.
 QString StripQuotes(const QString &S);
 
@@ -59,6 +64,8 @@ QString StripQuotes(const QString &S);
 QString TrimBlanks(const QString &S);
 // Characters From..To (1-based, both included); a start below 1 counts as 1.
 QString CopyRange(const QString &S, int From, int To);
+// True when b is the first byte of a double-byte character of CP932.
+inline bool IsCp932LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 // 1-based byte position of Sub in S (CP932 bytes) at or after Offset, matching only at
 // character starts; 0 when not found or S is shorter than Offset.
 int AnsiPosFrom(const QByteArray &Sub, const QByteArray &S, int Offset);

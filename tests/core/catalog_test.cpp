@@ -16,6 +16,20 @@ namespace {
 
 QString u(const char *s) { return QString::fromUtf8(s); }
 
+// A connection of the data-access layer to a database of the sandbox.
+std::unique_ptr<db::Connection> openDb(const QString &database)
+{
+    const testdb::Params &p = testdb::params();
+    auto db = std::make_unique<db::Connection>();
+    db->setParam(u("Server"), p.host);
+    db->setParam(u("Port"), p.port);
+    db->setParam(u("Database"), database);
+    db->setParam(u("User_Name"), p.user);
+    db->setParam(u("Password"), p.password);
+    db->open();
+    return db;
+}
+
 class CatalogTest : public testdb::SchemaTest {
 protected:
     void SetUp() override
@@ -67,14 +81,7 @@ protected:
         exec(QStringLiteral("GRANT SELECT ON %1.t1 TO %2").arg(s, QuoteIdentifier(FGrantee, true)));
         exec(QStringLiteral("RESET ROLE"));
 
-        FDb = std::make_unique<db::Connection>();
-        const testdb::Params &p = testdb::params();
-        FDb->setParam(u("Server"), p.host);
-        FDb->setParam(u("Port"), p.port);
-        FDb->setParam(u("Database"), p.database);
-        FDb->setParam(u("User_Name"), p.user);
-        FDb->setParam(u("Password"), p.password);
-        FDb->open();
+        FDb = openDb(testdb::params().database);
     }
 
     void TearDown() override
@@ -423,6 +430,50 @@ TEST_F(CatalogTest, AclItemsOfTheServerSplitAsTheServerReadsThem)
     PQclear(r);
     EXPECT_TRUE(sawOtherGrantor);
     EXPECT_GE(items.size(), 4);
+}
+
+} // namespace
+
+namespace {
+
+// On the sample database: every listing runs, and every routine of its own schemas, every
+// aggregate and every catalog function with OUT, TABLE or VARIADIC arguments is found
+// again from the signature written from its arguments.
+TEST(CatalogOnSample, ListingsRunAndSignaturesFindEveryRoutine)
+{
+    const testdb::Params &p = testdb::params();
+    auto conn = testdb::connect(p.sampleDatabase);
+    for (int code : {45, 46, 47, 52, 55, 57, 58, 66, 127}) {
+        QString from, where;
+        ObjectListSQL(code, from, where);
+        PGresult *r = PQexec(conn.get(), (u("SELECT count(*), count(TblRol.rolname)") + from + where).toUtf8().constData());
+        EXPECT_EQ(PQresultStatus(r), PGRES_TUPLES_OK) << code << ": " << PQresultErrorMessage(r);
+        PQclear(r);
+    }
+
+    const auto db = openDb(p.sampleDatabase);
+    PGresult *r = PQexec(conn.get(),
+        "SELECT p.oid, n.nspname, p.proname FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace"
+        " WHERE n.nspname NOT IN ('pg_catalog', 'information_schema') OR p.prokind = 'a'"
+        "    OR p.proallargtypes IS NOT NULL OR p.provariadic <> 0 ORDER BY p.oid");
+    ASSERT_EQ(PQresultStatus(r), PGRES_TUPLES_OK);
+    ASSERT_GT(PQntuples(r), 100);
+    db::Query q(db.get());
+    for (int i = 0; i < PQntuples(r); ++i) {
+        const quint32 oid = QByteArray(PQgetvalue(r, i, 0)).toUInt();
+        const QString schema = QString::fromUtf8(PQgetvalue(r, i, 1));
+        const QString name = QString::fromUtf8(PQgetvalue(r, i, 2));
+        FncArgArray args;
+        ASSERT_TRUE(GetFunctionArgs(oid, q, args)) << name.toStdString();
+        for (const TFuncArgument &a : args)
+            EXPECT_FALSE(a.strTypeNaOri.isEmpty()) << name.toStdString();
+        const QString signature = QStringLiteral("%1.%2(%3)").arg(QuoteIdentifier(schema, true),
+            QuoteIdentifier(name, true), FormatFunctionArgs(args, 5, u("pg_catalog"), false));
+        const QString found = testdb::scalar(conn.get(),
+            QStringLiteral("SELECT to_regprocedure(%1)::oid").arg(QuoteLiteral(signature)));
+        EXPECT_EQ(found.toUInt(), oid) << signature.toStdString();
+    }
+    PQclear(r);
 }
 
 } // namespace

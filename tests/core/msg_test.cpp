@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <cmath>
 
 namespace {
 
@@ -229,6 +230,18 @@ TEST(InputQuery, DialogLayoutAndNumericBox)
         dialog.ReadChecks(out);
         EXPECT_FALSE(out[0].Checked);
     }
+}
+
+TEST(InputQuery, DialogUnitsFollowTheFont)
+{
+    const QFontMetrics fm(QApplication::font());
+    const QSize unit = AverageCharSize(fm);
+    EXPECT_EQ(unit.width(), fm.horizontalAdvance(u("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52);
+    EXPECT_EQ(unit.height(), fm.height());
+    TkdInputQueryDialog dialog(u("c"), u("p"), QString(), {}, false);
+    const QSize u2 = AverageCharSize(dialog.fontMetrics());
+    EXPECT_EQ(dialog.width(), int(std::lround(180.0 * u2.width() / 4)));
+    EXPECT_EQ(dialog.Edit()->width(), int(std::lround(164.0 * u2.width() / 4)));
 }
 
 TEST(MessageBox, HookIsRestored)

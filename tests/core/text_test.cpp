@@ -1,4 +1,5 @@
 // Identifier and literal quoting, text, value and file helpers of the shared unit.
+#include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 #include "support/qstring_printer.h"
 #include "support/testdb.h"
@@ -373,6 +374,33 @@ TEST(CommitActiveEdit, FinishesLineEditAndGridEditor)
     cellEditor->setText(u("値"));
     CommitActiveEdit();
     EXPECT_EQ(model.data(model.index(0, 0)).toString(), u("値"));
+}
+
+} // namespace
+
+namespace {
+
+// The short forms read the global option records.
+TEST(OptionReadingForms, FollowTheGlobalRecords)
+{
+    TkdOption &opt = TkdOption::Global();
+    TScriptOption &script = TScriptOption::Global();
+    const bool oldLower = opt.UseLowerName, oldNull = script.NullLine;
+    opt.UseLowerName = true;
+    EXPECT_EQ(QuoteIdentifier(u("emp")), u("\"emp\""));
+    EXPECT_EQ(QuoteNameList(u("s.t"), false, u(".")), u("\"s\".\"t\""));
+    opt.UseLowerName = false;
+    EXPECT_EQ(QuoteIdentifier(u("emp")), u("emp"));
+    EXPECT_EQ(QuoteNameList(u("s.T"), false, u(".")), u("s.\"T\""));
+    QStringList lines{u("a"), u(""), u("b")};
+    script.NullLine = false;
+    RemoveBlankLines(lines);
+    EXPECT_EQ(lines.size(), 3);
+    script.NullLine = true;
+    RemoveBlankLines(lines);
+    EXPECT_EQ(lines, (QStringList{u("a"), u("b")}));
+    opt.UseLowerName = oldLower;
+    script.NullLine = oldNull;
 }
 
 } // namespace
