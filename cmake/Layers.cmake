@@ -37,6 +37,10 @@ function(vantor_add_layer name)
     set(srcs ${stub})
   endif()
   add_library(vantor_${name} STATIC ${srcs})
+  # Make moc look again whenever a header is added or changed; without this an incremental
+  # build can keep a stale "nothing to moc" result for a header that arrived by a merge.
+  list(FILTER srcs INCLUDE REGEX "\\.h$")
+  set_property(TARGET vantor_${name} APPEND PROPERTY AUTOGEN_TARGET_DEPENDS ${srcs})
   target_include_directories(vantor_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(vantor_${name} PUBLIC ${deps} ${L_LIBS})
   set_property(GLOBAL APPEND PROPERTY VANTOR_LAYERS vantor_${name})

@@ -628,21 +628,13 @@ void TfrmEditorOption::InitReserveWords()
 
 bool TfrmEditorOption::NormaliseReserveWords(const QString &memoText, QStringList *words, QString *badLine)
 {
-    auto trimmed = [](const QString &s) {
-        int b = 0, e = s.size();
-        while (b < e && s.at(b).unicode() <= 0x20)
-            ++b;
-        while (e > b && s.at(e - 1).unicode() <= 0x20)
-            --e;
-        return s.mid(b, e - b);
-    };
     QString text = memoText;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     for (QString &line : lines) {
-        line = trimmed(line);
+        line = kdassist::TrimControl(line);
         if (line.contains(QLatin1Char(' '))) {
             if (badLine)
                 *badLine = line;

@@ -1,7 +1,9 @@
 #include "controls/kdcodeassist.h"
 
+#include "controls/kdmacro.h"
 #include "controls/kdmemo.h"
 #include "core/kdassist.h"
+#include "core/kdreg.h"
 #include "core/kdsub_options.h"
 
 #include <QApplication>
@@ -36,12 +38,28 @@ void TkdCodeAssist::SetVerbatimNamesProvider(std::function<QStringList()> provid
     VerbatimNamesProvider() = std::move(provider);
 }
 
+QStringList TkdCodeAssist::VerbatimNames()
+{
+    if (VerbatimNamesProvider())
+        return VerbatimNamesProvider()();
+    // The value names of the user's key "\Software\Tarnwell\DREM\RESERVE", created empty when
+    // missing and never written here; no names when the key cannot be opened.
+    TkdRegistry reg(HKEY_CURRENT_USER);
+    QStringList names;
+    if (reg.OpenKey(QStringLiteral("\\Software\\Tarnwell\\DREM"), true)
+        && reg.OpenKey(QStringLiteral("\\Software\\Tarnwell\\DREM\\RESERVE"), true))
+        names = reg.GetValueNames();
+    reg.CloseKey();
+    names.sort();
+    return names;
+}
+
 QString TkdCodeAssist::InsertTextFor(const QString &caption, int image)
 {
     // Keywords go in as keywords: quoting them would turn them into identifiers.
     if (image == kdassist::KeywordImage)
         return caption;
-    if (VerbatimNamesProvider() && VerbatimNamesProvider()().contains(caption))
+    if (VerbatimNames().contains(caption))
         return caption;
     return kdassist::QuoteForInsert(caption);
 }
@@ -228,12 +246,9 @@ void TkdCodeAssist::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
-    switch (key) {
-    case Qt::Key_Control: case Qt::Key_Shift: case Qt::Key_Alt: case Qt::Key_Meta:
+    if (IsModifierKey(key)) {
         QTreeWidget::keyPressEvent(e);
         return;
-    default:
-        break;
     }
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     const QString text = e->text();

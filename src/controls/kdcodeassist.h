@@ -50,8 +50,9 @@ public:
 
     // Icons of the candidates' image indexes; the main window installs its image list.
     static void SetImageProvider(std::function<QIcon(int)> provider);
-    // Names inserted exactly as they stand (never quoted); the settings store installs the
-    // reader of its list.
+    // Names inserted exactly as they stand (never quoted): the value names of the user's key
+    // "\Software\Tarnwell\DREM\RESERVE", sorted; a provider set here replaces that list.
+    static QStringList VerbatimNames();
     static void SetVerbatimNamesProvider(std::function<QStringList()> provider);
     // The text an accepted candidate inserts.
     static QString InsertTextFor(const QString &caption, int image);

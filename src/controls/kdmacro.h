@@ -44,5 +44,13 @@ private:
     TkdMacroStatus FStatus = TkdMacroStatus::msNone;
 };
 
+// Shift, Ctrl, Alt or Meta pressed alone: not input of its own (its state travels with the
+// keys it modifies).
+inline bool IsModifierKey(int key)
+{
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta
+        || key == Qt::Key_AltGr;
+}
+
 // The one macro list of all editors, created at first use and alive for the whole run.
 TkdMacroList *SharedMacroList();

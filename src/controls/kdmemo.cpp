@@ -2,6 +2,7 @@
 
 #include "controls/kdcodeassist.h"
 #include "controls/kdmacro.h"
+#include "core/kdreserve.h"
 
 #include <QAction>
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QScrollBar>
@@ -356,6 +358,9 @@ TkdMemo::TkdMemo(QWidget *parent) : QsciScintilla(parent)
     setLexer(FLexer);
     setMarginWidth(1, 0);
     setBraceMatching(QsciScintilla::SloppyBraceMatch);
+    // The horizontal scroll range follows the longest line shown.
+    SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     auto closeOnUserScroll = [this](int) { CloseCodeAssist(); };
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, closeOnUserScroll);
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, closeOnUserScroll);
@@ -380,18 +385,8 @@ TkdMemo::~TkdMemo()
 void TkdMemo::SetReserveWordList(const QStringList &words)
 {
     // One entry per word (compared without regard to case), sorted without regard to case.
-    QStringList list;
-    QSet<QString> seen;
-    for (const QString &w : words) {
-        const QString key = w.toUpper();
-        if (seen.contains(key))
-            continue;
-        seen.insert(key);
-        list << w;
-    }
-    std::stable_sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    QStringList list = UniqueWordsCaseInsensitive(words);
+    SortWordsCaseInsensitive(list);
     FReserveWordList = list;
     FProp.ReserveWordList = list;
     FLexer->SetWords(list);
@@ -460,20 +455,25 @@ void TkdMemo::ApplyProp(const TkdMemoProp &prop)
     setMarginWidth(1, prop.Imagebar.Visible ? 16 : 0);
     SendScintilla(SCI_SETMARGINLEFT, 0UL, (long)prop.Margin.Left);
 
-    // Marks: line ends, and blanks and tabs (shown together by the base editor).
-    setEolVisibility(prop.Marks.RetMark.Visible);
-    const bool ws = prop.Marks.SemiSpaceMark.Visible;
-    setWhitespaceVisibility(ws ? QsciScintilla::WsVisible : QsciScintilla::WsInvisible);
-    const QColor wsColor = WinColorToQColor(prop.Marks.SemiSpaceMark.Visible ? prop.Marks.SemiSpaceMark.Color
-                                                                            : prop.Marks.TabMark.Color);
-    if (wsColor.isValid())
-        setWhitespaceForegroundColor(wsColor);
+    // Marks (line ends, tabs, blanks, full-width blanks, end of text, caret-row underline)
+    // are painted by the editor itself over the text (PaintMarks).
+    setEolVisibility(false);
+    setWhitespaceVisibility(QsciScintilla::WsInvisible);
+    viewport()->update();
     const QColor hitBk = WinColorToQColor(prop.View.Colors.Hit.BkColor);
     if (hitBk.isValid())
         setSelectionBackgroundColor(hitBk.darker(110));
 
     setHorizontalScrollBarPolicy(prop.ScrollBarsBoth ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     SetReserveWordList(prop.ReserveWordList);
+}
+
+QString TkdMemo::RowText(int line) const
+{
+    QString row = text(line);
+    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
+        row.chop(1);
+    return row;
 }
 
 int TkdMemo::CaretColumn() const
@@ -497,13 +497,11 @@ TAssistToken TkdMemo::GetCodeAssistTokenInfo() const
     getCursorPosition(&line, &index);
     if (lines() == 0)
         return {};
-    QString row = text(line);
-    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
-        row.chop(1);
+    const QString row = RowText(line);
     return kdassist::CodeAssistToken(row, index);
 }
 
-void TkdMemo::CloseCodeAssist()
+void TkdMemo::CloseCodeAssist(bool takeFocus)
 {
     if (!CodeAssist)
         return;
@@ -511,14 +509,12 @@ void TkdMemo::CloseCodeAssist()
     CodeAssist = nullptr;
     CASize.Width = popup->width();
     CASize.Height = popup->height();
-    CASize.ColumnWidth.resize(2);
-    CASize.ColumnWidth[0] = popup->columnWidth(0);
-    CASize.ColumnWidth[1] = popup->columnWidth(1);
+    CASize.ColumnWidth = {popup->columnWidth(0), popup->columnWidth(1)};
     // Disabled first, so that its own loss of focus does nothing while it goes.
     popup->setEnabled(false);
     popup->hide();
     popup->deleteLater();
-    if (isVisible())
+    if (takeFocus && isVisible())
         setFocus();
 }
 
@@ -588,9 +584,7 @@ void TkdMemo::SelectWordFromCaret()
     getCursorPosition(&line, &index);
     if (lines() == 0)
         return;
-    QString row = text(line);
-    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
-        row.chop(1);
+    const QString row = RowText(line);
     int s = 0, n = 0;
     if (kdassist::WordAt(row, index, &s, &n))
         setSelection(line, s, line, s + n);
@@ -602,9 +596,7 @@ void TkdMemo::SelectWordFromCaretStatsPack()
     getCursorPosition(&line, &index);
     if (lines() == 0)
         return;
-    QString row = text(line);
-    while (row.endsWith(QLatin1Char('\n')) || row.endsWith(QLatin1Char('\r')))
-        row.chop(1);
+    const QString row = RowText(line);
     // Plain tokens of the line: runs of word characters, and single other characters.
     int i = 0;
     while (i < row.size()) {
@@ -685,10 +677,7 @@ void TkdMemo::SelCommentOut()
     }
     QStringList rows;
     for (int l = first; l <= last; ++l) {
-        QString r = text(l);
-        while (r.endsWith(QLatin1Char('\n')) || r.endsWith(QLatin1Char('\r')))
-            r.chop(1);
-        rows << r;
+        rows << RowText(l);
     }
     const QStringList out = kdassist::ToggleLineComments(rows, opt);
     if (out == rows)
@@ -720,7 +709,8 @@ bool TkdMemo::event(QEvent *e)
             // Recorded here, before any shortcut can swallow the key; the key press that
             // follows when no shortcut took it is then not recorded a second time.
             auto *k = static_cast<QKeyEvent *>(e);
-            if (k->key() != Qt::Key_unknown && !k->text().isNull()) {
+            const int key = k->key();
+            if (key != Qt::Key_unknown && key != 0 && !IsModifierKey(key)) {
                 FMacroList->Add(e);
                 FOverridePending = true;
                 FOverrideKey = k->key();
@@ -728,9 +718,10 @@ bool TkdMemo::event(QEvent *e)
             }
         } else if (e->type() == QEvent::KeyPress) {
             auto *k = static_cast<QKeyEvent *>(e);
-            if (FOverridePending && FOverrideKey == k->key() && FOverrideMods == k->modifiers())
+            const int key = k->key();
+            if (FOverridePending && FOverrideKey == key && FOverrideMods == k->modifiers())
                 FOverridePending = false;
-            else
+            else if (!IsModifierKey(key))
                 FMacroList->Add(e);
         }
     }
@@ -814,6 +805,98 @@ void TkdMemo::wheelEvent(QWheelEvent *e)
     e->accept();
 }
 
+void TkdMemo::paintEvent(QPaintEvent *e)
+{
+    QsciScintilla::paintEvent(e);
+    PaintMarks();
+}
+
+void TkdMemo::PaintMarks()
+{
+    const TkdMemoProp::TMarksProp &m = FProp.Marks;
+    const QColor ret = m.RetMark.Visible ? WinColorToQColor(m.RetMark.Color) : QColor();
+    const QColor eof = m.EofMark.Visible ? WinColorToQColor(m.EofMark.Color) : QColor();
+    const QColor tab = m.TabMark.Visible ? WinColorToQColor(m.TabMark.Color) : QColor();
+    const QColor half = m.SemiSpaceMark.Visible ? WinColorToQColor(m.SemiSpaceMark.Color) : QColor();
+    const QColor full = m.SpaceMark.Visible ? WinColorToQColor(m.SpaceMark.Color) : QColor();
+    const QColor under = m.Underline.Visible ? WinColorToQColor(m.Underline.Color) : QColor();
+    if (!ret.isValid() && !eof.isValid() && !tab.isValid() && !half.isValid() && !full.isValid()
+        && !under.isValid())
+        return;
+    QPainter p(viewport());
+    const int first = int(SendScintilla(SCI_GETFIRSTVISIBLELINE));
+    const int shown = int(SendScintilla(SCI_LINESONSCREEN)) + 1;
+    const int n = lines();
+    const int marginLeft = int(SendScintilla(SCI_GETMARGINLEFT));
+    int textLeft = marginLeft;
+    for (int i = 0; i < 5; ++i)
+        textLeft += marginWidth(i);
+    p.setClipRect(QRect(textLeft, 0, viewport()->width() - textLeft, viewport()->height()));
+    int caretLine = 0, caretIndex = 0;
+    getCursorPosition(&caretLine, &caretIndex);
+    for (int v = first; v < first + shown; ++v) {
+        const int line = int(SendScintilla(SCI_DOCLINEFROMVISIBLE, (unsigned long)v));
+        if (line >= n)
+            break;
+        const long start = SendScintilla(SCI_POSITIONFROMLINE, (unsigned long)line);
+        const long end = SendScintilla(SCI_GETLINEENDPOSITION, (unsigned long)line);
+        const int top = int(SendScintilla(SCI_POINTYFROMPOSITION, 0UL, start));
+        const int h = int(SendScintilla(SCI_TEXTHEIGHT, (unsigned long)line));
+        if (tab.isValid() || half.isValid() || full.isValid()) {
+            const QString row = text(line);
+            long pos = start;
+            for (int i = 0; i < row.size() && pos < end; ++i) {
+                const QChar c = row.at(i);
+                const long next = SendScintilla(SCI_POSITIONAFTER, (unsigned long)pos);
+                if ((c == QLatin1Char('\t') && tab.isValid()) || (c == QLatin1Char(' ') && half.isValid())
+                    || (c.unicode() == 0x3000 && full.isValid())) {
+                    const int x0 = int(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, pos));
+                    const int x1 = int(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, next));
+                    const QRect cell(x0, top, qMax(2, x1 - x0), h);
+                    if (c == QLatin1Char('\t')) {
+                        p.setPen(tab);
+                        const int y = cell.center().y();
+                        p.drawLine(cell.left() + 2, y, cell.left() + 8, y);
+                        p.drawLine(cell.left() + 5, y - 3, cell.left() + 8, y);
+                        p.drawLine(cell.left() + 5, y + 3, cell.left() + 8, y);
+                    } else if (c == QLatin1Char(' ')) {
+                        p.setPen(half);
+                        p.drawPoint(cell.center());
+                    } else {
+                        p.setPen(QPen(full, 1, Qt::DotLine));
+                        p.drawRect(cell.adjusted(2, 3, -3, -3));
+                    }
+                }
+                if (c.isHighSurrogate())
+                    ++i;
+                pos = next;
+            }
+        }
+        const int xEnd = int(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end));
+        const bool last = line == n - 1;
+        if (!last && ret.isValid()) {
+            // A small bent arrow after the last character of the line.
+            p.setPen(ret);
+            const int x = xEnd + 3, y = top + h / 2;
+            p.drawLine(x + 6, top + 4, x + 6, y);
+            p.drawLine(x + 6, y, x, y);
+            p.drawLine(x, y, x + 3, y - 3);
+            p.drawLine(x, y, x + 3, y + 3);
+        }
+        if (last && eof.isValid()) {
+            p.setPen(eof);
+            QFont f = font();
+            f.setPointSizeF(qMax(6.0, f.pointSizeF() * 0.8));
+            p.setFont(f);
+            p.drawText(QRect(xEnd + 3, top, 80, h), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("[EOF]"));
+        }
+        if (line == caretLine && under.isValid()) {
+            p.setPen(under);
+            p.drawLine(textLeft, top + h - 1, viewport()->width(), top + h - 1);
+        }
+    }
+}
+
 void TkdMemo::resizeEvent(QResizeEvent *e)
 {
     CloseCodeAssist();
@@ -825,16 +908,9 @@ void TkdMemo::focusOutEvent(QFocusEvent *e)
     if (CodeAssist && CodeAssist->isEnabled()) {
         QWidget *f = QApplication::focusWidget();
         const bool toPopup = f && (f == CodeAssist || CodeAssist->isAncestorOf(f));
-        if (!toPopup && f != this) {
-            TkdCodeAssist *popup = CodeAssist;
-            CodeAssist = nullptr;
-            CASize.Width = popup->width();
-            CASize.Height = popup->height();
-            CASize.ColumnWidth = {popup->columnWidth(0), popup->columnWidth(1)};
-            popup->setEnabled(false);
-            popup->hide();
-            popup->deleteLater();
-        }
+        // The focus went elsewhere: it stays there.
+        if (!toPopup && f != this)
+            CloseCodeAssist(false);
     }
     QsciScintilla::focusOutEvent(e);
 }

@@ -175,8 +175,9 @@ public:
     QString GetCodeAssistToken() const { return GetCodeAssistTokenInfo().Text; }
     // The same with the 0-based column where its part being typed begins.
     kdassist::TAssistToken GetCodeAssistTokenInfo() const;
-    // Closes the open popup and remembers its size; nothing when none is open.
-    void CloseCodeAssist();
+    // Closes the open popup and remembers its size; nothing when none is open. The editor
+    // takes the focus unless takeFocus is false (the focus went to another window).
+    void CloseCodeAssist(bool takeFocus = true);
 
     // Selects the whole rows SP through EP (0-based).
     void MultiLineSelect(int SP, int EP);
@@ -220,6 +221,8 @@ public:
     void SetAssistOwner(QWidget *w) { FAssistOwner = w; }
     // The caret's position (left of its cell, top of its row) in the editor's coordinates.
     QPoint CaretClientPos() const;
+    // The text of a line without its line break.
+    QString RowText(int line) const;
     // Number of characters before the caret in its row.
     int CaretColumn() const;
 
@@ -231,11 +234,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
 
 private:
     void ConvertSelCase(bool upper);
+    void PaintMarks();
     void SendCodeAssistRequest();
     void PlayRecord(int index);
 

@@ -1,5 +1,7 @@
 #include "core/kdassist.h"
 
+#include "core/kdsub_text.h"
+
 namespace kdassist {
 
 namespace {
@@ -51,7 +53,7 @@ int ExpandedLength(const QString &row, int tabWidth)
     return n;
 }
 
-QString LeftTrimmedControl(const QString &s)
+QString LeftTrimControl(const QString &s)
 {
     int i = 0;
     while (i < s.size() && s.at(i).unicode() <= 0x20)
@@ -59,7 +61,9 @@ QString LeftTrimmedControl(const QString &s)
     return s.mid(i);
 }
 
-QString TrimmedControl(const QString &s)
+} // namespace
+
+QString TrimControl(const QString &s)
 {
     int b = 0, e = s.size();
     while (b < e && s.at(b).unicode() <= 0x20)
@@ -68,8 +72,6 @@ QString TrimmedControl(const QString &s)
         --e;
     return s.mid(b, e - b);
 }
-
-} // namespace
 
 bool IsWordDelimiter(QChar c) { return IsDelimiter(c, true); }
 bool IsTokenDelimiter(QChar c) { return IsDelimiter(c, false); }
@@ -140,7 +142,7 @@ bool RowsCommented(const QStringList &rows, const TCommentToggle &opt)
         return false;
     for (const QString &r : rows) {
         const QString part = opt.BoxMode ? r.mid(opt.BoxLeft) : r;
-        if (!LeftTrimmedControl(part).startsWith(QLatin1String("--")))
+        if (!LeftTrimControl(part).startsWith(QLatin1String("--")))
             return false;
     }
     return true;
@@ -218,37 +220,14 @@ QString TokenStringStatsPack(const QString &line, int tokenStart, int tokenLengt
 
 QString QuoteForInsert(const QString &name)
 {
-    static const QString specials = QStringLiteral("()（） @=");
-    bool quote = false;
-    for (QChar c : name) {
-        if (specials.contains(c)) {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote) {
-        const QString trimmed = TrimmedControl(name);
-        if (!trimmed.startsWith(QLatin1Char('"'))) {
-            quote = trimmed != name.toLower() || name.contains(QLatin1Char('-'));
-            if (!quote) {
-                for (QChar c : name)
-                    if (c.isUpper()) {
-                        quote = true;
-                        break;
-                    }
-            }
-        }
-    }
-    if (!quote)
-        return name;
-    QString inner = name;
-    inner.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + inner + QLatin1Char('"');
+    // The shared quoting rule, with the lower-case option off: only names that need the
+    // quotes get them.
+    return QuoteIdentifier(name, false);
 }
 
 QVector<int> FilterCandidates(const QStringList &captions, const QString &filter)
 {
-    const QString f = TrimmedControl(filter);
+    const QString f = TrimControl(filter);
     QVector<int> out;
     out.reserve(captions.size());
     for (int i = 0; i < captions.size(); ++i)

@@ -52,6 +52,9 @@ bool IsStatsPackChar(QChar c);
 // the text of the line before the token followed by the token extended to the right.
 QString TokenStringStatsPack(const QString &line, int tokenStart, int tokenLength);
 
+// S without its characters up to U+0020 at both ends.
+QString TrimControl(const QString &s);
+
 // A candidate name as it is inserted into the editor: in double quotes (inner ones doubled)
 // when it needs them.
 QString QuoteForInsert(const QString &name);

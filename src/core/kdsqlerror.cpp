@@ -1,9 +1,7 @@
 // Finding the place of a failed statement in the SQL editor: the statement's lines, or the
 // name that an error message of the form "CODE: NAME: text" points at.
 #include "core/kdsub_sql.h"
-#include "core/kdsqllex.h"
-
-using namespace kdsqllex;
+#include "core/kdsub_text.h"
 
 namespace {
 
@@ -80,24 +78,6 @@ TkdErrorMark RangeMark(qsizetype Start, qsizetype Length)
     return mark;
 }
 
-QString UnquoteName(const QString &Name)
-{
-    // The text between the opening quote and its closing quote, doubled quotes made single.
-    QString out;
-    for (qsizetype i = 1; i < Name.size(); ++i) {
-        if (Name.at(i) == u'"') {
-            if (i + 1 < Name.size() && Name.at(i + 1) == u'"') {
-                out += u'"';
-                ++i;
-                continue;
-            }
-            break;
-        }
-        out += Name.at(i);
-    }
-    return out;
-}
-
 } // namespace
 
 QString NormaliseErrorName(const QString &Name)
@@ -106,7 +86,7 @@ QString NormaliseErrorName(const QString &Name)
     if (s.endsWith(u';'))
         s.chop(1);
     if (s.startsWith(u'"'))
-        return UnquoteName(s);
+        return UnquoteIdentifier(s);
     return s.toUpper();
 }
 

@@ -2,6 +2,7 @@
 // width 6, one item per line, conditions broken at AND / OR, procedural blocks indented and
 // words in the chosen case. Literals, quoted names and dollar-quoted bodies pass unchanged.
 #include "core/kdsub_sql.h"
+#include "core/kdreserve.h"
 #include "core/kdsqllex.h"
 
 #include <cstring>
@@ -12,6 +13,9 @@ using namespace kdsqllex;
 namespace {
 
 enum class TKind { None, Select, Insert, Update, Delete };
+
+// Widest indentation written in front of a line.
+constexpr int kMaxIndentation = 240;
 enum class TClause { None, SelectList, SetList, InsertInto, Values, From, Condition, GroupBy, Having, OrderBy };
 
 QString CRLF()
@@ -49,22 +53,25 @@ bool IsGlueChar(QChar c)
     return IsIdentChar(c);
 }
 
-QString AsciiUpper(const QString &s)
+// Case conversion of ASCII letters only: the server folds nothing else in unquoted names.
+QString AsciiCase(const QString &s, bool upper)
 {
+    const char16_t from = upper ? 'a' : 'A';
     QString r = s;
     for (QChar &c : r)
-        if (c.unicode() >= 'a' && c.unicode() <= 'z')
-            c = QChar(c.unicode() - 32);
+        if (c.unicode() >= from && c.unicode() <= from + 25)
+            c = QChar(upper ? c.unicode() - 32 : c.unicode() + 32);
     return r;
+}
+
+QString AsciiUpper(const QString &s)
+{
+    return AsciiCase(s, true);
 }
 
 QString AsciiLower(const QString &s)
 {
-    QString r = s;
-    for (QChar &c : r)
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(c.unicode() + 32);
-    return r;
+    return AsciiCase(s, false);
 }
 
 // The mantissa of a number in exponent notation up to its "e" ("1.5e", ".2E").
@@ -88,7 +95,7 @@ bool IsExponentStart(const QString &w)
 
 class TFormatter {
 public:
-    TFormatter(const QString &text, const TkdFormatLayout &layout);
+    TFormatter(const QString &text, const TFormatOption &layout);
     QString Run();
 
 private:
@@ -103,6 +110,7 @@ private:
     bool CommentAhead(qsizetype i) const;
     bool LineEndsHere(qsizetype i) const;
     bool CommaAhead(qsizetype i) const;
+    bool OnlyBlanksFollow(qsizetype i) const { return SkipFrom(FNextNonWS, i, SkipWS) >= N; }
     bool ItemContinues(qsizetype i) { return !ClauseKeywordAhead(i) && !CommaAhead(i); }
     bool SemicolonAlone(qsizetype i) const
     {
@@ -110,7 +118,9 @@ private:
     }
 
     // -- layout primitives
-    QString Indentation() const { return FIndent > 0 ? QString(FIndent, u' ') : QString(); }
+    // The indentation is capped, so that thousands of nested blocks cannot make the result
+    // grow with the square of the text.
+    QString Indentation() const { return FIndent > 0 ? QString(qsizetype(qMin<qint64>(FIndent, kMaxIndentation)), u' ') : QString(); }
     QString ReserveCase(const QString &s) const;
     QString ItemCase(const QString &w) const;
     QString KeywordField(const QString &s) const;
@@ -119,6 +129,7 @@ private:
     void ItemBreak();
     void BreakUnlessLineEnds(qsizetype i);
     void NewLineKeyword(const QString &text);
+    void WriteBlockWord();
     void WritePending();
     void AppendGlued(QString &target, const QString &text) const;
     bool CommentContinuation(qsizetype i, const QString *w);
@@ -144,7 +155,7 @@ private:
 
     QString T;
     const qsizetype N;
-    const TkdFormatLayout &O;
+    const TFormatOption &O;
     std::vector<qsizetype> FNextNonWS, FNextNonBlank, FNextNonWSSemi, FOpenerScan;
     std::vector<char> FOpenerFound;
 
@@ -154,7 +165,8 @@ private:
     bool FAtEnd = false;        // the virtual delimiter behind the last word
     TKind FKind = TKind::None;
     TClause FClause = TClause::None;
-    int FIndent = 0;
+    qint64 FIndent = 0;
+    const int FStep; // blanks per block level, within 0..kMaxIndentation
     bool FLineStart = true, FIndentWritten = false, FJoinPending = false;
     int FBlockDepth = 0;
     qsizetype FBlockStar = -1;
@@ -164,8 +176,8 @@ private:
     bool FForPending = false, FWhilePending = false, FCursorPending = false, FDeclareSeen = false;
 };
 
-TFormatter::TFormatter(const QString &text, const TkdFormatLayout &layout)
-    : T(text), N(text.size()), O(layout)
+TFormatter::TFormatter(const QString &text, const TFormatOption &layout)
+    : T(text), N(text.size()), O(layout), FStep(qBound(0, layout.Indent, kMaxIndentation))
 {
     // Skip tables for the look-ahead tests, so that long runs of blanks, line ends or
     // semicolons are crossed in one step. Only characters behind the scan position are
@@ -263,27 +275,29 @@ bool TFormatter::CommaAhead(qsizetype i) const
     return At(SkipFrom(FNextNonWS, i, SkipWS)) == u',';
 }
 
-QString TFormatter::ReserveCase(const QString &s) const
+// Case option: 0 upper case, 1 lower case, any other value keeps the text.
+QString ApplyCase(const QString &s, int option)
 {
-    if (O.ReserveTrans == 0)
+    if (option == 0)
         return AsciiUpper(s);
-    if (O.ReserveTrans == 1)
+    if (option == 1)
         return AsciiLower(s);
     return s;
+}
+
+QString TFormatter::ReserveCase(const QString &s) const
+{
+    return ApplyCase(s, O.ReserveTrans);
 }
 
 QString TFormatter::ItemCase(const QString &w) const
 {
     if (w.isEmpty() || AnyOpen() || FWordVerbatim)
         return w;
-    if (IsFormatReservedWord(w))
+    if (IsReservedWord(w))
         return ReserveCase(w);
     // Only ASCII letters change: the server folds nothing else in unquoted names.
-    if (O.ItemTrans == 0)
-        return AsciiUpper(w);
-    if (O.ItemTrans == 1)
-        return AsciiLower(w);
-    return w;
+    return ApplyCase(w, O.ItemTrans);
 }
 
 QString TFormatter::KeywordField(const QString &s) const
@@ -344,6 +358,16 @@ void TFormatter::BreakUnlessLineEnds(qsizetype i)
         R += CRLF();
         FLineStart = true;
     }
+}
+
+// Writes a block word (DECLARE, BEGIN, EXCEPTION) and ends its line unless the line ends
+// there anyway.
+void TFormatter::WriteBlockWord()
+{
+    R += ReserveCase(W);
+    W.clear();
+    FLineStart = FIndentWritten = false;
+    BreakUnlessLineEnds(FPos);
 }
 
 void TFormatter::NewLineKeyword(const QString &text)
@@ -417,6 +441,10 @@ bool TFormatter::CommentContinuation(qsizetype i, const QString *w)
         }
         if (c == u'\n') {
             acted = true;
+            if (line && OnlyBlanksFollow(j + 1)) {
+                FPos = j; // nothing but white space follows: no line is started for it
+                return acted;
+            }
             if (ClauseKeywordAhead(j + 1) || (O.CommaPos == 0 && O.ItemReturn == 0 && CommaAhead(j + 1))) {
                 // Keep the scan from reading the comment's last character as a quote or end.
                 const QChar m = T.at(FPos);
@@ -542,7 +570,7 @@ void TFormatter::GroupA(QChar d)
         }
         break;
     case ' ':
-        if (!R.endsWith(u' ') && !R.endsWith(u',')) {
+        if (!R.endsWith(u' ') && !R.endsWith(u',') && !OnlyBlanksFollow(FPos + 1)) {
             if (ItemContinues(FPos + 1) || FInParen)
                 R += u' ';
         }
@@ -551,7 +579,7 @@ void TFormatter::GroupA(QChar d)
         if (CommentAhead(FPos + 1) && !FLineStart) {
             R += CommentBreakText();
             FLineStart = true;
-        } else if (!R.endsWith(u' ') && !R.endsWith(u',') && !CommaAhead(FPos + 1)) {
+        } else if (!R.endsWith(u' ') && !R.endsWith(u',') && !CommaAhead(FPos + 1) && !OnlyBlanksFollow(FPos + 1)) {
             if (!ClauseKeywordAhead(FPos + 1))
                 R += u' ';
         }
@@ -713,12 +741,9 @@ void TFormatter::BlockKeywords()
             R += CRLF();
         if (!FBeforeBegin) {
             R += Indentation();
-            FIndent += O.Indent;
+            FIndent += FStep;
         }
-        R += ReserveCase(W);
-        W.clear();
-        FLineStart = FIndentWritten = false;
-        BreakUnlessLineEnds(FPos);
+        WriteBlockWord();
         FDeclareSeen = true;
     } else if (u == u"BEGIN" || (u == u"IS" && FIndent <= 0)) {
         if (u == u"IS" && FCursorPending) {
@@ -736,36 +761,30 @@ void TFormatter::BlockKeywords()
             if (u == u"BEGIN")
                 FBeforeBegin = false;
         } else if (FDeclareSeen) {
-            FIndent -= O.Indent;
+            FIndent -= FStep;
             R += Indentation();
         } else {
             R += Indentation();
         }
-        R += ReserveCase(W);
-        W.clear();
-        FLineStart = FIndentWritten = false;
-        BreakUnlessLineEnds(FPos);
-        FIndent += O.Indent;
+        WriteBlockWord();
+        FIndent += FStep;
         FDeclareSeen = false;
     } else if (u == u"EXCEPTION") {
         FExceptionPart = true;
         FFirstWhen = true;
         if (!FLineStart)
             R += CRLF();
-        FIndent -= O.Indent;
+        FIndent -= FStep;
         if (!FIndentWritten)
             R += Indentation();
-        R += ReserveCase(W);
-        W.clear();
-        FLineStart = FIndentWritten = false;
-        BreakUnlessLineEnds(FPos);
-        FIndent += O.Indent;
+        WriteBlockWord();
+        FIndent += FStep;
     } else if (u == u"END") {
         if (!FLineStart)
             R += CRLF();
-        FIndent -= O.Indent;
+        FIndent -= FStep;
         if (FExceptionPart && !FFirstWhen && !NextWordIs(FPos, u"IF") && !NextWordIs(FPos, u"LOOP"))
-            FIndent -= O.Indent;
+            FIndent -= FStep;
         R += Indentation();
         R += ReserveCase(W);
         W.clear();
@@ -806,7 +825,7 @@ void TFormatter::BlockKeywords()
             FIndentWritten = true;
         }
         if (u == u"LOOP") {
-            FIndent += O.Indent;
+            FIndent += FStep;
             if (!LineEndsHere(FPos)) {
                 R += ReserveCase(W) + CRLF() + Indentation();
                 W.clear();
@@ -816,14 +835,14 @@ void TFormatter::BlockKeywords()
     } else if (u == u"ELSE" || u == u"ELSIF") {
         if (!FLineStart)
             R += CRLF();
-        FIndent -= O.Indent;
+        FIndent -= FStep;
         if (!FIndentWritten)
             R += Indentation();
         R += ReserveCase(W);
         FLineStart = FIndentWritten = false;
         if (u == u"ELSE") {
             BreakUnlessLineEnds(FPos);
-            FIndent += O.Indent;
+            FIndent += FStep;
         }
         W.clear();
     } else if (u == u"FOR") {
@@ -836,7 +855,7 @@ void TFormatter::BlockKeywords()
         R += ReserveCase(W);
         FIndentWritten = false;
         W.clear();
-        FIndent += O.Indent;
+        FIndent += FStep;
         BreakUnlessLineEnds(FPos);
     } else if (u == u"CURSOR") {
         FCursorPending = true;
@@ -845,7 +864,7 @@ void TFormatter::BlockKeywords()
             if (FFirstWhen)
                 FFirstWhen = false;
             else
-                FIndent -= O.Indent;
+                FIndent -= FStep;
         }
     }
 }
@@ -1075,7 +1094,7 @@ void TFormatter::Delimiter(QChar d)
             } else if (d == u'\r' && At(FPos + 1) == u'\n') {
             } else if (d == u'\n' && FLineComment) {
                 FLineComment = false;
-                if (!ClauseKeywordAhead(FPos + 1)) {
+                if (!ClauseKeywordAhead(FPos + 1) && !OnlyBlanksFollow(FPos + 1)) {
                     R += CRLF() + Indentation() + (O.CommaPos == 1 ? ContIndent() : u' ' + ContIndent());
                     FLineStart = FIndentWritten = false;
                 }
@@ -1161,7 +1180,7 @@ QString TFormatter::Run()
 
 } // namespace
 
-QString FormatSQL(const QString &Text, const TkdFormatLayout &Layout)
+QString FormatSQL(const QString &Text, const TFormatOption &Layout)
 {
     TFormatter formatter(Text, Layout);
     return formatter.Run();

@@ -68,15 +68,4 @@ inline bool IsBlankChar(QChar c)
     return u == '\t' || u == '\n' || u == '\r' || u == ' ';
 }
 
-// TrimBlanks: removes TAB, LF, CR and blank at both ends.
-inline QString TrimBlanks(QStringView s)
-{
-    qsizetype a = 0, b = s.size();
-    while (a < b && IsBlankChar(s.at(a)))
-        ++a;
-    while (b > a && IsBlankChar(s.at(b - 1)))
-        --b;
-    return s.mid(a, b - a).toString();
-}
-
 } // namespace kdsqllex

@@ -3,6 +3,7 @@
 // a parenthesis depth and quotes; clause keywords count only behind white space.
 #include "core/kdsub_sql.h"
 #include "core/kdsqllex.h"
+#include "core/kdsub_text.h"
 
 using namespace kdsqllex;
 
@@ -153,7 +154,7 @@ private:
             b = N - 1;
         if (b < a)
             return QString();
-        return TrimBlanks(QStringView(S).mid(a, b - a + 1));
+        return TrimBlanks(S.mid(a, b - a + 1));
     }
     void AddText(QStringList &list, const QString &text) const
     {
@@ -287,6 +288,13 @@ TkdSQLType TParser::Run(qsizetype Start, qsizetype &NestedAt)
         const QChar c = S.at(p);
         // Quoted text: literals, quoted names and dollar-quoted bodies are read as one token.
         const bool viewNameQuote = c == u'"' && FKind == TkdSQLType::sqltCreateView && ViewName.isEmpty();
+        if (viewNameQuote) {
+            // A quoted view name is passed over as a whole (its blanks are no word breaks)
+            // and stays part of the name.
+            const qsizetype e = QuoteEnd(p);
+            p = e < 0 ? p + 1 : e + 1;
+            continue;
+        }
         if ((c == u'\'' || (c == u'"' && !viewNameQuote) || (c == u'$' && DollarTagLength(S, p) > 0))) {
             if (FDepth == 0) {
                 const bool escape = c == u'\'' && IsEscapeQuote(S, p);

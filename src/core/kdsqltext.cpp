@@ -1,6 +1,7 @@
 // Comment stripping and first-statement cut of SQL text held as lines.
 #include "core/kdsub_sql.h"
 #include "core/kdsqllex.h"
+#include "core/kdsub_text.h"
 
 using namespace kdsqllex;
 
@@ -35,8 +36,10 @@ struct TStripState {
 
 void StripSQLComments(QStringList &Lines, bool Mode)
 {
-    while (!Lines.isEmpty() && IsRemLine(Lines.first()))
-        Lines.removeFirst();
+    qsizetype lead = 0;
+    while (lead < Lines.size() && IsRemLine(Lines.at(lead)))
+        ++lead;
+    Lines.erase(Lines.begin(), Lines.begin() + lead);
     while (!Lines.isEmpty() && IsRemLine(Lines.last()))
         Lines.removeLast();
 

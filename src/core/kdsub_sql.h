@@ -5,6 +5,8 @@
 // regard to case; line ends are CR LF. They know PostgreSQL's dollar-quoted bodies
 // ($$...$$, $tag$...$tag$), E'...' escape strings and nested block comments, so a function
 // body is never cut at its first ";" and never read as SQL.
+#include "core/kdsub_options.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -123,20 +125,10 @@ TkdErrorMark LocateSQLError(const QStringList &Lines, int StartLine, int EndLine
 // ---------------------------------------------------------------------------------------
 // SQL formatter
 
-// The layout choices of the formatter (the FORMAT option group).
-struct TkdFormatLayout {
-    int Indent = 4;       // blanks per block level
-    int ItemReturn = 0;   // 0 one item per line, 1 no break between items
-    int ReservePos = 0;   // clause keywords 0 right-aligned, 1 left-aligned
-    int CommaPos = 0;     // comma 0 at the start of the line, 1 at its end
-    int AndPos = 0;       // AND and OR 0 at the start of the line, 1 at its end
-    int ReserveTrans = 0; // reserved words 0 upper case, 1 lower case, 2 unchanged
-    int ItemTrans = 2;    // other words 0 upper case, 1 lower case, 2 unchanged
-};
+// Lays SQL text out for reading with the layout choices of Layout. Never changes the text
+// of literals, quoted names or dollar-quoted bodies; never fails; a blank text gives an
+// empty result. Reserved words are the built-in words alone (not the user's keyword list).
+QString FormatSQL(const QString &Text, const TFormatOption &Layout);
 
-// Lays SQL text out for reading. Never changes the text of literals, quoted names or
-// dollar-quoted bodies; never fails; a blank text gives an empty result.
-QString FormatSQL(const QString &Text, const TkdFormatLayout &Layout);
-
-// True when Word is one of the built-in reserved words (case-insensitive).
-bool IsFormatReservedWord(const QString &Word);
+// The same with the program's FORMAT options (TFormatOption::Global()).
+QString FormatSQL(const QString &Text);

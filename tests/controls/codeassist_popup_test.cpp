@@ -1,9 +1,11 @@
 // The code-assist popup: filtering while typing, accepting, cancelling, paging.
 #include "controls/kdcodeassist.h"
 #include "controls/kdmemo.h"
+#include "core/kdreg.h"
 #include "support/qstring_printer.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -74,6 +76,23 @@ TEST_F(PopupFixture, TypingNarrowsTheListAndReachesTheEditor)
     EXPECT_EQ(Rows(p).size(), 5);
 }
 
+TEST_F(PopupFixture, InputMethodTextNarrowsAndReachesTheEditor)
+{
+    QList<std::tuple<QString, QString, int>> items{{"社員", "TABLE", 45}, {"社員番号", "INDEX", 46},
+                                                  {"部署", "TABLE", 45}};
+    TkdCodeAssist *p = Open("select ", items);
+    QInputMethodEvent ime;
+    ime.setCommitString(QStringLiteral("社員"));
+    QApplication::sendEvent(p, &ime);
+    EXPECT_EQ(p->Buf->text(), "社員");
+    EXPECT_EQ(memo->text(), "select 社員");
+    EXPECT_EQ(Rows(p), (QStringList{"社員", "社員番号"}));
+    p->setCurrentItem(p->topLevelItem(1));
+    p->currentItem()->setSelected(true);
+    QTest::keyClick(p, Qt::Key_Return);
+    EXPECT_EQ(memo->text(), "select 社員番号");
+}
+
 TEST_F(PopupFixture, AcceptingReplacesThePrefix)
 {
     struct Case { QString text; QString pick; Qt::Key key; QString result; };
@@ -106,6 +125,21 @@ TEST_F(PopupFixture, NamesListedAsVerbatimAreNotQuoted)
     EXPECT_EQ(TkdCodeAssist::InsertTextFor("Emp", 45), "Emp");
     EXPECT_EQ(TkdCodeAssist::InsertTextFor("EMP", 45), "\"EMP\"");
     EXPECT_EQ(TkdCodeAssist::InsertTextFor("SELECT", 10), "SELECT");
+    // Without a provider: the value names of the user's DREM\RESERVE key.
+    TkdCodeAssist::SetVerbatimNamesProvider({});
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("Dept", 45), "\"Dept\"");
+    TkdRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Tarnwell\\DREM\\RESERVE", true));
+    reg.WriteString("Dept", "");
+    reg.WriteString("SELECT", "");
+    reg.CloseKey();
+    EXPECT_EQ(TkdCodeAssist::VerbatimNames(), (QStringList{"Dept", "SELECT"}));
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("Dept", 45), "Dept");
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("SELECT", 45), "SELECT");
+    EXPECT_EQ(TkdCodeAssist::InsertTextFor("DEPT", 45), "\"DEPT\"") << "names compare with case";
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Tarnwell\\DREM", false));
+    reg.DeleteKey("RESERVE");
+    reg.CloseKey();
 }
 
 TEST_F(PopupFixture, AcceptAfterMovingTheCaretReplacesUpToTheCaret)

@@ -126,7 +126,7 @@ TEST_F(EOptionFixture, ColourEditing)
     QTest::mouseClick(dlg.pnlColors, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(dlg.Sample().Marks.RetMark.Color, clNone);
     EXPECT_FALSE(dlg.Sample().Marks.RetMark.Visible);
-    EXPECT_FALSE(dlg.txtSample->eolVisibility());
+    EXPECT_FALSE(dlg.txtSample->Prop().Marks.RetMark.Visible);
     QTest::mouseClick(dlg.grdColors, Qt::RightButton, {}, dlg.grdColors->CellRect(3).center());
     EXPECT_EQ(dlg.Sample().Marks.RetMark.Color, clNone);
     QTest::mouseClick(dlg.grdColors, Qt::LeftButton, {}, dlg.grdColors->CellRect(6).center());

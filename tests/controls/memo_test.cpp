@@ -135,6 +135,18 @@ TEST_F(MemoFixture, CommentToggleOnLineAndBlock)
     EXPECT_EQ(Lines(memo), "select *\n  from t\nwhere 1 = 1");
 }
 
+TEST_F(MemoFixture, CommentToggleOnABoxSelection)
+{
+    memo->setText("abc defg\nab\nxyz hij");
+    const long anchor = memo->positionFromLineIndex(0, 4);
+    const long caret = memo->positionFromLineIndex(2, 5);
+    memo->SendScintilla(QsciScintillaBase::SCI_SETRECTANGULARSELECTIONANCHOR, (unsigned long)anchor);
+    memo->SendScintilla(QsciScintillaBase::SCI_SETRECTANGULARSELECTIONCARET, (unsigned long)caret);
+    ASSERT_NE(memo->SendScintilla(QsciScintillaBase::SCI_SELECTIONISRECTANGLE), 0);
+    memo->SelCommentOut();
+    EXPECT_EQ(Lines(memo), "abc --defg\nab\nxyz --hij");
+}
+
 TEST_F(MemoFixture, JumpPutsCaretOnLineWithContext)
 {
     QStringList rows;

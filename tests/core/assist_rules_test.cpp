@@ -106,7 +106,7 @@ TEST(AssistQuote, QuoteForInsert)
         {"my table", "\"my table\""},
         {"SELECT", "\"SELECT\""},
         {"a-b", "\"a-b\""},
-        {"say\"hi", "say\"hi"},
+        {"say\"hi", "\"say\"\"hi\""},   // a name holding a double quote is quoted
         {"社員", "社員"},
         {"f(x)", "\"f(x)\""},
         {"\"Quoted\"", "\"Quoted\""},

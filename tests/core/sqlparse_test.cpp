@@ -77,6 +77,10 @@ const ParseCase kParseCases[] = {
      {{"t", "x"}}, {}, {"c", ">", "2"}, {}, {}},
     {"LeftJoin", "SELECT a FROM t1 LEFT JOIN t2 y ON t1.k = y.k WHERE a IN (1, 2)", TkdSQLType::sqltSelect,
      {{"a", ""}}, {{"t1", ""}, {"t2", "y"}}, {}, {"t1.k", "=", "y.k", "a", "IN", "(1, 2)"}, {}, {}},
+    {"InsertWithoutBlankBeforeColumns", "INSERT INTO t(a, b) VALUES (1, 2)", TkdSQLType::sqltInsert,
+     {{"a", "1"}, {"b", "2"}}, {{"t", ""}}, {}, {}, {}, {}},
+    {"UpdateWithoutWhere", "UPDATE t SET a = f(1, 2)", TkdSQLType::sqltUpdate, {{"a", "f(1, 2)"}}, {{"t", ""}}, {},
+     {}, {}, {}},
     {"NoStatementKeyword", "VACUUM t", TkdSQLType::sqltNone, {}, {}, {}, {}, {}, {}},
     {"JapaneseLiteral", "DELETE FROM t WHERE a = 'め'", TkdSQLType::sqltDelete, {}, {{"t", ""}}, {},
      {"a", "=", "'め'"}, {}, {}},
@@ -110,6 +114,12 @@ TEST(ParseSQL, CreateView)
     Parsed q;
     Parse(q, QStringList{"CREATE VIEW \"v\" AS", "SELECT", "  a,", "  b", "FROM", "  t"}.join("\r\n"));
     EXPECT_EQ(q.viewName, QStringLiteral("\"v\""));
+
+    // A quoted view name with a blank stays whole.
+    Parsed r;
+    Parse(r, QStringLiteral("CREATE VIEW \"my view\" AS SELECT a FROM t"));
+    EXPECT_EQ(r.viewName, QStringLiteral("\"my view\""));
+    EXPECT_EQ(ToPairs(r.tables), (Pairs{{"t", ""}}));
     EXPECT_EQ(ToPairs(q.items), (Pairs{{"a", ""}, {"b", ""}}));
     EXPECT_EQ(ToPairs(q.tables), (Pairs{{"t", ""}}));
 }

@@ -3,8 +3,12 @@
 #include "core/kdsub_sql.h"
 #include "support/testdb.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,12 +35,19 @@ QString RunForText(PGconn *conn, const QString &sql)
     return out;
 }
 
-const QList<TkdFormatLayout> &Layouts()
+TFormatOption DefaultLayout()
 {
-    static const QList<TkdFormatLayout> layouts = [] {
-        QList<TkdFormatLayout> l;
-        l.append(TkdFormatLayout{});
-        TkdFormatLayout a;
+    TFormatOption o;
+    o.Reset();
+    return o;
+}
+
+const QList<TFormatOption> &Layouts()
+{
+    static const QList<TFormatOption> layouts = [] {
+        QList<TFormatOption> l;
+        l.append(DefaultLayout());
+        TFormatOption a = DefaultLayout();
         a.Indent = 2;
         a.CommaPos = 1;
         a.AndPos = 1;
@@ -44,7 +55,7 @@ const QList<TkdFormatLayout> &Layouts()
         a.ReserveTrans = 1;
         a.ItemTrans = 0;
         l.append(a);
-        TkdFormatLayout b;
+        TFormatOption b = DefaultLayout();
         b.ItemReturn = 1;
         b.ReserveTrans = 2;
         b.ItemTrans = 1;
@@ -111,6 +122,18 @@ protected:
         RunForText(conn(), QStringLiteral("ROLLBACK"));
         return out;
     }
+
+    // The statement formatted with every layout has the effect of the statement as written.
+    void ExpectSameEffectFormatted(const char *statement)
+    {
+        const QString sql = QString::fromUtf8(statement);
+        const QString expected = Effect(sql);
+        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << statement << expected.toStdString();
+        for (int i = 0; i < Layouts().size(); ++i) {
+            const QString formatted = FormatSQL(sql, Layouts()[i]);
+            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
+        }
+    }
 };
 
 const char *const kQueries[] = {
@@ -173,39 +196,21 @@ const char *const kChanges[] = {
 
 TEST_F(RoundTrip, FormattedQueriesGiveTheSameRows)
 {
-    for (const char *q : kQueries) {
-        const QString sql = QString::fromUtf8(q);
-        const QString expected = Effect(sql);
-        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << q << expected.toStdString();
-        for (int i = 0; i < Layouts().size(); ++i) {
-            const QString formatted = FormatSQL(sql, Layouts()[i]);
-            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
-        }
-    }
+    for (const char *q : kQueries)
+        ExpectSameEffectFormatted(q);
 }
 
 TEST_F(RoundTrip, FormattedChangesLeaveTheSameState)
 {
-    for (const char *q : kChanges) {
-        const QString sql = QString::fromUtf8(q);
-        const QString expected = Effect(sql);
-        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << q << expected.toStdString();
-        for (int i = 0; i < Layouts().size(); ++i) {
-            const QString formatted = FormatSQL(sql, Layouts()[i]);
-            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
-        }
-    }
+    for (const char *q : kChanges)
+        ExpectSameEffectFormatted(q);
 }
 
 TEST_F(RoundTrip, StrippingCommentsKeepsWhatTheServerRuns)
 {
-    for (const char *q : kQueries) {
-        const QString sql = QString::fromUtf8(q);
-        QStringList lines = sql.split(QStringLiteral("\r\n"));
-        StripSQLComments(lines, false);
-        EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), Effect(sql)) << q;
-    }
-    for (const char *q : kChanges) {
+    QList<const char *> all(std::begin(kQueries), std::end(kQueries));
+    all.append(QList<const char *>(std::begin(kChanges), std::end(kChanges)));
+    for (const char *q : std::as_const(all)) {
         const QString sql = QString::fromUtf8(q);
         QStringList lines = sql.split(QStringLiteral("\r\n"));
         StripSQLComments(lines, false);
@@ -213,16 +218,28 @@ TEST_F(RoundTrip, StrippingCommentsKeepsWhatTheServerRuns)
     }
 }
 
-// pg_dump --schema-only of Database (only Schema when given), without the lines of psql
-// meta-commands, which carry a random key.
-QString SchemaDump(const QString &database, const QString &schema = QString())
+TEST_F(RoundTrip, CutAtTheFirstStatementRunsThatStatement)
+{
+    const QStringList script{"SELECT $$a;b$$, 'c;d' /* ; */, E'\\';' -- ;", ", $t$;$t$ AS x; SELECT 2", "SELECT 3"};
+    QStringList lines = script;
+    StripSQLComments(lines, true);
+    const QString expected = Effect(QStringLiteral("SELECT $$a;b$$, 'c;d', E'\\';', $t$;$t$ AS x"));
+    ASSERT_TRUE(expected.startsWith(QStringLiteral("a;b|c;d|';|;"))) << expected.toStdString();
+    EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), expected);
+}
+
+// pg_dump of Database (only Schema when given; the rows too when WithData), without the
+// lines of psql meta-commands, which carry a random key.
+QString SchemaDump(const QString &database, const QString &schema = QString(), bool withData = false)
 {
     const testdb::Params &p = testdb::params();
     QProcess dump;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), p.password);
     dump.setProcessEnvironment(env);
-    QStringList args{"--schema-only", "--no-owner", "-h", p.host, "-p", p.port, "-U", p.user, "-d", database};
+    QStringList args{"--no-owner", "-h", p.host, "-p", p.port, "-U", p.user, "-d", database};
+    if (!withData)
+        args.prepend(QStringLiteral("--schema-only"));
     if (!schema.isEmpty())
         args << "-n" << schema;
     dump.start(QStringLiteral("pg_dump"), args);
@@ -270,11 +287,65 @@ TEST(RoundTripSample, FormattedSampleDumpRestoresTheSameDatabase)
     testdb::exec(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(copy));
     {
         testdb::ConnPtr target = testdb::connect(copy);
-        const QString answer = RunForText(target.get(), FormatSQL(original, TkdFormatLayout{}));
+        const QString answer = RunForText(target.get(), FormatSQL(original, DefaultLayout()));
         EXPECT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << answer.toStdString();
     }
     EXPECT_EQ(SchemaDump(copy), original);
     testdb::exec(admin.get(), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(copy));
+}
+
+// Two loads differ in the time stamps of rows and in the physical order of rows: the stamps
+// are blanked and the lines sorted.
+QString WithoutLoadTimes(QString dump)
+{
+    static const QRegularExpression stamp(QStringLiteral("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}(\\.\\d+)?\\+\\d{2}"));
+    QStringList lines = dump.replace(stamp, QStringLiteral("<time>")).split(u'\n');
+    lines.sort();
+    return lines.join(u'\n');
+}
+
+// The sample database's own scripts, formatted or stripped of comments, load a database that
+// dumps exactly like the sample database loaded from the scripts as written.
+TEST(RoundTripSample, FormattedSampleScriptsLoadTheSameDatabase)
+{
+    const testdb::Params &p = testdb::params();
+    testdb::ConnPtr admin = testdb::connect();
+    const QDir scripts(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../scripts/sample"));
+    const QStringList files = scripts.entryList({QStringLiteral("*.sql")}, QDir::Files, QDir::Name);
+    if (files.isEmpty()
+        || testdb::scalar(admin.get(), QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = '%1'")
+                                           .arg(p.sampleDatabase)) != u"1")
+        GTEST_SKIP() << "no sample database";
+    const QString original = WithoutLoadTimes(SchemaDump(p.sampleDatabase, QString(), true));
+    ASSERT_FALSE(original.isEmpty());
+    // Two layouts, then the scripts stripped of their comments instead of formatted.
+    for (int i = 0; i < 3; ++i) {
+        const QString copy = testdb::uniqueName(QStringLiteral("fmt"));
+        testdb::exec(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(copy));
+        {
+            testdb::ConnPtr target = testdb::connect(copy);
+            for (const QString &name : files) {
+                QFile file(scripts.filePath(name));
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+                const QString text = QString::fromUtf8(file.readAll());
+                if (text.contains(QStringLiteral("VACUUM")))
+                    continue; // statistics only; VACUUM cannot run with other statements
+                QString sql;
+                if (i < 2) {
+                    sql = FormatSQL(text, Layouts()[i]);
+                } else {
+                    QStringList lines = text.split(u'\n');
+                    StripSQLComments(lines, false);
+                    sql = lines.join(u'\n');
+                }
+                const QString answer = RunForText(target.get(), sql);
+                EXPECT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << name.toStdString() << answer.toStdString();
+            }
+        }
+        EXPECT_EQ(WithoutLoadTimes(SchemaDump(copy, QString(), true)), original)
+            << (i < 2 ? LayoutName(i) : QStringLiteral("stripped")).toStdString();
+        testdb::exec(admin.get(), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(copy));
+    }
 }
 
 } // namespace

@@ -71,6 +71,12 @@ TEST(StripSQLComments, LongRunsStayLinear)
     QStringList lines{line};
     StripSQLComments(lines, true);
     EXPECT_EQ(lines.first().size(), 40000);
+
+    // Many blank lines at the start are dropped at once.
+    QStringList blank(200000, QStringLiteral("  "));
+    blank.append(QStringLiteral("SELECT 1"));
+    StripSQLComments(blank, false);
+    EXPECT_EQ(blank, QStringList{QStringLiteral("SELECT 1")});
 }
 
 } // namespace
