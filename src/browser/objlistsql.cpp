@@ -422,15 +422,18 @@ QString TriggerEvents(const QString &Definition)
     bool seen[4] = {false, false, false, false};
     static const char *const events[4] = {"INSERT", "UPDATE", "DELETE", "TRUNCATE"};
     bool inColumns = false; // after "UPDATE OF": column names until the next "OR"
+    QString previous;
     for (const QString &w : words) {
         const QString u = upper(w);
+        const QString before = previous;
+        previous = u;
         if (u == QLatin1String("OR")) {
             inColumns = false;
             continue;
         }
         if (inColumns)
             continue;
-        if (u == QLatin1String("OF")) {
+        if (u == QLatin1String("OF") && before == QLatin1String("UPDATE")) {
             inColumns = true;
             continue;
         }
