@@ -21,6 +21,9 @@ struct TypeTexts {
     QString All;
 };
 
+// The all-types TYPE list casts the kind letter to text: the other SELECTs have NULL in those
+// columns, which the server resolves to text before it meets the "char" of typtype, and a
+// UNION of text and "char" is refused.
 const std::map<QString, TypeTexts> &typeTexts()
 {
     static const std::map<QString, TypeTexts> texts{
@@ -60,7 +63,7 @@ const std::map<QString, TypeTexts> &typeTexts()
          {55, "N.nspname ", "AND   T.typname LIKE ",
           QStringLiteral("SELECT 'TYPE', T.typname, N.nspname, 'TYPE', T.oid, T.typtype, TblRol.rolname AS OWNER, obj_description(T.oid, 'pg_type') AS Comment, NULL,  NULL,  T.oid, NULL,  NULL,  NULL,  NULL,  T.typtype "),
           QStringLiteral("SELECT 'TYPE', T.typname, N.nspname, 'TYPE', TblRol.rolname AS OWNER, obj_description(T.oid, 'pg_type') AS Comment, NULL,  NULL,  NULL,  NULL,  T.oid, NULL,  NULL,  NULL,  NULL,  T.typtype "),
-          QStringLiteral("SELECT 'TYPE'  AS OBJECT_TYPE,   T.typname AS OBJECT_NAME,   N.nspname AS OBJECT_SCHEMA, 'TYPE'  AS OBJECT_TYPE,   T.oid     AS OBJECT_OID,    NULL      AS TABLE_NAME,    NULL      AS ARGUMENT,      NULL      AS RETURN_VALUE,  TblRol.rolname AS OWNER,    obj_description(T.oid, 'pg_type') AS COMMENTS, T.oid     AS OBJECT_OID,    T.typtype AS TYPE_KIND,     NULL      AS DUMMY_COL1,    NULL      AS ARG_TBLNAME,   NULL      AS DEL_ARGUMENT,  T.typtype AS TYPE_KIND      ")}},
+          QStringLiteral("SELECT 'TYPE'  AS OBJECT_TYPE,   T.typname AS OBJECT_NAME,   N.nspname AS OBJECT_SCHEMA, 'TYPE'  AS OBJECT_TYPE,   T.oid     AS OBJECT_OID,    NULL      AS TABLE_NAME,    NULL      AS ARGUMENT,      NULL      AS RETURN_VALUE,  TblRol.rolname AS OWNER,    obj_description(T.oid, 'pg_type') AS COMMENTS, T.oid     AS OBJECT_OID,    T.typtype::text AS TYPE_KIND,     NULL      AS DUMMY_COL1,    NULL      AS ARG_TBLNAME,   NULL      AS DEL_ARGUMENT,  T.typtype::text AS TYPE_KIND      ")}},
         {QStringLiteral("TRIGGER"),
          {57, nullptr, "AND   TrgInf.tgname LIKE ",
           QStringLiteral("SELECT 'TRIGGER', TrgInf.tgname, Nms.nspname, 'TRIGGER', TrgInf.oid, TblInf.relname, Nms.nspname, pg_get_triggerdef(TrgInf.oid, True) AS TrgTim, pg_get_triggerdef(TrgInf.oid, True) AS TrgEve, FncNms.nspname, FncInf.proname, TblRol.rolname AS OWNER, TrgCom.description, TblInf.relname "),
