@@ -279,6 +279,14 @@ bool TObjectListPane::eventFilter(QObject *AWatched, QEvent *AEvent)
     return QWidget::eventFilter(AWatched, AEvent);
 }
 
+void TObjectListPane::SetImages(std::function<QIcon(int)> ImageOf)
+{
+    lstObject->Model()->ImageOf = ImageOf;
+    if (ImageOf)
+        for (QToolButton *b : {btnWhere, btnGrep})
+            b->setIcon(ImageOf(b->property("ImageIndex").toInt()));
+}
+
 void TObjectListPane::LoadFindHistory()
 {
     QStringList items;

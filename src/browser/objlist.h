@@ -87,6 +87,9 @@ public:
     void ShowObject(bool IsGrep, const TTreeSelection &Node, int Disp);
     bool Filling() const { return FFilling; }
 
+    // Sets the images of the rows and of the find-bar buttons.
+    void SetImages(std::function<QIcon(int)> ImageOf);
+
     // Loads the find history at creation (most recent first).
     void LoadFindHistory();
 

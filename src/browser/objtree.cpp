@@ -185,7 +185,13 @@ TObjectTreePane::TObjectTreePane(TkdConnServices *Conn, QWidget *AParent)
     btnLevel1 = makeButton("btnLevel1", QStringLiteral("スキーマ選択時に従属オブジェクトを表示する"), 95);
     btnLevel0->setChecked(true);
     btnLevel1->setChecked(true);
-    auto *pnlName = new QWidget(pnlTool);
+    // The display box sits beside the buttons, outside the tool bar, so that a narrow tree
+    // never folds it into the tool bar's overflow menu.
+    auto *toolRow = new QHBoxLayout;
+    toolRow->setContentsMargins(0, 0, 2, 0);
+    toolRow->setSpacing(2);
+    toolRow->addWidget(pnlTool);
+    auto *pnlName = new QWidget(this);
     pnlName->setObjectName(QStringLiteral("pnlName"));
     auto *nameBox = new QHBoxLayout(pnlName);
     nameBox->setContentsMargins(4, 0, 0, 0);
@@ -194,9 +200,11 @@ TObjectTreePane::TObjectTreePane(TkdConnServices *Conn, QWidget *AParent)
     cmbTree->setObjectName(QStringLiteral("cmbTree"));
     cmbTree->addItems({QStringLiteral("すべてのスキーマ"), QStringLiteral("ログインスキーマ"),
                        QStringLiteral("設定")});
+    cmbTree->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbTree->setMinimumContentsLength(6);
     nameBox->addWidget(cmbTree, 1);
-    pnlTool->addWidget(pnlName);
-    box->addWidget(pnlTool);
+    toolRow->addWidget(pnlName, 1);
+    box->addLayout(toolRow);
 
     lstTree = new TkdTreeView(this);
     lstTree->setObjectName(QStringLiteral("lstTree"));
@@ -234,7 +242,14 @@ TObjectTreePane::TObjectTreePane(TkdConnServices *Conn, QWidget *AParent)
 
 QIcon TObjectTreePane::Image(int Index) const
 {
-    return ImageOf ? ImageOf(Index) : QIcon();
+    return FImageOf ? FImageOf(Index) : QIcon();
+}
+
+void TObjectTreePane::SetImages(std::function<QIcon(int)> ImageOf)
+{
+    FImageOf = std::move(ImageOf);
+    for (QToolButton *b : {btnTree1, btnTree2, btnLevel0, btnLevel1})
+        b->setIcon(Image(b->property("ImageIndex").toInt()));
 }
 
 void TObjectTreePane::SetDisp(int Value)

@@ -85,8 +85,9 @@ public:
     std::function<void(QStringList &)> GetSchemaInfo;
     // The schema filter dialog; true when the user confirmed it.
     std::function<bool()> ShowSchemaFilter;
-    // The image of an image index (object-type code, 1 the database).
-    std::function<QIcon(int)> ImageOf;
+    // Sets the images of the nodes and buttons: the image of an image index (object-type
+    // code, 1 the database, the button images of the tool bar).
+    void SetImages(std::function<QIcon(int)> ImageOf);
 
     // Rebuilds the whole tree. Throws when the schema names cannot be read; the tree then
     // keeps its former nodes.
@@ -117,6 +118,7 @@ private:
     void cmbTreeChange(int Index);
     void Rebuild();
     QIcon Image(int Index) const;
+    std::function<QIcon(int)> FImageOf;
 
     TkdConnServices *FConn;
     QTimer *FChangeTimer;
