@@ -9,4 +9,4 @@ bash scripts/pg-sandbox.sh start
 bash scripts/load-sample.sh
 set -a; . "/tmp/vantor-pg-${VANTOR_PG_PORT:-55432}/env"; set +a
 exec ./build-release/vantor "/U=$PGUSER" "/PS=$PGPASSWORD" "/D=${VANTOR_SAMPLE_DB:-vantor_sample}" \
-  "/H=$PGHOST" "/P=$PGPORT" "$@"
+  "/H=$PGHOST" "/P=$PGPORT" "/S=${VANTOR_SAMPLE_SCHEMA:-sales}" "$@"

@@ -1,20 +1,38 @@
-// Program entry: sets the application title and runs the main window until it closes.
+// Program entry: starts the shared unit (folders, settings store, global lists), sets the
+// application title, registers the logon with the main window, creates the main window
+// (which loads the settings and, at its first paint, starts the logon) and runs until the
+// main window closes.
+#include "app/fmain.h"
+#include "browser/flogon.h"
+#include "controls/kdsharedsettings.h"
+#include "core/kdsub_start.h"
+
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane for Symfoware"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvane for Symfoware"));
+    QApplication::setQuitOnLastWindowClosed(true);
+    InitializeSharedUnit();
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Kelvane for Symfoware"));
-    auto *label = new QLabel(QStringLiteral("データベースにログオンしてください。"), &window);
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.resize(1024, 700);
-    window.show();
-    return app.exec();
+    // Child windows give each control the shared settings of its kind.
+    SetControlHook([](QWidget *control) { ApplySharedSettings(control); });
+    // The main window reaches the logon dialog through the core's logon entry.
+    SetLogonProc([](const TLogonValues &v, bool autoPass) {
+        return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
+    });
+
+    int result = 0;
+    {
+        // The program takes no arguments besides the logon switches.
+        TfrmMain frmMain(QCoreApplication::arguments().mid(1));
+        frmMain.show();
+        result = app.exec();
+    }
+    SetLogonProc({});
+    SetControlHook({});
+    FinalizeSharedUnit();
+    return result;
 }

@@ -35,12 +35,7 @@ TEST(DbConnection, ParameterValuesAreNeverReadAsConnectionText)
     };
     for (const Case &c : cases) {
         db::Connection conn;
-        const testdb::Params &p = testdb::params();
-        conn.setParam(QStringLiteral("Server"), p.host);
-        conn.setParam(QStringLiteral("Port"), p.port);
-        conn.setParam(QStringLiteral("Database"), p.database);
-        conn.setParam(QStringLiteral("User_Name"), p.user);
-        conn.setParam(QStringLiteral("Password"), p.password);
+        dbtest::setSandboxParams(conn);
         conn.setParam(QString::fromLatin1(c.param), QString::fromLatin1(c.value));
         try {
             conn.open();
@@ -186,6 +181,11 @@ TEST_F(DbTest, CopyInAndOutWithProgress)
                                        });
     EXPECT_EQ(written, 3);
     EXPECT_EQ(rows, (QStringList{QStringLiteral("1\t名前1\n"), QStringLiteral("2\t名前2\n"), QStringLiteral("3\t名前3\n")}));
+
+    // A COPY in the other direction is refused and leaves the connection usable.
+    EXPECT_THROW(FDb.copyIn(QStringLiteral("COPY c TO STDOUT"), [](QByteArray &) { return false; }), db::Error);
+    EXPECT_THROW(FDb.copyOut(QStringLiteral("COPY c FROM STDIN"), [](const char *, int) { return true; }), db::Error);
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM c")), QStringLiteral("3"));
 }
 
 TEST_F(DbTest, FailedCopyIsAlwaysRaisedAndLeavesTheBlockUsable)

@@ -5,7 +5,7 @@
 
 namespace dbtest {
 
-inline void openConnection(db::Connection &db, const QString &schema = QString())
+inline void setSandboxParams(db::Connection &db)
 {
     const testdb::Params &p = testdb::params();
     db.setParam(QStringLiteral("Server"), p.host);
@@ -15,6 +15,11 @@ inline void openConnection(db::Connection &db, const QString &schema = QString()
     db.setParam(QStringLiteral("Password"), p.password);
     db.setParam(QStringLiteral("ApplicationName"), QStringLiteral("vantor-dbtest"));
     db.setParam(QStringLiteral("CharacterSet"), QStringLiteral("UTF8"));
+}
+
+inline void openConnection(db::Connection &db, const QString &schema = QString())
+{
+    setSandboxParams(db);
     db.open();
     if (!schema.isEmpty())
         db.execute(QStringLiteral("SET search_path TO %1, public").arg(schema));

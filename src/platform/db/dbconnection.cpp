@@ -41,14 +41,6 @@ QString trimmedMessage(QString text)
     return text;
 }
 
-bool isTransactionControl(const QString &keyword)
-{
-    static const char *const words[] = {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT",
-                                        "SAVEPOINT", "RELEASE"};
-    return std::any_of(std::begin(words), std::end(words),
-                       [&](const char *w) { return keyword == QLatin1String(w); });
-}
-
 } // namespace
 
 Connection::Connection() = default;
@@ -574,6 +566,44 @@ qint64 Connection::execute(const QString &sql)
 
 // ---- COPY ----------------------------------------------------------------------------------
 
+std::optional<Error> Connection::endCopy(qint64 &rows)
+{
+    // The results after the data: the row count, or the first error (never filtered).
+    std::optional<Error> failure;
+    while (PGresult *r = PQgetResult(FConn)) {
+        ResultPtr part(r);
+        if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+            rows = QByteArray(PQcmdTuples(r)).toLongLong();
+        } else if (!failure) {
+            try {
+                raiseFromResult(r, Filter::Never);
+            } catch (const Error &e) {
+                failure = e;
+            }
+        }
+    }
+    afterCommand();
+    return failure;
+}
+
+void Connection::wrongCopy(const PGresult *res)
+{
+    // A COPY in the other direction was started: end it so the connection stays usable.
+    if (!res)
+        return;
+    if (PQresultStatus(res) == PGRES_COPY_IN) {
+        PQputCopyEnd(FConn, "wrong direction");
+    } else if (PQresultStatus(res) == PGRES_COPY_OUT) {
+        char *buf = nullptr;
+        while (PQgetCopyData(FConn, &buf, 0) > 0)
+            PQfreemem(buf);
+    } else {
+        return;
+    }
+    qint64 ignored = 0;
+    endCopy(ignored);
+}
+
 qint64 Connection::copyIn(const QString &sql, const CopySource &next, const CopyProgress &progress)
 {
     requireOpen();
@@ -582,8 +612,10 @@ qint64 Connection::copyIn(const QString &sql, const CopySource &next, const Copy
     qint64 rows = 0;
     protect([&] {
         ResultPtr res = run(text, Filter::Never);
-        if (!res || PQresultStatus(res.get()) != PGRES_COPY_IN)
+        if (!res || PQresultStatus(res.get()) != PGRES_COPY_IN) {
+            wrongCopy(res.get());
             throw Error(Error::Kind::Usage, QStringLiteral("COPY … FROM STDIN ではない文が渡されました。"));
+        }
         const bool binary = PQbinaryTuples(res.get()) != 0;
         res.reset();
         qint64 sent = 0;
@@ -612,20 +644,7 @@ qint64 Connection::copyIn(const QString &sql, const CopySource &next, const Copy
                 break;
         }
         PQputCopyEnd(FConn, abort);
-        std::optional<Error> failure;
-        while (PGresult *r = PQgetResult(FConn)) {
-            ResultPtr part(r);
-            if (PQresultStatus(r) == PGRES_COMMAND_OK) {
-                rows = QByteArray(PQcmdTuples(r)).toLongLong();
-            } else if (!failure) {
-                try {
-                    raiseFromResult(r, Filter::Never);
-                } catch (const Error &e) {
-                    failure = e;
-                }
-            }
-        }
-        afterCommand();
+        const std::optional<Error> failure = endCopy(rows);
         if (refusal)
             throw *refusal;
         if (failure)
@@ -644,8 +663,10 @@ qint64 Connection::copyOut(const QString &sql, const CopySink &sink, const CopyP
     qint64 rows = 0;
     protect([&] {
         ResultPtr res = run(text, Filter::Never);
-        if (!res || PQresultStatus(res.get()) != PGRES_COPY_OUT)
+        if (!res || PQresultStatus(res.get()) != PGRES_COPY_OUT) {
+            wrongCopy(res.get());
             throw Error(Error::Kind::Usage, QStringLiteral("COPY … TO STDOUT ではない文が渡されました。"));
+        }
         res.reset();
         qint64 received = 0;
         qint64 count = 0;
@@ -667,20 +688,9 @@ qint64 Connection::copyOut(const QString &sql, const CopySink &sink, const CopyP
             }
             break; // -1: done; -2: error, reported by PQgetResult below
         }
-        std::optional<Error> failure;
-        while (PGresult *r = PQgetResult(FConn)) {
-            ResultPtr part(r);
-            if (PQresultStatus(r) == PGRES_COMMAND_OK) {
-                rows = QByteArray(PQcmdTuples(r)).toLongLong();
-            } else if (!failure && !stopped) {
-                try {
-                    raiseFromResult(r, Filter::Never);
-                } catch (const Error &e) {
-                    failure = e;
-                }
-            }
-        }
-        afterCommand();
+        std::optional<Error> failure = endCopy(rows);
+        if (stopped)
+            failure.reset(); // the cancel the stop asked for
         if (failure)
             throw *failure;
         if (stopped) {

@@ -146,6 +146,8 @@ private:
     void runControl(const char *sql);
     void checkCommitTag(const pg_result *res);
     static void noticeReceiver(void *arg, const pg_result *res);
+    std::optional<Error> endCopy(qint64 &rows);
+    void wrongCopy(const pg_result *res);
 
     // Cursors read in a block the layer opened itself (outside any caller's block).
     void registerOwnCursor() { ++FOwnCursors; }

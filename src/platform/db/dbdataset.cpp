@@ -147,7 +147,6 @@ void DataSet::addBlock(detail::ResultPtr res)
     const int n = PQntuples(res.get());
     const auto block = quint32(FBlocks.size());
     FBlocks.push_back(std::move(res));
-    FRows.reserve(FRows.size() + std::size_t(n));
     for (int i = 0; i < n; ++i)
         FRows.push_back({block, quint32(i), newId()});
 }

@@ -25,14 +25,6 @@ unsigned oidOf(ParamType t)
     return 0;
 }
 
-bool isTransactionControl(const QString &keyword)
-{
-    static const char *const words[] = {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT",
-                                        "SAVEPOINT", "RELEASE"};
-    return std::any_of(std::begin(words), std::end(words),
-                       [&](const char *w) { return keyword == QLatin1String(w); });
-}
-
 } // namespace
 
 QString Param::asString() const

@@ -306,4 +306,14 @@ StatementInfo classify(const QString &sql)
     return info;
 }
 
+bool isTransactionControl(const QString &keyword)
+{
+    static const char *const words[] = {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT",
+                                        "SAVEPOINT", "RELEASE"};
+    for (const char *w : words)
+        if (keyword == QLatin1String(w))
+            return true;
+    return false;
+}
+
 } // namespace db

@@ -38,4 +38,8 @@ struct StatementInfo {
 };
 StatementInfo classify(const QString &sql);
 
+// True for a keyword that starts or ends a transaction or savepoint (BEGIN, START, COMMIT,
+// END, ROLLBACK, ABORT, SAVEPOINT, RELEASE).
+bool isTransactionControl(const QString &keyword);
+
 } // namespace db

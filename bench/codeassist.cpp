@@ -1,0 +1,135 @@
+// Time from a code-assist request to the shown popup on a schema of 10,000 tables.
+// Run against a server given by the libpq variables (PGHOST, PGPORT, PGUSER, PGPASSWORD,
+// PGDATABASE), for example the sandbox's env file:
+//   set -a; . /tmp/vantor-pg-<port>/env; set +a; QT_QPA_PLATFORM=offscreen build/bench/bench_codeassist
+// The goal is a popup within 0.3 s.
+#include "controls/kdcodeassist.h"
+#include "controls/kdmemo.h"
+#include "core/kdassist.h"
+#include "core/kdreserve.h"
+#include "core/kdsub_options.h"
+#include "platform/db/dbconnection.h"
+#include "platform/db/dbquery.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+QString Env(const char *name, const char *fallback)
+{
+    const char *v = std::getenv(name);
+    return QString::fromLocal8Bit(v && *v ? v : fallback);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int tables = argc > 1 ? std::atoi(argv[1]) : 10000;
+    db::Connection conn;
+    conn.setParam("Server", Env("PGHOST", "127.0.0.1"));
+    conn.setParam("Port", Env("PGPORT", "5432"));
+    conn.setParam("Database", Env("PGDATABASE", "postgres"));
+    conn.setParam("User_Name", Env("PGUSER", "postgres"));
+    conn.setParam("Password", Env("PGPASSWORD", ""));
+    conn.open();
+    const QString schema = QStringLiteral("bench_codeassist");
+    db::Query q(&conn);
+    q.setParamCreation(false);
+    auto run = [&](const QString &sql) {
+        q.close();
+        q.setSql(sql);
+        q.execute();
+    };
+    // Tables are created and dropped in batches: one statement may hold only so many locks.
+    auto dropAll = [&] {
+        for (;;) {
+            q.close();
+            q.setSql(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = '%1'").arg(schema));
+            q.open();
+            const int left = q.field(0).asInteger();
+            q.close();
+            if (left == 0)
+                break;
+            run(QStringLiteral("DO $$ DECLARE r record; BEGIN FOR r IN SELECT tablename FROM pg_tables "
+                               "WHERE schemaname = '%1' LIMIT 500 LOOP EXECUTE format('DROP TABLE %1.%I', "
+                               "r.tablename); END LOOP; END $$").arg(schema));
+        }
+        run(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(schema));
+    };
+    dropAll();
+    run(QStringLiteral("CREATE SCHEMA %1").arg(schema));
+    QElapsedTimer setup;
+    setup.start();
+    for (int from = 1; from <= tables; from += 500)
+        run(QStringLiteral("DO $$ BEGIN FOR i IN %1..%2 LOOP EXECUTE format("
+                           "'CREATE TABLE %3.t%s (id integer PRIMARY KEY, name text)', i); END LOOP; END $$")
+                .arg(from)
+                .arg(qMin(tables, from + 499))
+                .arg(schema));
+    std::printf("created %d tables in %.1f s\n", tables, setup.elapsed() / 1000.0);
+
+    TkdOption::Global().CodeAssist = true;
+    QWidget win;
+    auto *lay = new QVBoxLayout(&win);
+    auto *memo = new TkdMemo(&win);
+    lay->addWidget(memo);
+    QStringList words;
+    AddReservedWords(words);
+    memo->SetReserveWordList(words);
+    win.resize(800, 500);
+    win.show();
+    db::Query assist(&conn);
+
+    struct Case { const char *label; QString text; };
+    const Case cases[] = {
+        {"prefix 't' (objects and keywords)", QStringLiteral("select * from t")},
+        {"schema. (all objects)", QStringLiteral("select * from %1.").arg(schema)},
+        {"table. (columns)", QStringLiteral("select t42.")},
+    };
+    for (const Case &c : cases) {
+        QList<qint64> times;
+        for (int round = 0; round < 7; ++round) {
+            memo->setText(c.text);
+            memo->setCursorPosition(0, c.text.size());
+            QElapsedTimer t;
+            t.start();
+            const QPoint p = memo->CaretClientPos();
+            ShowCodeAssist(memo, &win, assist, schema, 0, false, p.x(), p.y());
+            QApplication::processEvents();
+            times << t.nsecsElapsed() / 1000;
+            if (!memo->CodeAssist || !memo->CodeAssist->isVisible()) {
+                std::printf("%s: no popup\n", c.label);
+                return 1;
+            }
+            memo->CloseCodeAssist();
+            QApplication::processEvents();
+        }
+        // The catalog part alone.
+        QList<qint64> gather;
+        for (int round = 0; round < 5; ++round) {
+            kdassist::TAssistRequest r;
+            memo->setText(c.text);
+            memo->setCursorPosition(0, c.text.size());
+            r.Token = memo->GetCodeAssistToken();
+            r.EditorText = c.text;
+            r.Schema = schema;
+            r.Keywords = words;
+            QElapsedTimer t;
+            t.start();
+            kdassist::GatherCodeAssist(assist, r);
+            gather << t.nsecsElapsed() / 1000;
+        }
+        std::sort(gather.begin(), gather.end());
+        std::sort(times.begin(), times.end());
+        std::printf("%-36s median %7.1f ms  max %7.1f ms  (catalog part: median %7.1f ms)\n", c.label,
+                    times.at(times.size() / 2) / 1000.0, times.last() / 1000.0,
+                    gather.at(gather.size() / 2) / 1000.0);
+    }
+    dropAll();
+    return 0;
+}

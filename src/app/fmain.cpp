@@ -1,0 +1,853 @@
+#include "app/fmain.h"
+
+#include "controls/kdsharedsettings.h"
+#include "core/kdreg.h"
+#include "core/kdsub_msg.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_service.h"
+#include "core/kdsub_start.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kTitle = QStringLiteral("Kelvane for Symfoware");
+const QString kEscHint = QStringLiteral(" [ESC]キーを押すと処理を中断");
+} // namespace
+
+TLogonValues ParseLogonSwitches(const QStringList &args)
+{
+    TLogonValues v;
+    const QLocale locale;
+    for (const QString &arg : args) {
+        const QString upper = locale.toUpper(arg);
+        if (upper.startsWith(QLatin1String("/PS=")))
+            v.Password = arg.mid(4);
+        else if (upper.startsWith(QLatin1String("/U=")))
+            v.UserID = arg.mid(3);
+        else if (upper.startsWith(QLatin1String("/D=")))
+            v.Database = arg.mid(3);
+        else if (upper.startsWith(QLatin1String("/H=")))
+            v.Host = arg.mid(3);
+        else if (upper.startsWith(QLatin1String("/P=")))
+            v.Port = arg.mid(3);
+        else if (upper.startsWith(QLatin1String("/S=")))
+            v.Schema = arg.mid(3);
+    }
+    return v;
+}
+
+QStringList RunCloseSteps(const QList<TCloseStep> &steps)
+{
+    QStringList failures;
+    for (const TCloseStep &step : steps) {
+        try {
+            step.second();
+        } catch (const std::exception &e) {
+            failures << step.first + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        } catch (...) {
+            failures << step.first;
+        }
+    }
+    return failures;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TfrmMain::TfrmMain(const QStringList &args, QWidget *parent) : QMainWindow(parent), FArgs(args)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    TkdMainForm::SetInstance(this);
+    SetMainServices(this);
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    FDestroying = true;
+    disconnect(mdiMain, nullptr, this, nullptr);
+    if (TkdMainForm::Instance() == this)
+        TkdMainForm::SetInstance(nullptr);
+    if (MainServices() == this)
+        SetMainServices(nullptr);
+}
+
+void TfrmMain::FormCreate()
+{
+    setWindowTitle(kTitle);
+    setWindowIcon(Image(0));
+    BuildActions();
+    BuildBars();
+    BuildMenus();
+
+    mdiMain = new QMdiArea;
+    mdiMain->setObjectName(QStringLiteral("mdiMain"));
+    mdiMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(mdiMain, &QMdiArea::subWindowActivated, this, &TfrmMain::SubWindowActivated);
+
+    // Task bar: one button per child window, in a horizontally scrolling strip above the status bar.
+    scrTask = new QScrollArea;
+    scrTask->setObjectName(QStringLiteral("scrTask"));
+    scrTask->setWidgetResizable(true);
+    scrTask->setFrameShape(QFrame::NoFrame);
+    scrTask->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrTask->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrTask->setFixedHeight(28);
+    tolTask = new QWidget;
+    tolTask->setObjectName(QStringLiteral("tolTask"));
+    FTaskLayout = new QHBoxLayout(tolTask);
+    FTaskLayout->setContentsMargins(1, 1, 1, 1);
+    FTaskLayout->setSpacing(1);
+    FTaskLayout->addStretch(1);
+    scrTask->setWidget(tolTask);
+    FTaskGroup = new QButtonGroup(this);
+    FTaskGroup->setExclusive(true);
+    popTask = new QMenu(this);
+    popTask->addAction(mnuCloseWindow);
+
+    auto *central = new QWidget;
+    auto *box = new QVBoxLayout(central);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(mdiMain, 1);
+    box->addWidget(scrTask);
+    setCentralWidget(central);
+
+    // Status bar: panel 0 (100, right), panel 1 (20, centred), panel 2 messages.
+    auto *bar = statusBar();
+    bar->setObjectName(QStringLiteral("stsMain"));
+    bar->setSizeGripEnabled(true);
+    for (int i = 0; i < 3; ++i) {
+        FPanels[i] = new QLabel;
+        FPanels[i]->setObjectName(QStringLiteral("stsMainPanel%1").arg(i));
+        FPanels[i]->setFrameShape(QFrame::Panel);
+        FPanels[i]->setFrameShadow(QFrame::Sunken);
+    }
+    FPanels[0]->setFixedWidth(100);
+    FPanels[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    FPanels[1]->setFixedWidth(20);
+    FPanels[1]->setAlignment(Qt::AlignCenter);
+    FPanels[2]->setMinimumWidth(50);
+    bar->addWidget(FPanels[0]);
+    bar->addWidget(FPanels[1]);
+    bar->addWidget(FPanels[2], 1);
+
+    resize(1024, 720);
+
+    // Settings: the client folder first (a default of the trace settings), then every group.
+    try {
+        ReadClientHomeFolder();
+    } catch (...) {
+        // A machine key that cannot be read leaves the default empty.
+    }
+    for (const QString &warning : LoadSettings())
+        ShowMessageBox(warning, MB_OK | MB_ICONWARNING);
+    // The SQL history index; a missing or unreadable file leaves the list empty.
+    SQLHistoryList().clear();
+    {
+        QFile file(HistoryIndexFile());
+        if (file.open(QIODevice::ReadOnly)) {
+            QString text = DecodeFileText(file.readAll(), TFileEncoding::Utf8);
+            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            QStringList lines = text.split(QLatin1Char('\n'));
+            if (!lines.isEmpty() && lines.last().isEmpty())
+                lines.removeLast();
+            SQLHistoryList() = lines;
+        }
+    }
+    LoadWindowLayout();
+    // Workbooks are written as .xlsx files.
+    if (TkdOption::Global().ExcelExt.isEmpty())
+        TkdOption::Global().ExcelExt = QStringLiteral(".XLSX");
+    FCloseSteps = DefaultCloseSteps();
+    // With no connection open every command that needs one starts disabled.
+    cmbDBNameChange();
+}
+
+QString TfrmMain::HistoryIndexFile()
+{
+    return TkdOption::Global().TempDir + QStringLiteral("SQLLOG.IDX");
+}
+
+QList<TCloseStep> TfrmMain::DefaultCloseSteps()
+{
+    return {
+        {QStringLiteral("ウィンドウの配置"), [this] { SaveWindowLayout(); }},
+        {QStringLiteral("オプション"),
+         [] {
+             const QStringList warnings = SaveSettings();
+             if (!warnings.isEmpty())
+                 throw std::runtime_error(warnings.join(QLatin1Char('\n')).toStdString());
+         }},
+        {QStringLiteral("SQL履歴"),
+         [] {
+             const QString dir = TkdOption::Global().TempDir;
+             if (!QDir().mkpath(dir))
+                 throw std::runtime_error(QStringLiteral("%1 を作成できません。").arg(dir).toStdString());
+             QSaveFile file(HistoryIndexFile());
+             QString text;
+             for (const QString &line : SQLHistoryList())
+                 text += line + QStringLiteral("\r\n");
+             if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0
+                 || !file.commit())
+                 throw std::runtime_error(
+                     QStringLiteral("%1 に書き込めません。").arg(HistoryIndexFile()).toStdString());
+         }},
+    };
+}
+
+QAction *TfrmMain::FindAction(const QString &actionName) const
+{
+    return findChild<QAction *>(actionName, Qt::FindDirectChildrenOnly);
+}
+
+void TfrmMain::EditorSettingsLoaded(const TkdEditorSettings &settings)
+{
+    LoadSharedEditorProp(settings);
+}
+
+void TfrmMain::CollectEditorSettings(TkdEditorSettings &settings)
+{
+    SaveSharedEditorProp(settings);
+}
+
+void TfrmMain::LoadWindowLayout()
+{
+    TkdRegistry &reg = SharedRegistry();
+    if (!reg.OpenKey(QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\MAIN"), true))
+        return;
+    const QRect g = geometry();
+    const int state = reg.GetInteger(QStringLiteral("WindowState"), 0);
+    if (state == 0 || state == 1) {
+        setGeometry(reg.GetInteger(QStringLiteral("Left"), g.left()), reg.GetInteger(QStringLiteral("Top"), g.top()),
+                    std::max(200, reg.GetInteger(QStringLiteral("Width"), g.width())),
+                    std::max(150, reg.GetInteger(QStringLiteral("Height"), g.height())));
+    } else if (state == 2) {
+        setWindowState(Qt::WindowMaximized);
+    }
+    scrTask->setVisible(reg.GetBool(QStringLiteral("TaskBar"), true));
+    statusBar()->setVisible(reg.GetBool(QStringLiteral("StatusBar"), true));
+    pnlDB->setVisible(reg.GetBool(QStringLiteral("pnlDBVisible"), true));
+    mnuTaskBar->setChecked(!scrTask->isHidden());
+    mnuStsbar->setChecked(!statusBar()->isHidden());
+    reg.CloseKey();
+}
+
+void TfrmMain::SaveWindowLayout()
+{
+    TkdRegistry &reg = SharedRegistry();
+    if (!reg.OpenKey(QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\MAIN"), true))
+        throw std::runtime_error("GUI\\MAIN");
+    const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    reg.WriteInteger(QStringLiteral("WindowState"), state);
+    if (state == 0) {
+        const QRect g = geometry();
+        reg.WriteInteger(QStringLiteral("Left"), g.left());
+        reg.WriteInteger(QStringLiteral("Top"), g.top());
+        reg.WriteInteger(QStringLiteral("Width"), g.width());
+        reg.WriteInteger(QStringLiteral("Height"), g.height());
+    }
+    reg.WriteBool(QStringLiteral("TaskBar"), !scrTask->isHidden());
+    reg.WriteBool(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+    reg.WriteBool(QStringLiteral("pnlDBVisible"), !pnlDB->isHidden());
+    reg.CloseKey();
+}
+
+static QAction *MakeAction(QObject *owner, const char *name, const QString &text, const QString &hint = QString())
+{
+    auto *a = new QAction(text, owner);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+        a->setStatusTip(hint.section(QLatin1Char('|'), 1));
+    }
+    return a;
+}
+
+void TfrmMain::BuildActions()
+{
+    actDBCommit = MakeAction(this, "actDBCommit", QStringLiteral("コミット(&C)"),
+                             QStringLiteral("COMMIT|現在継続中のトランザクション操作を確定します。"));
+    actDBRollback = MakeAction(this, "actDBRollback", QStringLiteral("ロールバック(&R)"),
+                               QStringLiteral("ROLLBACK|現在継続中のトランザクション操作を取り消します。"));
+    actDBLogon = MakeAction(this, "actDBLogon", QStringLiteral("データベース接続(&L)"),
+                            QStringLiteral("データベース接続|データベースに接続します。"));
+    actDBLogoff = MakeAction(this, "actDBLogoff", QStringLiteral("データベース切断(&D)"),
+                             QStringLiteral("データベース切断|データベースから切断します。"));
+    actFileExit = MakeAction(this, "actFileExit", QStringLiteral("終了(&X)"));
+    actDBCommit->setIcon(Image(15));
+    actDBRollback->setIcon(Image(16));
+    actDBLogon->setIcon(Image(13));
+    actDBLogoff->setIcon(Image(14));
+    connect(actDBCommit, &QAction::triggered, this, [this] { GuardedCall([this] { actDBCommitExecute(); }); });
+    connect(actDBRollback, &QAction::triggered, this, [this] { GuardedCall([this] { actDBRollbackExecute(); }); });
+    connect(actDBLogon, &QAction::triggered, this, [this] { GuardedCall([this] { actDBLogonExecute(); }); });
+    connect(actDBLogoff, &QAction::triggered, this, [this] { actDBLogoffExecute(); });
+    connect(actFileExit, &QAction::triggered, this, &QWidget::close);
+
+    // Commands whose windows come with their own units; they exist now for the enabling rule.
+    actViewSQL = MakeAction(this, "actViewSQL", QStringLiteral("SQLウィンドウ(&S)"));
+    actViewScript = MakeAction(this, "actViewScript", QStringLiteral("スクリプト実行(&E)"));
+    actViewField = MakeAction(this, "actViewField", QStringLiteral("テーブル・カラム(&F)"));
+    actViewTemplate = MakeAction(this, "actViewTemplate", QStringLiteral("SQLリファレンス(&T)"));
+    actViewComp = MakeAction(this, "actViewComp", QStringLiteral("オブジェクト比較(&C)"));
+    actViewSQLCatch = MakeAction(this, "actViewSQLCatch", QStringLiteral("SQL統計情報(&Q)"));
+    actViewSQLCRUD = MakeAction(this, "actViewSQLCRUD", QStringLiteral("CRUDマトリックス(&R)"));
+    actToolIndexAdviser = MakeAction(this, "actToolIndexAdviser", QStringLiteral("インデックスアドバイザ(&I)"));
+    actAdminUser = MakeAction(this, "actAdminUser", QStringLiteral("ユーザー情報(&U)"));
+    actAdminStorage = MakeAction(this, "actAdminStorage", QStringLiteral("テーブルスペース情報(&T)"));
+    actAdminSession = MakeAction(this, "actAdminSession", QStringLiteral("セッション情報(&S)"));
+    actAdminLock = MakeAction(this, "actAdminLock", QStringLiteral("ロック情報(&L)"));
+    actAdminDatabase = MakeAction(this, "actAdminDatabase", QStringLiteral("サーバ情報(&D)"));
+    actAdminPerform = MakeAction(this, "actAdminPerform", QStringLiteral("パフォーマンス情報(&P)"));
+    actAdminExport = MakeAction(this, "actAdminExport", QStringLiteral("バックアップ(&E)"));
+    actAdminImport = MakeAction(this, "actAdminImport", QStringLiteral("リストア(&I)"));
+    actAdminLoad = MakeAction(this, "actAdminLoad", QStringLiteral("データロード(&O)"));
+    actToolCommandSetup = MakeAction(this, "actToolCommandSetup", QStringLiteral("ユーザーコマンド設定(&U)..."));
+    btnNewTable = MakeAction(this, "btnNewTable", QStringLiteral("新規テーブル"));
+    btnNewIndex = MakeAction(this, "btnNewIndex", QStringLiteral("新規インデックス"));
+    btnNewView = MakeAction(this, "btnNewView", QStringLiteral("新規ビュー"));
+    btnNewFunc = MakeAction(this, "btnNewFunc", QStringLiteral("新規ファンクション"));
+    btnNewType = MakeAction(this, "btnNewType", QStringLiteral("新規タイプ"));
+    btnNewTrigger = MakeAction(this, "btnNewTrigger", QStringLiteral("新規トリガー"));
+    btnNewSeq = MakeAction(this, "btnNewSeq", QStringLiteral("新規シーケンス"));
+    btnNewConst = MakeAction(this, "btnNewConst", QStringLiteral("新規制約"));
+    btnNewRule = MakeAction(this, "btnNewRule", QStringLiteral("新規ルール"));
+    const std::pair<QAction *, int> newButtons[] = {{btnNewTable, 45}, {btnNewIndex, 46}, {btnNewView, 47},
+                                                   {btnNewFunc, 52},  {btnNewType, 55},  {btnNewTrigger, 57},
+                                                   {btnNewSeq, 58},   {btnNewConst, 66}, {btnNewRule, 127}};
+    for (const auto &[action, code] : newButtons) {
+        action->setIcon(Image(code));
+        action->setData(code);
+    }
+
+    mnuDispList = MakeAction(this, "mnuDispList", QStringLiteral("一覧(&L)"));
+    mnuDispReport = MakeAction(this, "mnuDispReport", QStringLiteral("詳細(&D)"));
+    mnuDispList->setCheckable(true);
+    mnuDispReport->setCheckable(true);
+    mnuDispReport->setChecked(true);
+    auto *dispGroup = new QActionGroup(this);
+    dispGroup->addAction(mnuDispList);
+    dispGroup->addAction(mnuDispReport);
+    mnuReload = MakeAction(this, "mnuReload", QStringLiteral("最新の情報に更新(&R)"));
+    mnuReload->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(mnuReload, &QAction::triggered, this, &TfrmMain::mnuReloadClick);
+    mnuTaskBar = MakeAction(this, "mnuTaskBar", QStringLiteral("タスクバー"));
+    mnuTaskBar->setCheckable(true);
+    mnuTaskBar->setChecked(true);
+    connect(mnuTaskBar, &QAction::toggled, this, [this](bool on) { scrTask->setVisible(on); });
+    mnuStsbar = MakeAction(this, "mnuStsbar", QStringLiteral("ステータスバー"));
+    mnuStsbar->setCheckable(true);
+    mnuStsbar->setChecked(true);
+    connect(mnuStsbar, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    mnuCloseWindow = MakeAction(this, "mnuCloseWindow", QStringLiteral("閉じる"),
+                                QStringLiteral("閉じる|選択中のウィンドウを閉じます。"));
+    connect(mnuCloseWindow, &QAction::triggered, this, &TfrmMain::mnuCloseWindowClick);
+}
+
+void TfrmMain::BuildBars()
+{
+    pnlDB = addToolBar(QStringLiteral("データベース"));
+    pnlDB->setObjectName(QStringLiteral("pnlDB"));
+    pnlDB->setIconSize(QSize(16, 16));
+    pnlDB->addAction(actDBLogon);
+    pnlDB->addAction(actDBLogoff);
+    cmbDBName = new QComboBox;
+    cmbDBName->setObjectName(QStringLiteral("cmbDBName"));
+    cmbDBName->setToolTip(QStringLiteral("現行データベース"));
+    cmbDBName->setMinimumWidth(340);
+    cmbDBName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // Only a pick by the user runs the enabling rule; selections made in code do not.
+    connect(cmbDBName, &QComboBox::activated, this, [this] { GuardedCall([this] { cmbDBNameChange(); }); });
+    pnlDB->addWidget(cmbDBName);
+    pnlDB->addAction(actDBCommit);
+    pnlDB->addAction(actDBRollback);
+}
+
+void TfrmMain::BuildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    file->addAction(actDBCommit);
+    file->addAction(actDBRollback);
+    file->addSeparator();
+    file->addAction(actDBLogon);
+    file->addAction(actDBLogoff);
+    file->addSeparator();
+    file->addAction(actFileExit);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    view->setObjectName(QStringLiteral("mnuDisplay"));
+    view->addAction(mnuDispList);
+    view->addAction(mnuDispReport);
+    view->addSeparator();
+    view->addAction(mnuReload);
+    view->addSeparator();
+    view->addAction(mnuTaskBar);
+    view->addAction(mnuStsbar);
+    // The list items and reload are enabled only while a connection is open.
+    connect(view, &QMenu::aboutToShow, this, [this] {
+        const bool open = cmbDBName->count() > 0;
+        mnuDispList->setEnabled(open);
+        mnuDispReport->setEnabled(open);
+        mnuReload->setEnabled(open);
+        mnuTaskBar->setChecked(scrTask->isVisible());
+        mnuStsbar->setChecked(statusBar()->isVisible());
+    });
+
+    QMenu *window = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
+    window->setObjectName(QStringLiteral("mnuWindow"));
+    auto *cascade = window->addAction(QStringLiteral("重ねて表示(&C)"));
+    cascade->setObjectName(QStringLiteral("actWindowCascade"));
+    connect(cascade, &QAction::triggered, this, [this] { mdiMain->cascadeSubWindows(); });
+    auto *tile = window->addAction(QStringLiteral("並べて表示(&T)"));
+    tile->setObjectName(QStringLiteral("actWindowTileH"));
+    connect(tile, &QAction::triggered, this, [this] { mdiMain->tileSubWindows(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Images: the main image list, indexed by object-type code for object kinds.
+
+QIcon TfrmMain::Image(int index) const
+{
+    auto it = FImages.constFind(index);
+    if (it != FImages.constEnd())
+        return *it;
+    struct Glyph { int code; const char *text; QRgb colour; };
+    static const Glyph glyphs[] = {
+        {0, "K", 0x1f5fa8},  {2, "U", 0x7a4fa0},  {3, "U", 0x7a4fa0},  {4, "S", 0x2f8f5b},
+        {13, "+", 0x2f7fbf}, {14, "-", 0xa0522d}, {15, "C", 0x2f8f2f}, {16, "R", 0xb03030},
+        {45, "T", 0x2066b0}, {46, "I", 0x8a6d1c}, {47, "V", 0x2f8f8f}, {51, "P", 0x8f2f6f},
+        {52, "F", 0x8f2f6f}, {55, "Y", 0x5f5f9f}, {57, "G", 0xbf6f1f}, {58, "Q", 0x4f7f2f},
+        {66, "K", 0x9f3f3f}, {68, "R", 0x6f4f9f}, {69, "D", 0x6f6f6f}, {94, "DB", 0x1f5fa8},
+        {126, "S", 0x2f8f5b}, {127, "R", 0x7f5f2f}, {35, "\u2191", 0x4f6f8f}, {36, "\u2193", 0x4f6f8f},
+        {41, "\u00d7", 0xb03030},
+    };
+    QString text = QString::number(index);
+    QColor colour = QColor::fromHsv((index * 47) % 360, 120, 170);
+    for (const Glyph &g : glyphs)
+        if (g.code == index) {
+            text = QString::fromUtf8(g.text);
+            colour = QColor(g.colour);
+        }
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(colour);
+    p.setPen(colour.darker(130));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setPixelSize(text.size() > 1 ? 8 : 11);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(pm.rect(), Qt::AlignCenter, text);
+    p.end();
+    QIcon icon(pm);
+    FImages.insert(index, icon);
+    return icon;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Child windows and the task bar
+
+QMdiSubWindow *TfrmMain::SubWindowOf(QWidget *window) const
+{
+    if (!window)
+        return nullptr;
+    for (QMdiSubWindow *sub : mdiMain->subWindowList())
+        if (sub->widget() == window)
+            return sub;
+    return nullptr;
+}
+
+void TfrmMain::AddChildWindow(QWidget *window)
+{
+    const bool sized = window->testAttribute(Qt::WA_Resized);
+    const QSize size = window->size();
+    QMdiSubWindow *sub = mdiMain->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A window that chose its size keeps it inside its frame.
+    if (sized)
+        sub->resize(sub->sizeHint().expandedTo(size + (sub->sizeHint() - window->sizeHint()).expandedTo(QSize(0, 0))));
+    sub->setWindowIcon(window->windowIcon());
+    // A window that closes or is deleted in code takes its frame with it.
+    connect(window, &QObject::destroyed, sub, [sub] {
+        sub->hide();
+        sub->deleteLater();
+    });
+    sub->show();
+    mdiMain->setActiveSubWindow(sub);
+}
+
+QList<QWidget *> TfrmMain::ChildWindows() const
+{
+    QList<QWidget *> list;
+    for (QMdiSubWindow *sub : mdiMain->subWindowList(QMdiArea::CreationOrder))
+        if (sub->widget())
+            list << sub->widget();
+    return list;
+}
+
+void TfrmMain::ShowChild(QWidget *window)
+{
+    QMdiSubWindow *sub = SubWindowOf(window);
+    if (!sub)
+        return;
+    if (sub->isMinimized())
+        sub->showNormal();
+    sub->show();
+    mdiMain->setActiveSubWindow(sub);
+    sub->raise();
+}
+
+QToolButton *TfrmMain::CreateTaskButton(QWidget *window)
+{
+    auto *button = new QToolButton;
+    button->setObjectName(QStringLiteral("taskButton"));
+    button->setCheckable(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setFixedSize(104, 24);
+    button->setAutoRaise(true);
+    button->setToolTip(window->windowTitle());
+    button->setProperty("window", QVariant::fromValue<QObject *>(window));
+    button->setContextMenuPolicy(Qt::CustomContextMenu);
+    FTaskGroup->addButton(button);
+    FTaskLayout->insertWidget(FTaskLayout->count() - 1, button);
+    button->setChecked(true);
+    QPointer<QWidget> target(window);
+    connect(button, &QToolButton::clicked, this, [this, target] {
+        if (target)
+            ShowChild(target);
+    });
+    connect(button, &QWidget::customContextMenuRequested, this,
+            [this, button](const QPoint &pos) { TaskBarMenu(button, pos); });
+    QTimer::singleShot(0, scrTask, [this] {
+        scrTask->ensureVisible(tolTask->width(), 0);
+    });
+    return button;
+}
+
+void TfrmMain::TaskBarMenu(QToolButton *button, const QPoint &pos)
+{
+    button->click();
+    popTask->popup(button->mapToGlobal(pos));
+}
+
+void TfrmMain::SubWindowActivated(QMdiSubWindow *sub)
+{
+    if (!sub || !sub->widget())
+        return;
+    QWidget *w = sub->widget();
+    GuardedCall([w] {
+        if (auto *form = qobject_cast<TkdForm *>(w))
+            form->Activate();
+        else if (auto *conn = dynamic_cast<TkdConnForm *>(w))
+            conn->FormActivate();
+    });
+}
+
+QWidget *TfrmMain::FindWindow(const QMetaObject *cls, const QString &caption, bool show)
+{
+    const QList<QWidget *> windows = ChildWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QWidget *w = *it;
+        if (w->metaObject()->inherits(cls) && w->windowTitle() == caption) {
+            if (show)
+                ShowChild(w);
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+void TfrmMain::mnuReloadClick()
+{
+    if (QMdiSubWindow *sub = mdiMain->activeSubWindow())
+        if (sub->widget())
+            SendKdMessage({sub->widget()}, WM_RELOAD);
+}
+
+void TfrmMain::mnuCloseWindowClick()
+{
+    if (QMdiSubWindow *sub = mdiMain->activeSubWindow())
+        sub->close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection selector
+
+TkdConnForm *TfrmMain::CurrentForm() const
+{
+    const int i = cmbDBName->currentIndex();
+    if (i < 0)
+        return nullptr;
+    auto *w = qobject_cast<QWidget *>(cmbDBName->itemData(i).value<QObject *>());
+    return w ? dynamic_cast<TkdConnForm *>(w) : nullptr;
+}
+
+void TfrmMain::SelectConnection(TkdConnForm *form)
+{
+    int index = -1;
+    if (form)
+        index = cmbDBName->findData(QVariant::fromValue<QObject *>(form->Widget()));
+    const QSignalBlocker block(cmbDBName);
+    cmbDBName->setCurrentIndex(index);
+}
+
+void TfrmMain::AddConnection(TkdConnForm *form)
+{
+    QObject *key = form->Widget();
+    cmbDBName->addItem(form->Identity(), QVariant::fromValue<QObject *>(key));
+    // A window destroyed without leaving the selector must not leave an item pointing to it.
+    connect(key, &QObject::destroyed, this, [this, key] {
+        if (FDestroying)
+            return;
+        const int i = cmbDBName->findData(QVariant::fromValue<QObject *>(key));
+        if (i >= 0) {
+            cmbDBName->removeItem(i);
+            cmbDBNameChange();
+        }
+    });
+    {
+        const QSignalBlocker block(cmbDBName);
+        cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
+    }
+    cmbDBNameChange();
+}
+
+void TfrmMain::RemoveConnection(TkdConnForm *form)
+{
+    const QVariant key = QVariant::fromValue<QObject *>(form->Widget());
+    for (int i = cmbDBName->count() - 1; i >= 0; --i)
+        if (cmbDBName->itemData(i) == key) {
+            cmbDBName->removeItem(i);
+            break;
+        }
+    {
+        const QSignalBlocker block(cmbDBName);
+        cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
+    }
+    cmbDBNameChange();
+}
+
+QList<TkdConnForm *> TfrmMain::Connections() const
+{
+    QList<TkdConnForm *> list;
+    for (int i = 0; i < cmbDBName->count(); ++i)
+        if (auto *w = qobject_cast<QWidget *>(cmbDBName->itemData(i).value<QObject *>()))
+            if (auto *conn = dynamic_cast<TkdConnForm *>(w))
+                list << conn;
+    return list;
+}
+
+TkdConnForm *TfrmMain::GetDBForm(const QString &identity) const
+{
+    TkdConnForm *current = CurrentForm();
+    if (current && current->Identity() == identity)
+        return current;
+    const QList<QWidget *> windows = ChildWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+        if (auto *conn = dynamic_cast<TkdConnForm *>(*it))
+            if (conn->Identity() == identity)
+                return conn;
+    return nullptr;
+}
+
+void TfrmMain::cmbDBNameChange()
+{
+    const bool open = cmbDBName->count() > 0;
+    TkdConnForm *current = CurrentForm();
+    for (QAction *a : {actDBCommit, actDBRollback, actDBLogoff, actViewSQL, actViewScript, actViewField,
+                       actViewTemplate, actViewComp, actViewSQLCatch, actViewSQLCRUD, actToolIndexAdviser,
+                       btnNewTable, btnNewIndex, btnNewView, btnNewFunc, btnNewTrigger, btnNewRule, btnNewSeq,
+                       btnNewConst})
+        a->setEnabled(open);
+    btnNewType->setEnabled(open && (!current || current->DBVer() >= 80000));
+    for (QAction *a : {actAdminUser, actAdminStorage, actAdminSession, actAdminLock, actAdminDatabase,
+                       actAdminPerform, actAdminExport, actAdminImport, actAdminLoad})
+        a->setEnabled(current != nullptr);
+    actToolCommandSetup->setEnabled(true);
+    if (current)
+        ShowChild(current->Widget());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar
+
+QString TfrmMain::StatusText(int index) const
+{
+    return index >= 0 && index < 3 ? FPanels[index]->text() : QString();
+}
+
+void TfrmMain::SetStatusText(const QString &text)
+{
+    FPanels[2]->setText(text);
+}
+
+void TfrmMain::SetDefMessage()
+{
+    TkdConnForm *current = CurrentForm();
+    if (!current)
+        return;
+    const int n = current->ObjectCount();
+    const int m = current->SelectedObjectCount();
+    if (m == 0)
+        SetStatusText(QString::number(n) + QStringLiteral("個のオブジェクトがあります。"));
+    else
+        SetStatusText(QString::number(n) + QStringLiteral("個中 ") + QString::number(m)
+                      + QStringLiteral("個のオブジェクトを選択中。"));
+}
+
+void TfrmMain::SetLoopMessage(int nowCount, int maxCount)
+{
+    QString text;
+    if (nowCount == 0 && maxCount == 0)
+        text = kEscHint;
+    else if (maxCount <= 0)
+        text = QString::number(nowCount) + QStringLiteral("件処理中...") + kEscHint;
+    else
+        text = QString::number(nowCount) + QStringLiteral(" / ") + QString::number(maxCount) + kEscHint;
+    SetStatusText(text);
+    FPanels[2]->repaint();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands of the connection
+
+void TfrmMain::EndTransaction(const QString &verb)
+{
+    TkdConnForm *current = CurrentForm();
+    if (!current)
+        return;
+    {
+        TkdWaitCursor wait;
+        current->ExecuteSQL(verb);
+    }
+    SetStatusText(QStringLiteral("現行データベース [ ") + current->ConnectionParam(QStringLiteral("User_Name"))
+                  + QStringLiteral(" @ ") + current->ConnectionParam(QStringLiteral("Database"))
+                  + QStringLiteral(" ] のトランザクションを ") + verb + QStringLiteral(" しました。"));
+}
+
+void TfrmMain::actDBCommitExecute()
+{
+    EndTransaction(QStringLiteral("COMMIT"));
+}
+
+void TfrmMain::actDBRollbackExecute()
+{
+    EndTransaction(QStringLiteral("ROLLBACK"));
+}
+
+void TfrmMain::actDBLogonExecute()
+{
+    RunLogon(TLogonValues(), false);
+}
+
+void TfrmMain::actDBLogoffExecute()
+{
+    TkdConnForm *current = CurrentForm();
+    if (!current)
+        return;
+    try {
+        QWidget *w = current->Widget();
+        ShowChild(w);
+        if (QMdiSubWindow *sub = SubWindowOf(w))
+            sub->close();
+    } catch (...) {
+        // Errors while logging off are ignored; the window reports what it must itself.
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void TfrmMain::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    if (!FFirstPaintDone) {
+        FFirstPaintDone = true;
+        // After the window has painted once, the logon starts (once per run).
+        QTimer::singleShot(0, this, [this] { GuardedCall([this] { FormPaint(); }); });
+    }
+}
+
+void TfrmMain::FormPaint()
+{
+    FSwitches = ParseLogonSwitches(FArgs);
+    if (!FSwitches.UserID.isEmpty()) {
+        QCoreApplication::processEvents();
+        RunLogon(FSwitches, true);
+    } else {
+        RunLogon(TLogonValues(), false);
+    }
+}
+
+bool TfrmMain::FormCloseQuery()
+{
+    // Every child window is asked once; a refusal keeps the program running.
+    const QList<QWidget *> windows = ChildWindows();
+    QList<QPointer<TkdForm>> asked;
+    for (QWidget *w : windows) {
+        auto *form = qobject_cast<TkdForm *>(w);
+        if (!form)
+            continue;
+        if (!form->CloseQuery()) {
+            for (const QPointer<TkdForm> &f : asked)
+                if (f)
+                    f->MarkCloseAsked(false);
+            return false;
+        }
+        form->MarkCloseAsked(true);
+        asked << form;
+    }
+    FClosing = true;
+    // Then the connection windows close, from the last to the first (rollback, disconnect).
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QPointer<QWidget> w = *it;
+        if (w && dynamic_cast<TkdConnForm *>(w.data()))
+            if (QMdiSubWindow *sub = SubWindowOf(w))
+                sub->close();
+    }
+    return true;
+}
+
+void TfrmMain::FormClose()
+{
+    const QStringList failures = RunCloseSteps(FCloseSteps);
+    if (!failures.isEmpty())
+        ShowError(QStringLiteral("終了時の保存に失敗しました。\n") + failures.join(QLatin1Char('\n')));
+}
+
+void TfrmMain::closeEvent(QCloseEvent *e)
+{
+    if (!FormCloseQuery()) {
+        e->ignore();
+        return;
+    }
+    FormClose();
+    e->accept();
+}

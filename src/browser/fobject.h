@@ -1,0 +1,110 @@
+#pragma once
+// The connection window: one per logon. It owns the connection `dbsMain` that every window
+// working on that database uses, runs SQL for them, joins the main window's connection
+// selector while it is open, and rolls back and disconnects when it closes. The object tree
+// and the object list fill the two panes of the window.
+#include "core/kdforms.h"
+#include "platform/db/dbconnection.h"
+#include "platform/db/dbquery.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+class QSplitter;
+class QToolButton;
+class QTreeWidget;
+
+// The identity of a logon as the logon dialog passes it.
+// Text without the blanks and control characters (code 32 or below) at both ends.
+QString TrimCtl(const QString &s);
+
+struct TConnectArgs
+{
+    QString Host, Port, Database, Schema, UserID, Password;
+};
+
+class TfrmObject : public QWidget, public TkdConnForm
+{
+    Q_OBJECT
+public:
+    // Builds, connects and joins the main window; throws (leaving no window) when the
+    // connection cannot be opened or a required step fails.
+    static TfrmObject *Create(const TConnectArgs &args);
+    ~TfrmObject() override;
+
+    // TkdConnServices / TkdConnForm
+    db::Connection *dbsMain() const override { return FdbsMain.get(); }
+    QString ConnectionParam(const QString &name) const override;
+    int DBVer() const override { return FDBVer; }
+    int DBAMODE() const override { return 0; }
+    QWidget *Widget() override { return this; }
+    int ObjectCount() const override;
+    int SelectedObjectCount() const override;
+    void ExecuteSQL(const QString &sqlText) override;
+    void FormActivate() override;
+
+    // SQL services: every statement of the windows on this connection runs through these.
+    // A statement list: lines whose trimmed text is ";" end a statement; blank statements are
+    // skipped. With ignoreError a failing statement is passed over (the open transaction stays
+    // usable); otherwise the first failure ends the call.
+    void ExecuteSQL(const QStringList &sqlText, bool ignoreError);
+    // One statement with its colon parameters set, in order of first appearance, to `values`.
+    void ExecuteSQL(const QString &sqlText, const QStringList &values);
+    // Opens `sqlText` on qryExec and returns it, positioned on the first row. The result stays
+    // valid until the next service call of this window.
+    db::Query *OpenSQL(const QString &sqlText);
+    db::Query *OpenSQL(const QString &sqlText, const QStringList &values);
+    void GetUser(QStringList &listData, bool addPublic);
+    void GetRole(QStringList &listData);
+    void GetTBS(QStringList &listData);
+    void GetObject(QStringList &listData, const QString &schema, const QString &objectType);
+    void GetDataType(QStringList &listData, int objType);
+    QString VerStr(int version, const QString &s1, const QString &s2) const
+    {
+        return FDBVer < version ? s2 : s1;
+    }
+    void GetSchemaInfo(QStringList &listData, bool objList);
+    int GetMySID();
+    QString GetObjComment(int objType, int oid);
+
+    // Set by the object tree and list (their own units); empty hooks until they are filled.
+    virtual void ShowTree() {}
+    virtual void ShowObject(bool /*keepSelection*/) {}
+
+    QString DBName;
+    int MYSID = -1;
+    bool g_Linux_Ver = false;
+    int Disp = 0;
+    bool DBAMODEFlag = false;
+    QTreeWidget *trvObject = nullptr;
+    QTreeWidget *lstObject = nullptr;
+    QWidget *pnlTree = nullptr;
+    QSplitter *splObject = nullptr;
+    QPointer<QToolButton> FTaskButton;
+    QPointer<QWidget> FieldWindow;
+
+protected:
+    bool event(QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    TfrmObject();
+    void CreateSteps(const TConnectArgs &args);
+    bool FormCloseQuery();
+    void FormClose();
+    void LoadWindowLayout();
+    void SaveWindowLayout();
+    void ReadServerVersion();
+    void RunStatement(const QString &sqlText);
+
+    std::unique_ptr<db::Connection> FdbsMain;
+    std::unique_ptr<db::Connection> FdbsBG;
+    std::unique_ptr<db::Connection> FdbsTrace;
+    db::Query *qryExec = nullptr;
+    db::Query *qryObject = nullptr;
+    int FDBVer = 0;
+    bool FJoined = false;
+    bool FClosed = false;
+};

@@ -1,0 +1,96 @@
+#pragma once
+// The code-assist popup: a two-column list of candidates under the caret of a SQL editor.
+// While it is open every typed character goes to a hidden filter box, which narrows the list
+// to the candidates that begin with it, and to the editor, which shows it as usual. Accepting
+// a candidate replaces the part being typed, from its start to the caret, with the candidate.
+#include <QIcon>
+#include <QStringList>
+#include <QTreeWidget>
+#include <QVector>
+#include <functional>
+
+class QLineEdit;
+class QSizeGrip;
+class TkdMemo;
+
+class TkdCodeAssist : public QTreeWidget
+{
+    Q_OBJECT
+public:
+    // AEdit: the editor; AOwner: the window that contains the popup (the editor's window when
+    // null); X, Y: the caret position the editor sent with its request.
+    TkdCodeAssist(TkdMemo *AEdit, QWidget *AOwner, int X, int Y);
+    ~TkdCodeAssist() override;
+
+    TkdMemo *FOwner;
+    QLineEdit *Buf;             // the hidden filter box
+    QStringList CaptionList;    // all candidates: inserted text
+    QStringList SubItemList;    // all candidates: detail text
+    QVector<int> ImageList;     // all candidates: image index, -1 for none
+    QStringList CaptionListW;   // the candidates that pass the filter
+    QStringList SubItemListW;
+    QVector<int> ImageListW;
+    int ItemMax = 100;          // rows shown at once after filtering
+
+    // Appends one candidate.
+    void AddCandidate(const QString &caption, const QString &detail, int image);
+    // Puts S into the filter box with its caret after the last character.
+    void SetBuffer(const QString &S);
+    // Rebuilds the filtered lists and the shown rows from the filter text.
+    void ShowItems();
+    // Appends the next filtered candidate as a row when there is one.
+    void AddItems();
+    // Accepts the selected row; ch is the accepting character, which follows the inserted
+    // text unless it is CR.
+    void Accept(QChar ch);
+    // Position (in the editor's text) where the part being typed begins; what lies between it
+    // and the caret is replaced by an accepted candidate.
+    void SetPrefixStart(long pos) { FPrefixStart = pos; }
+    long PrefixStart() const { return FPrefixStart; }
+
+    // Icons of the candidates' image indexes; the main window installs its image list.
+    static void SetImageProvider(std::function<QIcon(int)> provider);
+    // Names inserted exactly as they stand (never quoted); the settings store installs the
+    // reader of its list.
+    static void SetVerbatimNamesProvider(std::function<QStringList()> provider);
+    // The text an accepted candidate inserts.
+    static QString InsertTextFor(const QString &caption, int image);
+
+protected:
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    void AddRow(int filteredIndex);
+    void SendToEditor(QKeyEvent *e);
+    void SendKeyToBuf(QKeyEvent *e);
+    void Close();
+
+    long FPrefixStart = 0;
+    QSizeGrip *FGrip = nullptr;
+    bool FInBuf = false;
+};
+
+namespace db { class Query; }
+
+// A window whose SQL editor edits an existing routine offers the routine's arguments as
+// code-assist candidates; the function source editor implements this.
+class TCodeAssistRoutine
+{
+public:
+    virtual ~TCodeAssistRoutine() = default;
+    // The object id of the edited routine; 0 when the window edits none that exists yet.
+    virtual quint32 CodeAssistRoutineOid() const = 0;
+};
+
+// Answers a window's code-assist request (F6 in Memo): reads what the token before the caret
+// names from the catalogs through Query and shows the candidates in a popup under the caret
+// (X, Y from the request), or inserts the only candidate at once. Nothing happens while the
+// option CodeAssist is off or a popup is open. Catalog errors propagate to the caller, and no
+// popup is left behind then. DBVer and DBAMode are not used.
+void ShowCodeAssist(TkdMemo *Memo, QWidget *Owner, db::Query &Query, const QString &Schema, int DBVer,
+                    bool DBAMode, int X, int Y);

@@ -1,0 +1,417 @@
+// The code-assist provider: what the dot-separated parts of the token name, read from the
+// catalogs, and the candidates of the list that follows from it.
+#include "core/kdassist.h"
+
+#include "core/kdsub_catalog.h"
+#include "core/kdsub_sql.h"
+#include "core/kdsub_text.h"
+#include "platform/db/dbquery.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace kdassist {
+
+namespace {
+
+// What one part of the token names.
+enum PartCode {
+    pcSchema = 0, pcTable = 1, pcAlias = 2, pcIndex = 3, pcFunction = 4, pcType = 5,
+    pcTrigger = 6, pcSequence = 7, pcConstraint = 8, pcRule = 9, pcPrefix = 10
+};
+
+QString FromOf(int code)
+{
+    QString from, where;
+    ObjectListSQL(code, from, where);
+    return from;
+}
+
+QString WhereOf(int code)
+{
+    QString from, where;
+    ObjectListSQL(code, from, where);
+    return where;
+}
+
+// " " F(code) " " W(code) " " and the schema condition in its AND or WHERE form.
+QString FromWhere(int code, const QString &andForm, const QString &whereForm)
+{
+    const QString where = WhereOf(code);
+    return QLatin1Char(' ') + FromOf(code) + QLatin1Char(' ') + where + QLatin1Char(' ')
+        + (where.trimmed().isEmpty() ? whereForm : andForm);
+}
+
+QString ExistsSQL(const QString &select, int code, const QString &andForm, const QString &whereForm,
+                  const QString &nameCondition)
+{
+    return select + FromWhere(code, andForm, whereForm) + QLatin1Char(' ') + nameCondition;
+}
+
+QString Lines(std::initializer_list<const char *> pieces)
+{
+    QString s;
+    for (const char *p : pieces)
+        s += QLatin1Char(' ') + QString::fromLatin1(p);
+    return s;
+}
+
+QString ObjectBranch(const char *first, const char *typ, const char *typTail, int no, int code,
+                     const char *andForm, const char *whereForm)
+{
+    return QString::fromLatin1(first) + QStringLiteral(",       '") + QString::fromLatin1(typ)
+        + QString::fromLatin1(typTail) + QStringLiteral(",       %1                 AS ObjNo").arg(no)
+        + FromWhere(code, QString::fromLatin1(andForm), QString::fromLatin1(whereForm));
+}
+
+int ObjectImage(const QString &objTyp)
+{
+    static const QHash<QString, int> images{
+        {QStringLiteral("TABLE"), ImageTable},         {QStringLiteral("VIEW"), ImageView},
+        {QStringLiteral("INDEX"), ImageIndex},         {QStringLiteral("FUNCTION"), ImageFunction},
+        {QStringLiteral("TYPE"), ImageType},           {QStringLiteral("TRIGGER"), ImageTrigger},
+        {QStringLiteral("SEQUENCE"), ImageSequence},   {QStringLiteral("CONSTRAINT"), ImageConstraint},
+        {QStringLiteral("RULE"), ImageRule}};
+    return images.value(objTyp, -1);
+}
+
+bool Exists(db::Query &q, int kind, const QString &owner, const QString &name)
+{
+    q.close();
+    q.setSql(CodeAssistSQL(kind));
+    q.param(0).setAsString(owner);
+    if (kind != 2)
+        q.param(1).setAsString(name);
+    q.open();
+    const bool found = !q.isEmpty();
+    q.close();
+    return found;
+}
+
+} // namespace
+
+bool FindTableAlias(const QString &statement, const QString &alias, QString *objectName)
+{
+    QString text = statement;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    StripSQLComments(lines, false);
+    TkdParseList items, tables, orders;
+    QStringList conditions, groups, havings;
+    QString viewName;
+    try {
+        ParseSQL(lines.join(QLatin1String("\r\n")), items, tables, orders, conditions, groups, havings,
+                 QString(), viewName);
+    } catch (...) {
+        // A statement that cannot be analysed simply has no aliases; what was found stays.
+    }
+    for (int i = 0; i < tables.Count(); ++i) {
+        if (tables.Alias(i).compare(alias, Qt::CaseInsensitive) == 0) {
+            *objectName = tables.ObjectName(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+QString CodeAssistSQL(int kind)
+{
+    const QString tblAnd = QStringLiteral("AND    TblNsp.nspname    =   :OWNER");
+    const QString tblWhere = QStringLiteral("WHERE  TblNsp.nspname    =   :OWNER");
+    const QString nAnd = QStringLiteral("AND    N.nspname   =   :OWNER");
+    const QString nWhere = QStringLiteral("WHERE  N.nspname   =   :OWNER");
+    switch (kind) {
+    case 0:
+        return ExistsSQL(QStringLiteral(" SELECT TblInf.relname"), ImageTable, tblAnd, tblWhere,
+                         QStringLiteral(" AND    TblInf.relname    =   :TBLNM"));
+    case 1:
+        return ExistsSQL(QStringLiteral(" SELECT TblInf.relname"), ImageView, tblAnd, tblWhere,
+                         QStringLiteral(" AND    TblInf.relname    =   :VIWNM"));
+    case 2:
+        return Lines({"SELECT nspname", "FROM   pg_namespace", "WHERE  (",
+                      "             NOT(nspname LIKE 'pg_%')", "         OR  nspname = 'pg_catalog'",
+                      "       )", "AND    nspname           =   :SCHNM"});
+    case 3:
+        return ExistsSQL(QStringLiteral(" SELECT C.relname"), ImageIndex, nAnd, nWhere,
+                         QStringLiteral(" AND    C.relname   =   :IDXNM"));
+    case 4:
+        return ExistsSQL(QStringLiteral(" SELECT DISTINCT        Prc.proname"), ImageFunction,
+                         QStringLiteral("AND    Nms.nspname   =   :OWNER"),
+                         QStringLiteral("WHERE  Nms.nspname   =   :OWNER"),
+                         QStringLiteral(" AND    Prc.proname   =   :FNCNM"));
+    case 5:
+        return ExistsSQL(QStringLiteral(" SELECT T.typname"), ImageType, nAnd, nWhere,
+                         QStringLiteral(" AND    T.typname   =   :TYPNM"));
+    case 6: {
+        const QString cond = QStringLiteral(" "
+                                            "             TblShe.schemaname   =   :OWNER"
+                                            "          OR  VieShe.schemaname   =   :OWNER"
+                                            "        )");
+        return ExistsSQL(QStringLiteral(" SELECT DISTINCT        TrgInf.tgname"), ImageTrigger,
+                         QStringLiteral("AND    (") + cond, QStringLiteral("WHERE  (") + cond,
+                         QStringLiteral(" AND    TrgInf.tgname   =   :TRGNM"));
+    }
+    case 7:
+        return ExistsSQL(QStringLiteral(" SELECT C.relname"), ImageSequence, nAnd, nWhere,
+                         QStringLiteral(" AND    C.relname   =   :SEQNM"));
+    case 8:
+        return ExistsSQL(QStringLiteral(" SELECT ConInf.conname"), ImageConstraint,
+                         QStringLiteral("AND    ConNsp.nspname    =   :OWNER"),
+                         QStringLiteral("WHERE  ConNsp.nspname    =   :OWNER"),
+                         QStringLiteral(" AND    ConInf.conname    =   :CONNM"));
+    case 9:
+        return ExistsSQL(QStringLiteral(" SELECT DISTINCT        r.rulename"), ImageRule,
+                         QStringLiteral("AND    ns.nspname    =   :OWNER"),
+                         QStringLiteral("WHERE  ns.nspname    =   :OWNER"),
+                         QStringLiteral(" AND    r.rulename    =   :RULENM"));
+    case 10: {
+        const char *tA = "AND    TblNsp.nspname    =   :OWNER", *tW = "WHERE  TblNsp.nspname    =   :OWNER";
+        const char *nA = "AND    N.nspname         =   :OWNER", *nW = "WHERE  N.nspname         =   :OWNER";
+        const QStringList branches{
+            ObjectBranch(" SELECT TblInf.relname    AS ObjNm", "TABLE", "'  AS ObjTyp", 1, ImageTable, tA, tW),
+            ObjectBranch(" SELECT TblInf.relname    AS ObjNm", "VIEW", "'  AS ObjTyp", 2, ImageView, tA, tW),
+            ObjectBranch(" SELECT C.relname         AS ObjNm", "INDEX", "'  AS ObjTyp", 3, ImageIndex, nA, nW),
+            ObjectBranch(" SELECT DISTINCT        Prc.proname       AS ObjNm", "FUNCTION", "'  AS ObjTyp", 4,
+                         ImageFunction, "AND    Nms.nspname       =   :OWNER",
+                         "WHERE  Nms.nspname       =   :OWNER"),
+            ObjectBranch(" SELECT T.typname         AS ObjNm", "TYPE", "'  AS ObjTyp", 5, ImageType, nA, nW),
+            ObjectBranch(" SELECT DISTINCT        TrgInf.tgname     AS ObjNm", "TRIGGER", "'  AS ObjTyp", 6,
+                         ImageTrigger, "AND    (TblShe.schemaname = :OWNER OR VieShe.schemaname = :OWNER)",
+                         "WHERE  (TblShe.schemaname = :OWNER OR VieShe.schemaname = :OWNER)"),
+            ObjectBranch(" SELECT C.relname         AS ObjNm", "SEQUENCE", "'  AS ObjTyp", 7, ImageSequence, nA, nW),
+            ObjectBranch(" SELECT ConInf.conname    AS ObjNm", "CONSTRAINT", "'  AS ObjTyp", 8, ImageConstraint,
+                         "AND    ConNsp.nspname    =   :OWNER", "WHERE  ConNsp.nspname    =   :OWNER"),
+            ObjectBranch(" SELECT DISTINCT        r.rulename        AS ObjNm", "RULE", "' AS ObjTyp", 9, ImageRule,
+                         "AND    ns.nspname        =   :OWNER", "WHERE  ns.nspname        =   :OWNER"),
+        };
+        return branches.join(QStringLiteral(" UNION ALL"))
+            + QStringLiteral(" ORDER BY     ObjNo,       ObjNm");
+    }
+    case 11:
+        return QStringLiteral(" SELECT Col.column_name,       Typ.typname,       Col.character_maximum_length,"
+                              "       Col.numeric_precision,       Col.numeric_scale,       Col.column_default,"
+                              "       Dsc.description")
+            + Lines({"FROM   information_schema.columns  AS Col", "LEFT JOIN pg_namespace   AS Nms",
+                     " ON  Col.table_schema    =   Nms.nspname", "LEFT JOIN pg_class       AS Cls",
+                     " ON  Col.table_name      =   Cls.relname", " AND Nms.oid             =   Cls.relnamespace",
+                     "LEFT JOIN pg_description AS Dsc", " ON  Cls.oid             =   Dsc.objoid",
+                     " AND Col.ordinal_position  =   Dsc.objsubid", "LEFT JOIN pg_attribute   AS Att",
+                     " ON  Cls.oid             =   Att.attrelid", " AND Col.column_name     =   Att.attname",
+                     "LEFT JOIN pg_type        AS Typ", " ON  Att.atttypid        =   Typ.oid", "WHERE  (",
+                     "             Cls.relkind =   'r'", "         OR  Cls.relkind =   'v'", "       )",
+                     "AND    Col.table_schema  =   :OWNER", "AND    Col.table_name    =   :TBLNM",
+                     "AND    Att.attnum        >   0", "AND    Att.attisdropped  =   False", "ORDER",
+                     "BY     Att.attnum"});
+    case 12:
+        return Lines({"SELECT Att.attname", "FROM   pg_constraint     AS Con", "LEFT JOIN pg_namespace   AS Nms",
+                      " ON  Con.connamespace    =   Nms.oid", "LEFT JOIN pg_class       AS Cls",
+                      " ON  Con.conindid        =   Cls.oid", "LEFT JOIN pg_attribute   AS Att",
+                      " ON  Cls.oid             =   Att.attrelid", "LEFT JOIN pg_class       AS Cls2",
+                      " ON  Con.conrelid        =   Cls2.oid", "WHERE  Con.contype\t\t\t  =\t'p'",
+                      "AND    Att.attnum        > 0", "AND    Nms.nspname       =   :OWNER",
+                      "AND    Cls2.relname      =   :TBLNM", "ORDER", "BY     Cls2.relname"})
+            + QStringLiteral(",       Att.attnum");
+    default:
+        return QString();
+    }
+}
+
+QString NormaliseAssistName(const QString &name)
+{
+    QString s = name;
+    if (s.endsWith(QLatin1Char(';')))
+        s.chop(1);
+    if (s.startsWith(QLatin1Char('"')))
+        return UnquoteIdentifier(s);
+    return s.toLower();
+}
+
+TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
+{
+    TAssistResult r;
+    QString T = request.Token;
+    r.HasPrefix = true;
+    if (T.endsWith(QLatin1Char('.'))) {
+        T.chop(1);
+        r.HasPrefix = false;
+    }
+    if (!T.isEmpty() && T.count(QLatin1Char('.')) == T.size())
+        return r;
+    QStringList parts;
+    while (T.contains(QLatin1Char('.')) && parts.size() < 3) {
+        const int dot = T.indexOf(QLatin1Char('.'));
+        parts << T.left(dot);
+        T = T.mid(dot + 1);
+    }
+    if (T.contains(QLatin1Char('.')))
+        return r; // a fourth dot
+    parts << T;
+    const int N = parts.size();
+    query.close();
+    query.setParamCreation(true);
+
+    // What each part names.
+    QVector<int> codes(N, -1);
+    for (int i = 0; i < N; ++i) {
+        if (i == N - 1 && r.HasPrefix) {
+            codes[i] = pcPrefix;
+            break;
+        }
+        const QString owner = i == 0 ? request.Schema : parts.at(0);
+        if (Exists(query, 0, owner, parts.at(i)) || Exists(query, 1, owner, parts.at(i))) {
+            codes[i] = pcTable;
+            continue;
+        }
+        if (i == 0) {
+            QString object;
+            const TAliasLookup &lookup = request.AliasLookup ? request.AliasLookup : TAliasLookup(FindTableAlias);
+            if (lookup(request.EditorText, parts.at(0), &object)) {
+                codes[i] = pcAlias;
+                parts[0] = object;
+                continue;
+            }
+            if (Exists(query, 2, parts.at(0), QString())) {
+                codes[i] = pcSchema;
+                continue;
+            }
+        }
+        for (int kind = 3; kind <= 9 && codes[i] < 0; ++kind)
+            if (Exists(query, kind, owner, parts.at(i)))
+                codes[i] = kind;
+        if (codes[i] < 0)
+            return r;
+    }
+
+    // The list that follows from the codes.
+    bool keywords = false;
+    QString aliasSchema, aliasTable;
+    if (codes.value(0) == pcAlias) {
+        const QString object = parts.at(0);
+        const int dot = object.indexOf(QLatin1Char('.'));
+        if (dot < 0) {
+            aliasSchema = request.Schema;
+            aliasTable = NormaliseAssistName(object);
+        } else {
+            aliasSchema = NormaliseAssistName(object.left(dot));
+            aliasTable = NormaliseAssistName(object.mid(dot + 1));
+        }
+    }
+    auto is = [&](std::initializer_list<int> want) {
+        return QVector<int>(want) == codes;
+    };
+    if (is({pcSchema})) {
+        r.Kind = TAssistListKind::Objects;
+        r.ListSchema = parts[0];
+    } else if (is({pcPrefix})) {
+        r.Kind = TAssistListKind::Objects;
+        r.ListSchema = request.Schema;
+        r.Filter = parts[0];
+        keywords = true;
+    } else if (is({pcTable})) {
+        r.Kind = TAssistListKind::Columns;
+        r.ListSchema = request.Schema;
+        r.ListTable = parts[0];
+    } else if (is({pcAlias})) {
+        r.Kind = TAssistListKind::Columns;
+        r.ListSchema = aliasSchema;
+        r.ListTable = aliasTable;
+    } else if (is({pcSchema, pcPrefix})) {
+        r.Kind = TAssistListKind::Objects;
+        r.ListSchema = parts[0];
+        r.Filter = parts[1];
+    } else if (is({pcSchema, pcTable})) {
+        r.Kind = TAssistListKind::Columns;
+        r.ListSchema = parts[0];
+        r.ListTable = parts[1];
+    } else if (is({pcTable, pcPrefix})) {
+        r.Kind = TAssistListKind::Columns;
+        r.ListSchema = request.Schema;
+        r.ListTable = parts[0];
+        r.Filter = parts[1];
+    } else if (is({pcAlias, pcPrefix})) {
+        r.Kind = TAssistListKind::Columns;
+        r.ListSchema = aliasSchema;
+        r.ListTable = aliasTable;
+        r.Filter = parts[1];
+    } else if (is({pcSchema, pcTable, pcPrefix})) {
+        r.Kind = TAssistListKind::Columns;
+        r.ListSchema = parts[0];
+        r.ListTable = parts[1];
+        r.Filter = parts[2];
+    } else {
+        return r;
+    }
+    r.Filter = r.Filter.toUpper();
+
+    if (r.Kind == TAssistListKind::Objects) {
+        r.Caption0 = QStringLiteral("オブジェクト名");
+        r.Caption1 = QStringLiteral("タイプ");
+        if (keywords && request.FunctionOid != 0) {
+            query.close();
+            FncArgArray args;
+            if (GetFunctionArgs(request.FunctionOid, query, args)) {
+                for (const TFuncArgument &a : args) {
+                    const int image = a.strMode == QLatin1String("i") ? ImageArgIn
+                        : a.strMode == QLatin1String("o")             ? ImageArgOut
+                        : a.strMode == QLatin1String("b")             ? ImageArgInOut
+                                                                      : -1;
+                    r.Candidates.append(a.strArgName, a.strTypeNaCon, image);
+                }
+            }
+        }
+        query.close();
+        query.setSql(CodeAssistSQL(10));
+        query.param(0).setAsString(r.ListSchema);
+        query.open();
+        for (query.first(); !query.eof(); query.next()) {
+            const QString typ = query.field(1).asString();
+            r.Candidates.append(query.field(0).asString(), typ, ObjectImage(typ));
+        }
+        if (keywords)
+            for (const QString &w : request.Keywords)
+                r.Candidates.append(w, QStringLiteral("KEYWORD"), KeywordImage);
+        if (r.Candidates.size() == 0)
+            r.Kind = TAssistListKind::None;
+        return r;
+    }
+
+    // Column list.
+    query.close();
+    query.setSql(CodeAssistSQL(11));
+    query.param(0).setAsString(r.ListSchema);
+    query.param(1).setAsString(r.ListTable);
+    query.open();
+    if (query.isEmpty()) {
+        r.Kind = TAssistListKind::None;
+        return r;
+    }
+    QSet<QString> keyColumns;
+    {
+        db::Query pk(query.connection());
+        pk.setParamCreation(true);
+        pk.setSql(CodeAssistSQL(12));
+        pk.param(0).setAsString(r.ListSchema);
+        pk.param(1).setAsString(r.ListTable);
+        pk.open();
+        for (pk.first(); !pk.eof(); pk.next())
+            keyColumns.insert(pk.field(0).asString().toUpper());
+        pk.close();
+    }
+    r.Caption0 = QStringLiteral("列名");
+    r.Caption1 = QStringLiteral("データ型");
+    r.Candidates.append(QStringLiteral("*"), QString(), -1);
+    auto variant = [&](int i) {
+        return query.field(i).isNull() ? QVariant() : QVariant(query.field(i).asString());
+    };
+    for (query.first(); !query.eof(); query.next()) {
+        const QString column = query.field(0).asString();
+        QString detail = query.field(1).asString();
+        const QString len = ColumnLengthText(detail, variant(2), variant(3), variant(4));
+        if (!len.isEmpty())
+            detail += QLatin1Char('(') + len + QLatin1Char(')');
+        r.Candidates.append(column, detail, keyColumns.contains(column.toUpper()) ? ImagePrimaryKey : -1);
+    }
+    return r;
+}
+
+} // namespace kdassist

@@ -1,0 +1,164 @@
+// F6 in an editor through its window to the provider and the popup, on the sandbox server.
+#include "controls/kdcodeassist.h"
+#include "controls/kdmemo.h"
+#include "core/kdsub_options.h"
+#include "platform/db/dbconnection.h"
+#include "platform/db/dberror.h"
+#include "platform/db/dbquery.h"
+#include "support/qstring_printer.h"
+#include "support/testdb.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// A window with a SQL editor that answers F6 as the program's windows do, reporting errors.
+class AssistWindow : public QWidget, public TCodeAssistRoutine
+{
+public:
+    AssistWindow(db::Connection *conn, const QString &schema) : FQuery(conn), FSchema(schema)
+    {
+        auto *lay = new QVBoxLayout(this);
+        memo = new TkdMemo(this);
+        lay->addWidget(memo);
+        resize(700, 400);
+    }
+    quint32 CodeAssistRoutineOid() const override { return RoutineOid; }
+    TkdMemo *memo;
+    QString LastError;
+    quint32 RoutineOid = 0;
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() != WM_CODEASSIST)
+            return QWidget::event(e);
+        auto *ca = static_cast<TCodeAssistEvent *>(e);
+        try {
+            ShowCodeAssist(memo, this, FQuery, FSchema, 0, false, ca->X, ca->Y);
+        } catch (const db::Error &err) {
+            LastError = err.message;
+        }
+        e->accept();
+        return true;
+    }
+private:
+    db::Query FQuery;
+    QString FSchema;
+};
+
+class AssistShowTest : public testdb::SchemaTest
+{
+protected:
+    void SetUp() override
+    {
+        testdb::SchemaTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        exec("CREATE TABLE emp (empno integer PRIMARY KEY, ename text, \"Hired\" date)");
+        exec("CREATE TABLE dept (deptno integer)");
+        exec("CREATE VIEW only_view AS SELECT 1 AS one");
+        FDb = std::make_unique<db::Connection>();
+        const testdb::Params &p = testdb::params();
+        FDb->setParam("Server", p.host);
+        FDb->setParam("Port", p.port);
+        FDb->setParam("Database", p.database);
+        FDb->setParam("User_Name", p.user);
+        FDb->setParam("Password", p.password);
+        FDb->open();
+        FDb->setParam("MetaDefSchema", schema());
+        TkdOption::Global().CodeAssist = true;
+        win = std::make_unique<AssistWindow>(FDb.get(), schema());
+        win->memo->SetReserveWordList({"SELECT", "FROM", "WHERE"});
+        win->show();
+        QApplication::setActiveWindow(win.get());
+        win->memo->setFocus();
+    }
+    void TearDown() override
+    {
+        win.reset();
+        FDb.reset();
+        testdb::SchemaTest::TearDown();
+    }
+    void Type(const QString &text)
+    {
+        win->memo->setText(text);
+        const int lines = win->memo->lines();
+        win->memo->setCursorPosition(lines - 1, win->memo->text(lines - 1).size());
+    }
+    void F6() { QTest::keyClick(win->memo, Qt::Key_F6); }
+    std::unique_ptr<db::Connection> FDb;
+    std::unique_ptr<AssistWindow> win;
+};
+
+} // namespace
+
+TEST_F(AssistShowTest, SingleCandidateIsInsertedAtOnce)
+{
+    struct Case { QString text; QString result; };
+    const Case cases[] = {
+        {"select * from only", "select * from only_view"},
+        {"sel", "SELECT"},                                   // a keyword, never quoted
+    };
+    for (const Case &c : cases) {
+        Type(c.text);
+        F6();
+        EXPECT_EQ(win->memo->text(), c.result) << c.text.toStdString();
+        EXPECT_EQ(win->memo->CodeAssist, nullptr);
+    }
+    // A quoted column through an alias, the caret in the middle of the line.
+    Type("select e.Hi from emp e");
+    win->memo->setCursorPosition(0, 11);
+    F6();
+    EXPECT_EQ(win->memo->text(), "select e.\"Hired\" from emp e");
+}
+
+TEST_F(AssistShowTest, PopupListsAndAccepts)
+{
+    Type("select emp.");
+    F6();
+    TkdCodeAssist *p = win->memo->CodeAssist;
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_EQ(p->headerItem()->text(0), "列名");
+    EXPECT_EQ(p->topLevelItemCount(), 4);
+    QTest::keyClicks(p, "en");
+    EXPECT_EQ(win->memo->text(), "select emp.en");
+    ASSERT_EQ(p->topLevelItemCount(), 1);
+    QTest::keyClick(p, Qt::Key_Return);
+    EXPECT_EQ(win->memo->text(), "select emp.ename");
+    EXPECT_EQ(win->memo->CodeAssist, nullptr);
+}
+
+TEST_F(AssistShowTest, CatalogErrorLeavesNoPopupBehind)
+{
+    Type("select emp.");
+    FDb->close();
+    F6();
+    EXPECT_FALSE(win->LastError.isEmpty());
+    EXPECT_EQ(win->memo->CodeAssist, nullptr);
+    EXPECT_TRUE(win->findChildren<TkdCodeAssist *>().isEmpty());
+    FDb->open();
+    win->LastError.clear();
+    F6();
+    EXPECT_TRUE(win->LastError.isEmpty()) << win->LastError.toStdString();
+    ASSERT_NE(win->memo->CodeAssist, nullptr);
+    EXPECT_TRUE(win->memo->CodeAssist->isVisible());
+}
+
+TEST_F(AssistShowTest, NothingWhileTheOptionIsOffOrAPopupIsOpen)
+{
+    TkdOption::Global().CodeAssist = false;
+    Type("select emp.");
+    F6();
+    EXPECT_EQ(win->memo->CodeAssist, nullptr);
+    TkdOption::Global().CodeAssist = true;
+    F6();
+    TkdCodeAssist *first = win->memo->CodeAssist;
+    ASSERT_NE(first, nullptr);
+    QTest::keyClick(win->memo, Qt::Key_F6);
+    EXPECT_EQ(win->memo->CodeAssist, first);
+}

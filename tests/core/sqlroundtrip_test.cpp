@@ -1,0 +1,280 @@
+// Round trips on the sandbox server: a statement formatted with any layout, or stripped of
+// its comments, gives the server the same work as the statement as written.
+#include "core/kdsub_sql.h"
+#include "support/testdb.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every result row of the last statement of Sql as text, or the server's error.
+QString RunForText(PGconn *conn, const QString &sql)
+{
+    PGresult *r = PQexec(conn, sql.toUtf8().constData());
+    QString out;
+    const ExecStatusType st = PQresultStatus(r);
+    if (st == PGRES_TUPLES_OK) {
+        for (int row = 0; row < PQntuples(r); ++row) {
+            QStringList fields;
+            for (int f = 0; f < PQnfields(r); ++f)
+                fields.append(PQgetisnull(r, row, f) ? QStringLiteral("<null>") : QString::fromUtf8(PQgetvalue(r, row, f)));
+            out += fields.join(u'|') + u'\n';
+        }
+    } else if (st != PGRES_COMMAND_OK) {
+        out = QStringLiteral("ERROR: ") + QString::fromUtf8(PQresultErrorMessage(r));
+    } else {
+        out = QString::fromUtf8(PQcmdStatus(r));
+    }
+    PQclear(r);
+    return out;
+}
+
+const QList<TkdFormatLayout> &Layouts()
+{
+    static const QList<TkdFormatLayout> layouts = [] {
+        QList<TkdFormatLayout> l;
+        l.append(TkdFormatLayout{});
+        TkdFormatLayout a;
+        a.Indent = 2;
+        a.CommaPos = 1;
+        a.AndPos = 1;
+        a.ReservePos = 1;
+        a.ReserveTrans = 1;
+        a.ItemTrans = 0;
+        l.append(a);
+        TkdFormatLayout b;
+        b.ItemReturn = 1;
+        b.ReserveTrans = 2;
+        b.ItemTrans = 1;
+        l.append(b);
+        return l;
+    }();
+    return layouts;
+}
+
+QString LayoutName(int i)
+{
+    return QStringLiteral("layout %1").arg(i);
+}
+
+class RoundTrip : public testdb::SchemaTest {
+protected:
+    void SetUp() override
+    {
+        testdb::SchemaTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        exec(QStringLiteral(
+            "CREATE TABLE dept (id integer PRIMARY KEY, name text);"
+            "CREATE TABLE emp (id integer PRIMARY KEY, name text, dept_id integer REFERENCES dept(id),"
+            " salary numeric, tags text[], data jsonb, hired date);"
+            "INSERT INTO dept VALUES (1, 'Sales'), (2, 'R&D'), (3, 'it''s');"
+            "INSERT INTO emp VALUES (1, 'ann', 1, 120, '{a,b}', '{\"k\": \"v\", \"n\": 1}', '2019-05-01'),"
+            " (2, 'bob', 2, 450, '{b}', '{\"k\": \"w\"}', '2020-01-01'),"
+            " (3, 'zed', NULL, 90, '{}', '{}', '2021-07-07'),"
+            " (4, E'multi\\r\\nline literal', 1, 300.5, '{a}', '{\"n\": 2}', '2018-02-02');"
+            "CREATE FUNCTION f_add(a integer, b integer) RETURNS integer AS $$ BEGIN RETURN a + b; END; $$"
+            " LANGUAGE plpgsql;"
+            "CREATE FUNCTION f_sql(integer) RETURNS integer AS $fn$ SELECT $1 * 2 $fn$ LANGUAGE sql;"));
+    }
+
+    // The objects of the schema and the rows of its tables, as one text.
+    QString State()
+    {
+        const QString s = schema();
+        QString out = RunForText(conn(), QStringLiteral(
+            "SELECT x FROM ("
+            " SELECT c.relname || ':' || c.relkind || ':' || coalesce(pg_get_viewdef(c.oid), '')"
+            "   FROM pg_class c WHERE c.relnamespace = '%1'::regnamespace"
+            " UNION ALL SELECT p.proname || ':' || pg_get_functiondef(p.oid)"
+            "   FROM pg_proc p WHERE p.pronamespace = '%1'::regnamespace"
+            " UNION ALL SELECT table_name || ':' || column_name || ':' || data_type || ':' || coalesce(column_default, '')"
+            "   FROM information_schema.columns WHERE table_schema = '%1'"
+            " UNION ALL SELECT c.relname || ':' || coalesce(obj_description(c.oid), '')"
+            "   FROM pg_class c WHERE c.relnamespace = '%1'::regnamespace"
+            ") q(x) ORDER BY x").arg(s));
+        const QString tables = RunForText(conn(), QStringLiteral(
+            "SELECT tablename FROM pg_tables WHERE schemaname = '%1' ORDER BY 1").arg(s));
+        for (const QString &t : tables.split(u'\n', Qt::SkipEmptyParts))
+            out += RunForText(conn(), QStringLiteral("SELECT x::text FROM %1.%2 x ORDER BY 1").arg(s, t));
+        return out;
+    }
+
+    // Runs Sql in a transaction that is rolled back and returns its answer and the state.
+    QString Effect(const QString &sql)
+    {
+        RunForText(conn(), QStringLiteral("BEGIN"));
+        QString out = RunForText(conn(), sql);
+        out += u'\n' + State();
+        RunForText(conn(), QStringLiteral("ROLLBACK"));
+        return out;
+    }
+};
+
+const char *const kQueries[] = {
+    "SELECT id, name FROM emp ORDER BY id",
+    "SELECT e.name, d.name AS dept FROM emp e LEFT OUTER JOIN dept d ON e.dept_id = d.id WHERE e.salary BETWEEN 100 "
+    "AND 500 AND (d.name = 'Sales' OR d.name IS NULL) ORDER BY 1",
+    "SELECT dept_id, count(*), sum(salary) FROM emp GROUP BY dept_id HAVING count(*) >= 1 AND sum(salary) > 0 "
+    "ORDER BY dept_id DESC NULLS LAST, 2",
+    "SELECT 'it''s' AS a, E'tab\\there\\\\n' AS b, $$dollar ; -- not a comment$$ AS c, $t$ /* nor\tthis */ $t$ AS d, "
+    "\"name\" FROM emp WHERE id = 1",
+    "SELECT name FROM emp WHERE tags @> ARRAY['a'] AND data->>'k' = 'v' AND data #>> '{n}' <> 'x' AND name !~ '^z' "
+    "AND tags <@ '{a,b,c}' ORDER BY name",
+    "SELECT 1.5e-3 * salary, -salary, salary/2, salary % 3, 2^3, B'101'::int, X'1F'::int, U&'\\0061', e'\\x41' "
+    "FROM emp ORDER BY 1",
+    "SELECT name FROM emp WHERE id IN (1, 2, 3) AND dept_id IN (SELECT id FROM dept WHERE name LIKE 'S%') ORDER BY name",
+    "SELECT name, /* inline */ salary -- trailing\r\nFROM emp -- another\r\nWHERE id > 0 /* x */ ORDER BY 1",
+    "SELECT a FROM (VALUES (1), (2)) v(a) UNION ALL SELECT id FROM emp ORDER BY 1",
+    "SELECT CASE WHEN salary > 300 THEN 'high' ELSE 'low' END AS band, count(*) FROM emp GROUP BY 1 ORDER BY 1",
+    "SELECT e.id, d.name FROM emp e INNER JOIN dept d ON d.id = e.dept_id RIGHT JOIN dept d2 ON d2.id = d.id "
+    "ORDER BY e.id, 2",
+    "SELECT name FROM emp WHERE hired < DATE '2020-01-01' + INTERVAL '1 day' ORDER BY 1",
+    "SELECT string_agg(name, ',' ORDER BY name) FROM emp",
+    "SELECT id FROM emp WHERE name = 'multi\r\nline literal' OR name = 'x' ORDER BY 1",
+    "SELECT \"Quoted Col\", \"a\"\"b\" FROM (SELECT 1 AS \"Quoted Col\", 2 AS \"a\"\"b\") q",
+    "WITH x AS (SELECT id FROM emp) SELECT count(*) FROM x",
+    "SELECT id FROM emp ORDER BY id FOR UPDATE",
+    "SELECT coalesce(nullif(name, ''), '-') FROM emp e WHERE NOT EXISTS (SELECT 1 FROM dept d WHERE d.id = "
+    "e.dept_id AND d.name = 'none') ORDER BY 1",
+    "SELECT id FROM emp WHERE id = ANY('{1,2}'::int[]) AND name IS DISTINCT FROM 'q' ORDER BY 1",
+    "SELECT f_add(1, 2), f_sql(3), f_add(a => 1, b => 2)",
+    "SELECT id FROM dept\r\n;\r\nSELECT 1",
+    "select\tid\t,\tname\tfrom\temp\twhere\tid\t=\t1",
+    "SELECT 'a' -- c\r\n  'b' AS continued",
+    "SELECT id FROM emp WHERE salary BETWEEN 1 AND 1000 AND name <> 'x' OR id = 2 ORDER BY 1",
+    "SELECT count(*) FILTER (WHERE salary > 100) OVER (PARTITION BY dept_id ORDER BY id) FROM emp ORDER BY 1",
+};
+
+const char *const kChanges[] = {
+    "INSERT INTO emp (id, name, dept_id, salary) VALUES (10, 'it''s', 1, 1e2)",
+    "INSERT INTO emp VALUES (11, 'x', NULL, 5, '{a,b}', '{\"k\": \"v\"}', '2021-01-01')",
+    "INSERT INTO dept (id, name) SELECT id + 100, name FROM dept WHERE id < 3",
+    "UPDATE emp SET salary = salary * 2, name = name || '!' WHERE dept_id = 1 AND salary BETWEEN 0 AND 1000",
+    "UPDATE emp SET salary = (salary+1)*2, tags = tags || '{z}' WHERE data @> '{\"k\": \"v\"}' AND salary <= 500;",
+    "UPDATE emp e SET salary = d.id FROM dept d WHERE d.id = e.dept_id",
+    "DELETE FROM emp WHERE id IN (SELECT id FROM emp WHERE salary < 200) OR name LIKE 'z%'",
+    "DELETE FROM emp USING dept WHERE emp.dept_id = dept.id AND dept.name = 'Sales'",
+    "CREATE VIEW v_emp AS SELECT e.id, e.name FROM emp e WHERE e.salary > 100",
+    "CREATE FUNCTION f_body(n integer) RETURNS integer AS $$\r\nDECLARE\r\n  r integer := 0;\r\nBEGIN\r\n"
+    "  FOR i IN 1..n LOOP\r\n    r := r + i; -- sum\r\n  END LOOP;\r\n  IF r > 10 THEN\r\n    RETURN r;\r\n"
+    "  ELSE\r\n    RETURN -r;\r\n  END IF;\r\nEXCEPTION WHEN others THEN\r\n  RETURN 0;\r\nEND;\r\n$$ LANGUAGE plpgsql",
+    "CREATE TABLE t_new (id integer PRIMARY KEY, ref integer REFERENCES dept(id) ON DELETE SET NULL ON UPDATE "
+    "CASCADE, note text DEFAULT 'a;b', CHECK (id > 0))",
+    "CREATE INDEX ix_emp_name ON emp (lower(name)) WHERE salary > 0",
+    "COMMENT ON TABLE emp IS 'Employees -- all of them; /* really */'",
+    "ALTER TABLE emp ADD COLUMN extra text DEFAULT E'x\\ny'",
+    "DO $$ BEGIN INSERT INTO dept VALUES (50, 'do'); END $$",
+    "INSERT INTO emp (id, name) VALUES (20, 'a'); UPDATE emp SET name = 'b' WHERE id = 20; DELETE FROM emp WHERE id = 3",
+    "insert into dept values (60, 'tab\there')\r\n;\r\nupdate dept set name = 'n' where id = 60\r\n;",
+};
+
+TEST_F(RoundTrip, FormattedQueriesGiveTheSameRows)
+{
+    for (const char *q : kQueries) {
+        const QString sql = QString::fromUtf8(q);
+        const QString expected = Effect(sql);
+        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << q << expected.toStdString();
+        for (int i = 0; i < Layouts().size(); ++i) {
+            const QString formatted = FormatSQL(sql, Layouts()[i]);
+            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
+        }
+    }
+}
+
+TEST_F(RoundTrip, FormattedChangesLeaveTheSameState)
+{
+    for (const char *q : kChanges) {
+        const QString sql = QString::fromUtf8(q);
+        const QString expected = Effect(sql);
+        ASSERT_FALSE(expected.startsWith(QStringLiteral("ERROR"))) << q << expected.toStdString();
+        for (int i = 0; i < Layouts().size(); ++i) {
+            const QString formatted = FormatSQL(sql, Layouts()[i]);
+            EXPECT_EQ(Effect(formatted), expected) << LayoutName(i).toStdString() << "\n" << formatted.toStdString();
+        }
+    }
+}
+
+TEST_F(RoundTrip, StrippingCommentsKeepsWhatTheServerRuns)
+{
+    for (const char *q : kQueries) {
+        const QString sql = QString::fromUtf8(q);
+        QStringList lines = sql.split(QStringLiteral("\r\n"));
+        StripSQLComments(lines, false);
+        EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), Effect(sql)) << q;
+    }
+    for (const char *q : kChanges) {
+        const QString sql = QString::fromUtf8(q);
+        QStringList lines = sql.split(QStringLiteral("\r\n"));
+        StripSQLComments(lines, false);
+        EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), Effect(sql)) << q;
+    }
+}
+
+// pg_dump --schema-only of Database (only Schema when given), without the lines of psql
+// meta-commands, which carry a random key.
+QString SchemaDump(const QString &database, const QString &schema = QString())
+{
+    const testdb::Params &p = testdb::params();
+    QProcess dump;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), p.password);
+    dump.setProcessEnvironment(env);
+    QStringList args{"--schema-only", "--no-owner", "-h", p.host, "-p", p.port, "-U", p.user, "-d", database};
+    if (!schema.isEmpty())
+        args << "-n" << schema;
+    dump.start(QStringLiteral("pg_dump"), args);
+    if (!dump.waitForFinished(120000) || dump.exitCode() != 0) {
+        ADD_FAILURE() << "pg_dump failed: " << dump.readAllStandardError().toStdString();
+        return QString();
+    }
+    QStringList lines = QString::fromUtf8(dump.readAllStandardOutput()).split(u'\n');
+    lines.removeIf([](const QString &l) { return l.startsWith(u'\\'); });
+    return lines.join(u'\n');
+}
+
+TEST_F(RoundTrip, FormattedSchemaDumpRestoresTheSameSchema)
+{
+    exec(QStringLiteral(
+        "CREATE VIEW v_rich AS SELECT e.id, d.name FROM emp e JOIN dept d ON d.id = e.dept_id WHERE e.salary > 1;"
+        "CREATE FUNCTION trg_fn() RETURNS trigger AS $body$\nBEGIN\n  NEW.name := upper(NEW.name); -- ';'\n"
+        "  RETURN NEW;\nEND;\n$body$ LANGUAGE plpgsql;"
+        "CREATE TRIGGER trg BEFORE INSERT ON emp FOR EACH ROW EXECUTE FUNCTION trg_fn();"
+        "CREATE SEQUENCE seq_x START 5;"
+        "CREATE INDEX ix_tags ON emp USING gin (tags);"
+        "COMMENT ON COLUMN emp.name IS 'the name; -- not a comment';"
+        "CREATE TYPE mood AS ENUM ('sad', 'it''s ok');"));
+    const QString original = SchemaDump(testdb::params().database, schema());
+    ASSERT_FALSE(original.isEmpty());
+    for (int i = 0; i < Layouts().size(); ++i) {
+        const QString formatted = FormatSQL(original, Layouts()[i]);
+        exec(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(schema()));
+        const QString answer = RunForText(conn(), formatted);
+        ASSERT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << LayoutName(i).toStdString() << answer.toStdString();
+        exec(QStringLiteral("SET search_path TO %1, public").arg(schema()));
+        EXPECT_EQ(SchemaDump(testdb::params().database, schema()), original) << LayoutName(i).toStdString();
+    }
+}
+
+TEST(RoundTripSample, FormattedSampleDumpRestoresTheSameDatabase)
+{
+    const testdb::Params &p = testdb::params();
+    testdb::ConnPtr admin = testdb::connect();
+    if (testdb::scalar(admin.get(), QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = '%1'")
+                                        .arg(p.sampleDatabase)) != u"1")
+        GTEST_SKIP() << "no sample database";
+    const QString original = SchemaDump(p.sampleDatabase);
+    const QString copy = testdb::uniqueName(QStringLiteral("fmt"));
+    testdb::exec(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(copy));
+    {
+        testdb::ConnPtr target = testdb::connect(copy);
+        const QString answer = RunForText(target.get(), FormatSQL(original, TkdFormatLayout{}));
+        EXPECT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << answer.toStdString();
+    }
+    EXPECT_EQ(SchemaDump(copy), original);
+    testdb::exec(admin.get(), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(copy));
+}
+
+} // namespace
