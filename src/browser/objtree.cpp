@@ -283,6 +283,7 @@ void TObjectTreePane::cmbTreeChange(int Index)
         }
     }
     FDisp = Index;
+    Q_EMIT DispChanged(Index);
     Rebuild();
     lstTree->setFocus();
 }

@@ -110,6 +110,8 @@ public:
 Q_SIGNALS:
     // The selected node changed and stayed for the change delay (50 ms).
     void TreeChange();
+    // The user chose another schema display filter.
+    void DispChanged(int Disp);
     // A slot of the pane failed (the schema query of a rebuild): the window shows it.
     void Failed(const QString &Message);
 
