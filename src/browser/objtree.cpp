@@ -190,6 +190,8 @@ TObjectTreePane::TObjectTreePane(TkdConnServices *Conn, QWidget *AParent)
     auto *toolRow = new QHBoxLayout;
     toolRow->setContentsMargins(0, 0, 2, 0);
     toolRow->setSpacing(2);
+    pnlTool->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    pnlTool->setMinimumWidth(pnlTool->sizeHint().width());
     toolRow->addWidget(pnlTool);
     auto *pnlName = new QWidget(this);
     pnlName->setObjectName(QStringLiteral("pnlName"));
@@ -201,7 +203,7 @@ TObjectTreePane::TObjectTreePane(TkdConnServices *Conn, QWidget *AParent)
     cmbTree->addItems({QStringLiteral("すべてのスキーマ"), QStringLiteral("ログインスキーマ"),
                        QStringLiteral("設定")});
     cmbTree->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cmbTree->setMinimumContentsLength(6);
+    cmbTree->setMinimumContentsLength(8);
     nameBox->addWidget(cmbTree, 1);
     toolRow->addWidget(pnlName, 1);
     box->addLayout(toolRow);
