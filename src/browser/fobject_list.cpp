@@ -2,6 +2,7 @@
 // signals that join them to the window and the main window's status bar.
 #include "browser/fobject.h"
 
+#include "browser/fproject.h"
 #include "browser/objlist.h"
 #include "browser/objtree.h"
 #include "controls/kdcomctrls.h"
@@ -15,6 +16,9 @@ void TfrmObject::CreateObjectPanes()
     trvObject = FTreePane->lstTree;
     lstObject = FListPane->lstObject;
     FTreePane->GetSchemaInfo = [this](QStringList &names) { GetSchemaInfo(names, true); };
+    FTreePane->ShowSchemaFilter = [this] {
+        return TfrmProject::ShowWindow(this, FTreePane->GetSchemaInfo, QString());
+    };
     if (TkdMainForm *host = TkdMainForm::Instance()) {
         auto image = [host](int index) { return host->Image(index); };
         FTreePane->SetImages(image);

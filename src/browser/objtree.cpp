@@ -278,7 +278,13 @@ void TObjectTreePane::btnTreeClick()
 void TObjectTreePane::cmbTreeChange(int Index)
 {
     if (Index == 2) {
-        if (!ShowSchemaFilter || !ShowSchemaFilter()) {
+        bool confirmed = false;
+        try {
+            confirmed = ShowSchemaFilter && ShowSchemaFilter();
+        } catch (const std::exception &e) {
+            Q_EMIT Failed(QString::fromUtf8(e.what()));
+        }
+        if (!confirmed) {
             SetDisp(FDisp);
             lstTree->setFocus();
             return;
