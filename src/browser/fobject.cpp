@@ -1,6 +1,7 @@
 #include "browser/fobject.h"
 
 #include "browser/objlist.h"
+#include "browser/objtree.h"
 
 #include "core/kdsub_catalog.h"
 #include "core/kdsub_object.h"
@@ -294,10 +295,6 @@ namespace {
 QString ObjectLayoutKey()
 {
     return QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\OBJECT");
-}
-QString ObjectTreeKey(const QString &database)
-{
-    return QString::fromUtf16(kMainKey) + QStringLiteral("\\OBJECTTREE\\") + database;
 }
 } // namespace
 

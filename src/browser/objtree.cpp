@@ -20,11 +20,6 @@
 
 namespace {
 
-QString objectTreeKey(const QString &Database)
-{
-    return QString::fromUtf16(kMainKey) + QStringLiteral("\\OBJECTTREE\\") + Database;
-}
-
 bool containsIgnoringCase(const QStringList &List, const QString &Name)
 {
     return std::any_of(List.begin(), List.end(), [&](const QString &s) {
@@ -125,10 +120,15 @@ TObjTreeLayout BuildObjectTree(const TObjTreeInput &Input)
     return layout;
 }
 
+QString ObjectTreeKey(const QString &Database)
+{
+    return QString::fromUtf16(kMainKey) + QStringLiteral("\\OBJECTTREE\\") + Database;
+}
+
 QStringList ReadStoredSchemas(const QString &Database)
 {
     TkdRegistry reg(HKEY_CURRENT_USER);
-    const QString key = objectTreeKey(Database);
+    const QString key = ObjectTreeKey(Database);
     if (!reg.KeyExists(key) || !reg.OpenKey(key, false))
         return {};
     const QString text = reg.GetString(QStringLiteral("Schema"), QString());
@@ -145,7 +145,7 @@ QStringList ReadStoredSchemas(const QString &Database)
 void WriteStoredSchemas(const QString &Database, const QStringList &Schemas)
 {
     TkdRegistry reg(HKEY_CURRENT_USER);
-    if (!reg.OpenKey(objectTreeKey(Database), true))
+    if (!reg.OpenKey(ObjectTreeKey(Database), true))
         return;
     QString text;
     for (const QString &s : Schemas)

@@ -60,6 +60,9 @@ bool ObjectTreeTypeAllowed(const QString &Schema, int Code);
 // The nodes of the tree for Input.
 TObjTreeLayout BuildObjectTree(const TObjTreeInput &Input);
 
+// The key of a database's tree settings: "\Software\Tarnwell\ZUMAQ\OBJECTTREE\" + Database.
+QString ObjectTreeKey(const QString &Database);
+
 // The stored schema filter of a database (value "Schema" under "OBJECTTREE\<database>"):
 // one name per line; empty when the key or the value is missing.
 QStringList ReadStoredSchemas(const QString &Database);
