@@ -259,6 +259,11 @@ TObjectListPane::TObjectListPane(TkdConnServices *Conn, QWidget *AParent)
     lstObject->SetRowSelect(TkdOption::Global().RowSelect);
     box->addWidget(lstObject, 1);
 
+    // The list's change notification: the status bar's object count (not while a fill runs).
+    connect(lstObject->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!FFilling)
+            Q_EMIT DefMessage(lstObject->Model()->rowCount());
+    });
     connect(btnWhere, &QToolButton::clicked, this, &TObjectListPane::FindRequested);
     connect(btnGrep, &QToolButton::clicked, this, &TObjectListPane::GrepRequested);
     connect(cmbFind, &TkdComboBox::entered, this, [this] {
