@@ -1,5 +1,8 @@
 #include "browser/fobject.h"
 
+#include "browser/objlist.h"
+#include "browser/objtree.h"
+
 #include "core/kdsub_catalog.h"
 #include "core/kdsub_object.h"
 #include "core/kdreg.h"
@@ -63,17 +66,10 @@ TfrmObject::TfrmObject()
     pnlTree->setMinimumWidth(30);
     auto *treeBox = new QVBoxLayout(pnlTree);
     treeBox->setContentsMargins(0, 0, 0, 0);
-    trvObject = new QTreeWidget;
-    trvObject->setObjectName(QStringLiteral("trvObject"));
-    trvObject->setHeaderHidden(true);
-    treeBox->addWidget(trvObject);
-    lstObject = new QTreeWidget;
-    lstObject->setObjectName(QStringLiteral("lstObject"));
-    lstObject->setRootIsDecorated(false);
-    lstObject->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lstObject->setHeaderLabels({QStringLiteral("名前"), QStringLiteral("スキーマ"), QStringLiteral("タイプ")});
+    CreateObjectPanes();
+    treeBox->addWidget(FTreePane);
     splObject->addWidget(pnlTree);
-    splObject->addWidget(lstObject);
+    splObject->addWidget(FListPane);
     splObject->setStretchFactor(1, 1);
     splObject->setSizes({220, 600});
     box->addWidget(splObject);
@@ -168,8 +164,9 @@ void TfrmObject::CreateSteps(const TConnectArgs &args)
         FJoined = true;
         SendKdMessage(host->ChildWindows(), WM_DBCHANGE);
     }
-    ShowTree();
+    // The layout holds the stored schema display filter that the tree is built with.
     LoadWindowLayout();
+    ShowTree();
     if (host) {
         FTaskButton = host->CreateTaskButton(this);
         FTaskButton->setText(FormatRecParam(rec, 0, true));
@@ -201,12 +198,12 @@ QString TfrmObject::ConnectionParam(const QString &name) const
 
 int TfrmObject::ObjectCount() const
 {
-    return lstObject->topLevelItemCount();
+    return lstObject->model()->rowCount();
 }
 
 int TfrmObject::SelectedObjectCount() const
 {
-    return int(lstObject->selectedItems().size());
+    return int(lstObject->SelectedRows().size());
 }
 
 void TfrmObject::FormActivate()
@@ -299,10 +296,6 @@ namespace {
 QString ObjectLayoutKey()
 {
     return QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\OBJECT");
-}
-QString ObjectTreeKey(const QString &database)
-{
-    return QString::fromUtf16(kMainKey) + QStringLiteral("\\OBJECTTREE\\") + database;
 }
 } // namespace
 

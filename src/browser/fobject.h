@@ -15,6 +15,9 @@
 class QSplitter;
 class QToolButton;
 class QTreeWidget;
+class TObjectListPane;
+class TObjectListView;
+class TObjectTreePane;
 
 // The identity of a logon as the logon dialog passes it.
 // Text without the blanks and control characters (code 32 or below) at both ends.
@@ -69,9 +72,11 @@ public:
     int GetMySID();
     QString GetObjComment(int objType, int oid);
 
-    // Set by the object tree and list (their own units); empty hooks until they are filled.
-    virtual void ShowTree() {}
-    virtual void ShowObject(bool /*keepSelection*/) {}
+    // The object tree and list (browser/objtree.h, browser/objlist.h; wired in
+    // fobject_list.cpp). ShowTree rebuilds the tree; ShowObject refills the list for the
+    // selected node (with isGrep the find text is ignored). Both throw on server errors.
+    virtual void ShowTree();
+    virtual void ShowObject(bool isGrep);
 
     QString DBName;
     int MYSID = -1;
@@ -79,7 +84,9 @@ public:
     int Disp = 0;
     bool DBAMODEFlag = false;
     QTreeWidget *trvObject = nullptr;
-    QTreeWidget *lstObject = nullptr;
+    TObjectListView *lstObject = nullptr;
+    TObjectTreePane *FTreePane = nullptr;
+    TObjectListPane *FListPane = nullptr;
     QWidget *pnlTree = nullptr;
     QSplitter *splObject = nullptr;
     QPointer<QToolButton> FTaskButton;
@@ -92,6 +99,7 @@ protected:
 private:
     TfrmObject();
     void CreateSteps(const TConnectArgs &args);
+    void CreateObjectPanes();
     bool FormCloseQuery();
     void FormClose();
     void LoadWindowLayout();

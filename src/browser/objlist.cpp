@@ -1,0 +1,526 @@
+// Object list of the connection window: model, view and fill.
+#include "browser/objlist.h"
+
+#include "controls/kdcomctrls.h"
+#include "controls/kdstdctl.h"
+#include "core/kdconnservices.h"
+#include "core/kdreg.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_service.h"
+#include "core/kdsub_text.h"
+#include "platform/db/dbconnection.h"
+#include "platform/db/dbquery.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <numeric>
+#include <variant>
+
+namespace {
+
+QString objectLayoutKey()
+{
+    return QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\OBJECT");
+}
+
+// The wait cursor of one fill, restored however the fill ends.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+// ---- model ----------------------------------------------------------------------------------
+
+TObjectListModel::TObjectListModel(QObject *AParent) : QAbstractTableModel(AParent) {}
+
+void TObjectListModel::SetColumns(const QList<TObjListColumn> &Columns)
+{
+    beginResetModel();
+    FRows.clear();
+    FColumns = Columns;
+    endResetModel();
+}
+
+void TObjectListModel::Clear() { SetColumns({}); }
+
+void TObjectListModel::AppendRows(std::vector<TObjListRow> &&Rows)
+{
+    if (Rows.empty())
+        return;
+    const int first = int(FRows.size());
+    beginInsertRows(QModelIndex(), first, first + int(Rows.size()) - 1);
+    FRows.insert(FRows.end(), std::make_move_iterator(Rows.begin()),
+                 std::make_move_iterator(Rows.end()));
+    endInsertRows();
+    Rows.clear();
+}
+
+QString TObjectListModel::SubItem(int ARow, int AIndex) const
+{
+    if (ARow < 0 || ARow >= int(FRows.size()))
+        return QString();
+    const TObjListRow &r = FRows[size_t(ARow)];
+    return AIndex < 0 ? r.Caption : r.SubItems.value(AIndex);
+}
+
+int TObjectListModel::rowCount(const QModelIndex &AParent) const
+{
+    return AParent.isValid() ? 0 : int(FRows.size());
+}
+
+int TObjectListModel::columnCount(const QModelIndex &AParent) const
+{
+    return AParent.isValid() ? 0 : int(FColumns.size());
+}
+
+QVariant TObjectListModel::data(const QModelIndex &AIndex, int ARole) const
+{
+    if (!AIndex.isValid() || AIndex.row() >= int(FRows.size()) || AIndex.column() >= FColumns.size())
+        return QVariant();
+    const TObjListRow &r = FRows[size_t(AIndex.row())];
+    switch (ARole) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return AIndex.column() == 0 ? r.Caption : r.SubItems.value(AIndex.column() - 1);
+    case Qt::DecorationRole:
+        if (AIndex.column() == 0 && ImageOf)
+            return ImageOf(r.ImageIndex);
+        return QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(FColumns.at(AIndex.column()).Align | Qt::AlignVCenter));
+    case Qt::UserRole:
+        return r.ImageIndex;
+    default:
+        return QVariant();
+    }
+}
+
+QVariant TObjectListModel::headerData(int ASection, Qt::Orientation AOrientation, int ARole) const
+{
+    if (AOrientation != Qt::Horizontal || ASection < 0 || ASection >= FColumns.size())
+        return QVariant();
+    if (ARole == Qt::DisplayRole)
+        return FColumns.at(ASection).Caption;
+    if (ARole == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(FColumns.at(ASection).Align | Qt::AlignVCenter));
+    return QVariant();
+}
+
+Qt::ItemFlags TObjectListModel::flags(const QModelIndex &AIndex) const
+{
+    if (!AIndex.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+}
+
+void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
+{
+    if (AColumn < 0 || AColumn >= FColumns.size() || FRows.size() < 2)
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const size_t n = FRows.size();
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t(0));
+    auto text = [&](size_t i) -> const QString & {
+        static const QString empty;
+        const TObjListRow &r = FRows[i];
+        if (AColumn == 0)
+            return r.Caption;
+        return AColumn - 1 < r.SubItems.size() ? r.SubItems.at(AColumn - 1) : empty;
+    };
+    const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
+    const bool desc = AOrder == Qt::DescendingOrder;
+    if (numeric) {
+        std::vector<double> keys(n);
+        for (size_t i = 0; i < n; ++i)
+            keys[i] = KdNumberOfText(text(i));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return desc ? keys[b] < keys[a] : keys[a] < keys[b];
+        });
+    } else {
+        QCollator collator;
+        collator.setNumericMode(false);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            keys.push_back(collator.sortKey(text(i)));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            const int c = keys[a].compare(keys[b]);
+            return desc ? c > 0 : c < 0;
+        });
+    }
+    std::vector<TObjListRow> sorted;
+    sorted.reserve(n);
+    std::vector<int> newPos(n);
+    for (size_t i = 0; i < n; ++i) {
+        newPos[order[i]] = int(i);
+        sorted.push_back(std::move(FRows[order[i]]));
+    }
+    FRows.swap(sorted);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &idx : from)
+        to << index(newPos[size_t(idx.row())], idx.column());
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+// ---- view -----------------------------------------------------------------------------------
+
+TObjectListView::TObjectListView(QWidget *AParent)
+    : QTreeView(AParent), FModel(new TObjectListModel(this))
+{
+    setObjectName(QStringLiteral("lstObject"));
+    setModel(FModel);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    header()->setSortIndicator(0, Qt::AscendingOrder);
+    setSortingEnabled(true);
+}
+
+void TObjectListView::SetStyle(TListStyle Style)
+{
+    FStyle = Style;
+    const bool list = Style == TListStyle::List;
+    setHeaderHidden(list);
+    for (int c = 1; c < FModel->columnCount(); ++c)
+        setColumnHidden(c, list);
+}
+
+void TObjectListView::SetRowSelect(bool On)
+{
+    setSelectionBehavior(On ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+QList<int> TObjectListView::SelectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &i : selectionModel()->selectedIndexes())
+        if (!rows.contains(i.row()))
+            rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// ---- pane -----------------------------------------------------------------------------------
+
+TObjectListPane::TObjectListPane(TkdConnServices *Conn, QWidget *AParent)
+    : QWidget(AParent), FConn(Conn)
+{
+    auto *box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+
+    pnlFind = new QWidget(this);
+    pnlFind->setObjectName(QStringLiteral("pnlFind"));
+    auto *findBox = new QHBoxLayout(pnlFind);
+    findBox->setContentsMargins(2, 2, 2, 2);
+    btnWhere = new QToolButton(pnlFind);
+    btnWhere->setObjectName(QStringLiteral("btnWhere"));
+    btnWhere->setToolTip(QStringLiteral("オブジェクト名検索"));
+    btnWhere->setProperty("ImageIndex", 23);
+    btnGrep = new QToolButton(pnlFind);
+    btnGrep->setObjectName(QStringLiteral("btnGrep"));
+    btnGrep->setProperty("ImageIndex", 24);
+    cmbFind = new TkdComboBox(pnlFind);
+    cmbFind->setObjectName(QStringLiteral("cmbFind"));
+    cmbFind->setEditable(true);
+    cmbFind->setMaxVisibleItems(20);
+    cmbFind->installEventFilter(this);
+    if (cmbFind->lineEdit())
+        cmbFind->lineEdit()->installEventFilter(this);
+    findBox->addWidget(btnWhere);
+    findBox->addWidget(btnGrep);
+    findBox->addWidget(cmbFind, 1);
+    box->addWidget(pnlFind);
+    pnlFind->setVisible(TkdOption::Global().Find);
+
+    lstObject = new TObjectListView(this);
+    lstObject->SetRowSelect(TkdOption::Global().RowSelect);
+    box->addWidget(lstObject, 1);
+
+    // The list's change notification: the status bar's object count (not while a fill runs).
+    connect(lstObject->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!FFilling)
+            Q_EMIT DefMessage(lstObject->Model()->rowCount());
+    });
+    connect(btnWhere, &QToolButton::clicked, this, &TObjectListPane::FindRequested);
+    connect(btnGrep, &QToolButton::clicked, this, &TObjectListPane::GrepRequested);
+    connect(cmbFind, &TkdComboBox::entered, this, [this] {
+        cmbFind->SetCharCase(TkdOption::Global().UseLowerName ? ecNormal : ecLowerCase);
+    });
+    cmbFind->SetCharCase(TkdOption::Global().UseLowerName ? ecNormal : ecLowerCase);
+}
+
+bool TObjectListPane::eventFilter(QObject *AWatched, QEvent *AEvent)
+{
+    if (AEvent->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(AEvent)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Q_EMIT FindRequested();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(AWatched, AEvent);
+}
+
+void TObjectListPane::SetImages(std::function<QIcon(int)> ImageOf)
+{
+    lstObject->Model()->ImageOf = ImageOf;
+    if (ImageOf)
+        for (QToolButton *b : {btnWhere, btnGrep})
+            b->setIcon(ImageOf(b->property("ImageIndex").toInt()));
+}
+
+void TObjectListPane::LoadFindHistory()
+{
+    QStringList items;
+    try {
+        LoadWhereHistory(QStringLiteral("%"), QStringLiteral("%"), items);
+    } catch (const std::exception &) {
+        items.clear(); // no history file folder: start without history
+    }
+    const QString text = cmbFind->currentText();
+    cmbFind->clear();
+    cmbFind->addItems(items);
+    cmbFind->setEditText(text);
+}
+
+void TObjectListPane::SaveColumnWidths()
+{
+    TObjectListModel *m = lstObject->Model();
+    if (m->columnCount() == 0)
+        return;
+    TkdRegistry reg(HKEY_CURRENT_USER);
+    if (!reg.OpenKey(objectLayoutKey(), true))
+        return;
+    for (int c = 0; c < m->columnCount(); ++c)
+        if (!lstObject->isColumnHidden(c))
+            reg.WriteInteger(FViewType + QString::number(c), lstObject->columnWidth(c));
+    reg.CloseKey();
+}
+
+void TObjectListPane::ApplyColumns(const QList<TObjListColumn> &Columns)
+{
+    lstObject->Model()->SetColumns(Columns);
+    TkdRegistry reg(HKEY_CURRENT_USER);
+    const bool open = reg.OpenKey(objectLayoutKey(), true);
+    for (int c = 0; c < Columns.size(); ++c) {
+        const int w = open ? reg.GetInteger(Columns.at(c).WidthValue, Columns.at(c).DefaultWidth)
+                           : Columns.at(c).DefaultWidth;
+        lstObject->setColumnWidth(c, w);
+    }
+    if (open)
+        reg.CloseKey();
+    lstObject->SetStyle(lstObject->Style());
+}
+
+void TObjectListPane::UpdateFindHistory(const QString &Text)
+{
+    const int found = IndexOfComboItem(cmbFind, Text);
+    if (found < 0)
+        cmbFind->insertItem(0, Text);
+    else if (found > 0) {
+        cmbFind->removeItem(found);
+        cmbFind->insertItem(0, Text);
+    }
+    cmbFind->setCurrentIndex(0);
+    QStringList items;
+    for (int i = 0; i < cmbFind->count() && i < 20; ++i)
+        items << cmbFind->itemText(i);
+    try {
+        SaveWhereHistory(QStringLiteral("%"), QStringLiteral("%"), items);
+    } catch (const std::exception &) {
+        // The history file cannot be written: the search itself still runs.
+    }
+}
+
+void TObjectListPane::ShowObject(bool IsGrep, const TTreeSelection &Node, int Disp)
+{
+    if (FFilling)
+        return; // a fill is running (its Esc poll let a timer through): it finishes first
+    WaitCursor wait;
+    SaveColumnWidths();
+    lstObject->Model()->Clear();
+
+    const TkdOption &opt = TkdOption::Global();
+    const QString login = FConn ? FConn->CurrentSchema() : QString();
+    const TListFilter f = ChooseListFilter(Node.Level, Node.Order, Node.Text, Node.ParentText, Disp,
+                                           login, opt.ShowLevel0, opt.ShowLevel1);
+    if (!f.Fill) {
+        Q_EMIT DefMessage(0);
+        return;
+    }
+    const QStringList stored =
+        ReadStoredSchemas(FConn ? FConn->ConnectionParam(QStringLiteral("Database")) : QString());
+    const QString C = SchemaCondition(f.S, Disp, stored);
+    QString N = QStringLiteral("%");
+    const QString findText = cmbFind->currentText();
+    if (opt.Find && !findText.isEmpty() && !IsGrep) {
+        N = NamePattern(findText, opt.FindAuto);
+        UpdateFindHistory(findText);
+    }
+    FTreeDispState = f.T;
+    const QStringList sql = ObjectListQuery(f.T, opt.TreeData, C, N, FConn ? FConn->DBVer() : 0);
+    ApplyColumns(ObjectListColumns(f.T, opt.TreeData));
+    FViewType = ObjectListViewType(f.T, opt.TreeData);
+    FillRows(f.T, sql, C);
+}
+
+void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const QString &C)
+{
+    const TkdOption &opt = TkdOption::Global();
+    TObjectListModel *model = lstObject->Model();
+    db::Connection *conn = FConn ? FConn->dbsMain() : nullptr;
+    if (!conn)
+        return;
+    FFilling = true;
+    Q_EMIT LoopMessage(0, 0);
+    const bool paint = opt.Progress;
+    if (!paint)
+        lstObject->setUpdatesEnabled(false);
+    std::vector<TObjListRow> pending;
+    auto flush = [&] { model->AppendRows(std::move(pending)); };
+    db::Query q(conn);
+    q.setParamCreation(false);
+    struct Finish {
+        TObjectListPane *p;
+        db::Query &q;
+        bool paint;
+        ~Finish()
+        {
+            q.close();
+            QHeaderView *h = p->lstObject->header();
+            p->lstObject->Model()->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
+            if (!paint)
+                p->lstObject->setUpdatesEnabled(true);
+            p->FFilling = false;
+            Q_EMIT p->DefMessage(p->lstObject->Model()->rowCount());
+        }
+    } finish{this, q, paint};
+
+    QElapsedTimer tick;
+    tick.start();
+    bool escaped = false;
+    // Shows the rows read so far and looks for Esc, about FPollInterval ms apart.
+    auto poll = [&](int count) {
+        if (FPollInterval > 0 && tick.elapsed() < FPollInterval)
+            return false;
+        flush();
+        Q_EMIT LoopMessage(count, 0);
+        tick.restart();
+        return escaped = EscapePressed();
+    };
+
+    TObjListFillContext ctx;
+    ctx.T = T;
+    ctx.TreeData = opt.TreeData;
+    ctx.LoginSchema = FConn->CurrentSchema();
+    ctx.UseLowerName = opt.UseLowerName;
+    TTypeNameMap types;
+    ctx.Types = &types;
+    try {
+        // The type names of the argument types, read once for the whole fill.
+        if (T == QLatin1String("FUNCTION") || T == QLatin1String("%")) {
+            q.setSql(TypeNameMapSQL());
+            q.open();
+            for (int r = 0;; ++r) {
+                if (r >= q.fetchedCount() && !q.fetchMore())
+                    break;
+                types.insert(q.valueString(r, 0).toUInt(), {q.valueString(r, 1), q.valueString(r, 2)});
+                if ((r & 1023) == 0 && poll(0))
+                    break;
+            }
+            q.close();
+        }
+        // Sequence values: one statement for all sequences where the catalog holds them.
+        QHash<QString, QStringList> sequences;
+        db::Query seq(conn);
+        seq.setParamCreation(false);
+        if (T == QLatin1String("SEQUENCE") && opt.TreeData) {
+            const int ver = FConn->DBVer();
+            if (SequenceValuesInCatalog(ver)) {
+                try {
+                    seq.setSql(SequenceValuesSQL(C));
+                    seq.open();
+                    seq.fetchAll();
+                    for (int r = 0; r < seq.fetchedCount(); ++r) {
+                        QStringList v;
+                        for (int c = 2; c < 8; ++c)
+                            v << seq.valueString(r, c);
+                        sequences.insert(seq.valueString(r, 0) + QChar(0) + seq.valueString(r, 1), v);
+                    }
+                } catch (const std::exception &) {
+                    sequences.clear(); // values stay empty
+                }
+                seq.close();
+                ctx.SequenceValues = [&sequences](const QString &s, const QString &n) {
+                    return sequences.value(s + QChar(0) + n);
+                };
+            } else {
+                ctx.SequenceValues = [&seq](const QString &s, const QString &n) {
+                    QStringList v;
+                    try {
+                        seq.setSql(SequenceRowSQL(s, n));
+                        seq.open();
+                        if (!seq.isEmpty())
+                            for (int c = 0; c < 6; ++c)
+                                v << seq.valueString(0, c);
+                    } catch (const std::exception &) {
+                        v.clear(); // a sequence the user may not read
+                    }
+                    seq.close();
+                    return v;
+                };
+            }
+        }
+        if (escaped)
+            return;
+
+        q.setSql(Sql);
+        q.open();
+        const int columns = q.fieldCount();
+        int row = 0;
+        auto column = [&](int k) { return q.valueString(row, k - 1); };
+        bool first = true;
+        for (;; ++row) {
+            if (row >= q.fetchedCount() && !q.fetchMore())
+                break;
+            pending.push_back(ConvertObjectListRow(ctx, columns, column));
+            if (first) {
+                // The first rows show at once.
+                first = false;
+                flush();
+                if (EscapePressed())
+                    break;
+                tick.restart();
+            } else if (poll(row + 1)) {
+                break;
+            }
+        }
+        flush();
+    } catch (...) {
+        flush();
+        throw;
+    }
+}
