@@ -444,6 +444,9 @@ QIcon TfrmMain::Image(int index) const
         {66, "K", 0x9f3f3f}, {68, "R", 0x6f4f9f}, {69, "D", 0x6f6f6f}, {94, "DB", 0x1f5fa8},
         {126, "S", 0x2f8f5b}, {127, "R", 0x7f5f2f}, {35, "\u2191", 0x4f6f8f}, {36, "\u2193", 0x4f6f8f},
         {41, "\u00d7", 0xb03030},
+        // Tool buttons of the connection window: tree order, tree levels, WHERE and full-text search.
+        {75, "SO", 0x4f6f8f}, {76, "OS", 0x4f6f8f}, {95, "S+", 0x2f8f5b},
+        {23, "W", 0x6f5f2f},  {24, "G", 0x6f5f2f},
     };
     QString text = QString::number(index);
     QColor colour = QColor::fromHsv((index * 47) % 360, 120, 170);

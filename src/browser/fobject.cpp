@@ -71,7 +71,8 @@ TfrmObject::TfrmObject()
     splObject->addWidget(pnlTree);
     splObject->addWidget(FListPane);
     splObject->setStretchFactor(1, 1);
-    splObject->setSizes({220, 600});
+    // Wide enough for the tree's tool buttons and its display box at first start.
+    splObject->setSizes({300, 600});
     box->addWidget(splObject);
     resize(820, 520);
 }

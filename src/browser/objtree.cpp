@@ -202,8 +202,9 @@ TObjectTreePane::TObjectTreePane(TkdConnServices *Conn, QWidget *AParent)
     cmbTree->setObjectName(QStringLiteral("cmbTree"));
     cmbTree->addItems({QStringLiteral("すべてのスキーマ"), QStringLiteral("ログインスキーマ"),
                        QStringLiteral("設定")});
-    cmbTree->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cmbTree->setMinimumContentsLength(8);
+    cmbTree->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // The box never becomes narrower than its longest entry, so the choice stays readable.
+    cmbTree->setMinimumWidth(cmbTree->sizeHint().width());
     nameBox->addWidget(cmbTree, 1);
     toolRow->addWidget(pnlName, 1);
     box->addLayout(toolRow);
