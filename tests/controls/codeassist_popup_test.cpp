@@ -1,6 +1,7 @@
 // The code-assist popup: filtering while typing, accepting, cancelling, paging.
 #include "controls/kdcodeassist.h"
 #include "controls/kdmemo.h"
+#include "controls/memo_fixture.h"
 #include "core/kdreg.h"
 #include "support/qstring_printer.h"
 
@@ -13,20 +14,7 @@
 
 namespace {
 
-struct PopupFixture : public ::testing::Test {
-    QWidget window;
-    TkdMemo *memo = nullptr;
-    void SetUp() override
-    {
-        auto *lay = new QVBoxLayout(&window);
-        memo = new TkdMemo(&window);
-        lay->addWidget(memo);
-        window.resize(700, 500);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        memo->setFocus();
-        QTest::qWait(1);
-    }
+struct PopupFixture : public MemoWindowFixture<700, 500> {
     void TearDown() override { TkdCodeAssist::SetVerbatimNamesProvider({}); }
     // Opens a popup for the text before the caret, as the provider does.
     TkdCodeAssist *Open(const QString &text, const QList<std::tuple<QString, QString, int>> &items)

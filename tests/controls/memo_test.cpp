@@ -1,6 +1,7 @@
 // The SQL editor control: word selection, case conversion, comment toggle, jumps, code-assist
 // token and request, keyword colouring.
 #include "controls/kdmemo.h"
+#include "controls/memo_fixture.h"
 #include "support/qstring_printer.h"
 
 #include <QApplication>
@@ -32,20 +33,7 @@ protected:
     }
 };
 
-struct MemoFixture : public ::testing::Test {
-    QWidget window;
-    TkdMemo *memo = nullptr;
-    void SetUp() override
-    {
-        auto *lay = new QVBoxLayout(&window);
-        memo = new TkdMemo(&window);
-        lay->addWidget(memo);
-        window.resize(600, 400);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        memo->setFocus();
-        QTest::qWait(1);
-    }
+struct MemoFixture : public MemoWindowFixture<600, 400> {
     QString line(int l) const
     {
         QString s = memo->text(l);
