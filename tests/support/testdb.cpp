@@ -67,6 +67,8 @@ ConnPtr connect(const QString &database)
     const char *vals[] = {host.constData(), port.constData(), user.constData(), pass.constData(),
                           db.constData(), "vantor-test", nullptr};
     ConnPtr c(PQconnectdbParams(keys, vals, 0));
+    // Notices (such as a ROLLBACK with no transaction at tear-down) are not test output.
+    PQsetNoticeProcessor(c.get(), [](void *, const char *) {}, nullptr);
     if (PQstatus(c.get()) != CONNECTION_OK) {
         ADD_FAILURE() << "cannot connect to the sandbox server (" << host.constData() << ":"
                       << port.constData() << "/" << db.constData()
