@@ -56,6 +56,7 @@ TEST_F(DbDataSet, FieldsMapServerTypesOnceAndShowTheirText)
     EXPECT_EQ(q.findField(QStringLiteral("nope")), nullptr);
     EXPECT_THROW(q.fieldByName(QStringLiteral("nope")), db::Error);
     EXPECT_THROW(q.field(9), db::Error);
+    EXPECT_THROW(q.field(-1), db::Error);
     EXPECT_THROW(q.field(2).asInteger(), db::Error);
 }
 
@@ -71,13 +72,17 @@ TEST_F(DbDataSet, NavigationFetchesBlocksOnDemand)
     EXPECT_FALSE(q.eof());
     EXPECT_EQ(q.recNo(), 1);
     int n = 0;
-    qint64 sum = 0;
+    qint64 sum = 0, sumRaw = 0;
+    const db::Field &d = q.field(1); // a field held across the fetches of later blocks
     for (q.first(); !q.eof(); q.next()) {
         ++n;
         sum += q.field(0).asInteger();
+        ASSERT_FALSE(d.isNull());
+        sumRaw += d.raw().toLongLong();
     }
     EXPECT_EQ(n, 2500);
     EXPECT_EQ(sum, 2500LL * 2501 / 2);
+    EXPECT_EQ(sumRaw, 2 * sum);
     EXPECT_TRUE(q.fetchedAll());
     q.prior();
     EXPECT_EQ(q.recNo(), 2499);

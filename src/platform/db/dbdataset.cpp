@@ -64,6 +64,7 @@ void DataSet::setupFields(const pg_result *cres)
     auto *res = const_cast<PGresult *>(cres);
     FFields.clear();
     const int n = PQnfields(res);
+    FFields.reserve(std::size_t(n)); // no reallocation below: fields never move
     for (int i = 0; i < n; ++i) {
         Field &f = FFields.emplace_back(this, i);
         const char *name = PQfname(res, i);
@@ -357,11 +358,9 @@ void DataSet::fetchAll()
 
 // ---- fields --------------------------------------------------------------------------------
 
-Field &DataSet::field(int i)
+void DataSet::throwFieldRange(int col)
 {
-    if (i < 0 || i >= fieldCount())
-        throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(i));
-    return FFields[std::size_t(i)];
+    throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
 }
 
 Field *DataSet::findField(const QString &name)
@@ -564,13 +563,9 @@ QString DataSet::displayTextOf(int row, const Field &f, QByteArrayView v, bool n
 QByteArrayView DataSet::currentRaw(int col) const
 {
     // The common case first: browsing a fetched row.
-    if (FState == State::Browse && std::size_t(FCurrent) < FRows.size() && unsigned(col) < FFields.size()) {
-        const Row &r = FRows[std::size_t(FCurrent)];
-        if (r.block != PendingBlock) {
-            pg_result *res = FBlocks[r.block].get();
-            return QByteArrayView(PQgetvalue(res, int(r.index), col), PQgetlength(res, int(r.index), col));
-        }
-    }
+    int index = 0;
+    if (pg_result *res = browsedRow(col, index))
+        return QByteArrayView(PQgetvalue(res, index, col), PQgetlength(res, index, col));
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
     if ((FState == State::Edit || FState == State::Insert) && FBuffer[std::size_t(col)]) {
@@ -584,11 +579,9 @@ QByteArrayView DataSet::currentRaw(int col) const
 
 bool DataSet::currentIsNull(int col) const
 {
-    if (FState == State::Browse && std::size_t(FCurrent) < FRows.size() && unsigned(col) < FFields.size()) {
-        const Row &r = FRows[std::size_t(FCurrent)];
-        if (r.block != PendingBlock)
-            return PQgetisnull(FBlocks[r.block].get(), int(r.index), col) != 0;
-    }
+    int index = 0;
+    if (pg_result *res = browsedRow(col, index))
+        return PQgetisnull(res, index, col) != 0;
     if (col < 0 || col >= fieldCount())
         throw usage(QStringLiteral("列番号 %1 は範囲外です。").arg(col));
     if ((FState == State::Edit || FState == State::Insert) && FBuffer[std::size_t(col)])

@@ -5,7 +5,6 @@
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbfield.h"
 #include <QObject>
-#include <deque>
 #include <optional>
 #include <vector>
 
@@ -34,7 +33,13 @@ public:
 
     // ---- fields --------------------------------------------------------------------
     int fieldCount() const { return int(FFields.size()); }
-    Field &field(int i);                  // Fields[i]; throws Error (Usage) when out of range
+    // Fields[i]; throws Error (Usage) when out of range. Inline: it is called per value.
+    Field &field(int i)
+    {
+        if (unsigned(i) >= FFields.size())
+            throwFieldRange(i);
+        return FFields[std::size_t(i)];
+    }
     Field *findField(const QString &name); // null when none (name compared without case)
     Field &fieldByName(const QString &name); // throws Error (Usage) when none
 
@@ -130,6 +135,20 @@ private:
     int findRow(const Bookmark &mark) const;
     void checkBrowse(); // posts a pending edit before moving
     void throwLost() const;
+    [[noreturn]] static void throwFieldRange(int col);
+    // The libpq result and row index of the current record while it is browsed as fetched,
+    // or null (editing, a pending row, no rows, a column out of range): the fast path of
+    // Field::raw() and Field::isNull().
+    pg_result *browsedRow(int col, int &index) const
+    {
+        if (FState != State::Browse || std::size_t(FCurrent) >= FRows.size() || unsigned(col) >= FFields.size())
+            return nullptr;
+        const Row &r = FRows[std::size_t(FCurrent)];
+        if (r.block == PendingBlock)
+            return nullptr;
+        index = int(r.index);
+        return FBlocks[r.block].get();
+    }
     QByteArray identityWhere(const Row &row, std::vector<unsigned> &types,
                              std::vector<std::optional<QByteArray>> &values) const;
     QByteArray returningList() const;
@@ -162,7 +181,7 @@ private:
 
     Connection *FConn = nullptr;
     State FState = State::Inactive;
-    std::deque<Field> FFields;
+    std::vector<Field> FFields; // reserved to its size at setup: Field references stay valid
     std::vector<detail::ResultPtr> FBlocks;
     std::vector<QByteArray> FBlockCodec; // per block: the encoding it arrived in
     std::vector<Row> FRows;

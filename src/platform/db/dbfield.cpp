@@ -80,8 +80,23 @@ QTime parseIsoTime(QByteArrayView v)
 
 } // namespace
 
-bool Field::isNull() const { return FOwner->currentIsNull(FIndex); }
-QByteArrayView Field::raw() const { return FOwner->currentRaw(FIndex); }
+// These two run once per value read: the browsed row is reached inline, and only editing
+// and the other cases take the general path.
+bool Field::isNull() const
+{
+    int index = 0;
+    if (pg_result *res = FOwner->browsedRow(FIndex, index))
+        return PQgetisnull(res, index, FIndex) != 0;
+    return FOwner->currentIsNull(FIndex);
+}
+
+QByteArrayView Field::raw() const
+{
+    int index = 0;
+    if (pg_result *res = FOwner->browsedRow(FIndex, index))
+        return QByteArrayView(PQgetvalue(res, index, FIndex), PQgetlength(res, index, FIndex));
+    return FOwner->currentRaw(FIndex);
+}
 
 QString Field::asString() const
 {
