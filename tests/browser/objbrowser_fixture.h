@@ -10,6 +10,7 @@
 #include "platform/db/dbquery.h"
 #include "support/qstring_printer.h"
 #include "support/testdb.h"
+#include "support/testdb_layer.h"
 
 #include <QString>
 #include <memory>
@@ -19,12 +20,7 @@ public:
     // Opens a connection to Database with LoginSchema as its current schema.
     TestConnServices(const QString &Database, const QString &LoginSchema)
     {
-        const testdb::Params &p = testdb::params();
-        FDb.setParam(QStringLiteral("Server"), p.host);
-        FDb.setParam(QStringLiteral("Port"), p.port);
-        FDb.setParam(QStringLiteral("Database"), Database);
-        FDb.setParam(QStringLiteral("User_Name"), p.user);
-        FDb.setParam(QStringLiteral("Password"), p.password);
+        testdb::setLayerParams(FDb, Database);
         FDb.setParam(QStringLiteral("MetaDefSchema"), LoginSchema);
         FDb.open();
         FVer = FDb.dbVer();

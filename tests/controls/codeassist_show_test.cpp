@@ -7,6 +7,7 @@
 #include "platform/db/dbquery.h"
 #include "support/qstring_printer.h"
 #include "support/testdb.h"
+#include "support/testdb_layer.h"
 
 #include <QApplication>
 #include <QTest>
@@ -62,12 +63,7 @@ protected:
         exec("CREATE TABLE dept (deptno integer)");
         exec("CREATE VIEW only_view AS SELECT 1 AS one");
         FDb = std::make_unique<db::Connection>();
-        const testdb::Params &p = testdb::params();
-        FDb->setParam("Server", p.host);
-        FDb->setParam("Port", p.port);
-        FDb->setParam("Database", p.database);
-        FDb->setParam("User_Name", p.user);
-        FDb->setParam("Password", p.password);
+        testdb::setLayerParams(*FDb);
         FDb->open();
         FDb->setParam("MetaDefSchema", schema());
         TkdOption::Global().CodeAssist = true;

@@ -5,6 +5,7 @@
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 #include "support/testdb.h"
+#include "support/testdb_layer.h"
 
 namespace {
 
@@ -13,12 +14,7 @@ protected:
     void SetUp() override
     {
         testdb::SchemaTest::SetUp();
-        const auto &p = testdb::params();
-        FConn.setParam(QStringLiteral("Server"), p.host);
-        FConn.setParam(QStringLiteral("Port"), p.port);
-        FConn.setParam(QStringLiteral("Database"), p.database);
-        FConn.setParam(QStringLiteral("User_Name"), p.user);
-        FConn.setParam(QStringLiteral("Password"), p.password);
+        testdb::setLayerParams(FConn);
         FConn.open();
         memo.setText(QStringLiteral("select 1;\nSELECT EMPNO2, EMPNO\n  FROM EMP;\nselect 2;"));
     }

@@ -6,6 +6,7 @@
 #include "platform/db/dbquery.h"
 #include "support/qstring_printer.h"
 #include "support/testdb.h"
+#include "support/testdb_layer.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -41,12 +42,7 @@ protected:
         for (const char *sql : ddl)
             exec(QString::fromUtf8(sql));
         FDb = std::make_unique<db::Connection>();
-        const testdb::Params &p = testdb::params();
-        FDb->setParam("Server", p.host);
-        FDb->setParam("Port", p.port);
-        FDb->setParam("Database", p.database);
-        FDb->setParam("User_Name", p.user);
-        FDb->setParam("Password", p.password);
+        testdb::setLayerParams(*FDb);
         FDb->setParam("MetaDefSchema", schema());
         FDb->open();
         FQuery = std::make_unique<db::Query>(FDb.get());

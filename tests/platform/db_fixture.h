@@ -1,18 +1,13 @@
 #pragma once
 // A db::Connection to the sandbox server whose search path starts with the test's schema.
 #include "platform/db/dbquery.h"
-#include "support/testdb.h"
+#include "support/testdb_layer.h"
 
 namespace dbtest {
 
 inline void setSandboxParams(db::Connection &db)
 {
-    const testdb::Params &p = testdb::params();
-    db.setParam(QStringLiteral("Server"), p.host);
-    db.setParam(QStringLiteral("Port"), p.port);
-    db.setParam(QStringLiteral("Database"), p.database);
-    db.setParam(QStringLiteral("User_Name"), p.user);
-    db.setParam(QStringLiteral("Password"), p.password);
+    testdb::setLayerParams(db);
     db.setParam(QStringLiteral("ApplicationName"), QStringLiteral("vantor-dbtest"));
     db.setParam(QStringLiteral("CharacterSet"), QStringLiteral("UTF8"));
 }
