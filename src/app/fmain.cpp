@@ -164,6 +164,8 @@ void TfrmMain::FormCreate()
     }
     for (const QString &warning : LoadSettings())
         ShowMessageBox(warning, MB_OK | MB_ICONWARNING);
+    // The program's date and time display formats follow the options.
+    ApplyDateTimeFormats(TkdOption::Global().DateFormat, TkdOption::Global().TimeDelphi);
     // The SQL history index; a missing or unreadable file leaves the list empty.
     SQLHistoryList().clear();
     {
@@ -181,6 +183,7 @@ void TfrmMain::FormCreate()
     // Workbooks are written as .xlsx files.
     if (TkdOption::Global().ExcelExt.isEmpty())
         TkdOption::Global().ExcelExt = QStringLiteral(".XLSX");
+    ExcelFileFilter() = ExcelFileFilterFor(TkdOption::Global().ExcelExt);
     FCloseSteps = DefaultCloseSteps();
     // With no connection open every command that needs one starts disabled.
     cmbDBNameChange();

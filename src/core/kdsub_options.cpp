@@ -910,6 +910,21 @@ QString DelphiToQtFormat(const QString &format)
     return out;
 }
 
+TkdFormatSettings &TkdFormatSettings::Global()
+{
+    static TkdFormatSettings settings;
+    return settings;
+}
+
+void ApplyDateTimeFormats(const QString &dateFormat, const QString &timeFormat)
+{
+    TkdFormatSettings &f = TkdFormatSettings::Global();
+    f.ShortDateFormat = dateFormat;
+    f.LongDateFormat = dateFormat;
+    f.ShortTimeFormat = timeFormat;
+    f.LongTimeFormat = timeFormat;
+}
+
 QString TkdOption::QtDateFormat() const { return DelphiToQtFormat(DateFormat); }
 QString TkdOption::QtTimeFormat() const { return DelphiToQtFormat(TimeDelphi); }
 

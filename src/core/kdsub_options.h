@@ -548,6 +548,26 @@ QString TimeOracleFormat(const QString &timeDelphi);
 // mean minutes), s/ss, z/zzz, am/pm and ampm, "/" and ":" separators, quoted literals.
 QString DelphiToQtFormat(const QString &format);
 
+// The program's date and time display formats, in the class library's notation. Qt has no
+// process-wide format to set, so the program keeps its own: the main window fills it from
+// the options DateFormat and TimeDelphi at start-up (and the options dialog again after a
+// change), and every grid, picker and text that shows a date or time formats with it.
+struct TkdFormatSettings {
+    QString ShortDateFormat = QStringLiteral("yyyy/MM/dd");
+    QString LongDateFormat = QStringLiteral("yyyy/MM/dd");
+    QString ShortTimeFormat = QStringLiteral("HH:mm:ss");
+    QString LongTimeFormat = QStringLiteral("HH:mm:ss");
+
+    static TkdFormatSettings &Global();
+    // The short formats in QDateTime's notation; date and time are joined by one blank.
+    QString QtDate() const { return DelphiToQtFormat(ShortDateFormat); }
+    QString QtTime() const { return DelphiToQtFormat(ShortTimeFormat); }
+    QString QtDateTime() const { return QtDate() + QLatin1Char(' ') + QtTime(); }
+};
+
+// Short and long date format := dateFormat, short and long time format := timeFormat.
+void ApplyDateTimeFormats(const QString &dateFormat, const QString &timeFormat);
+
 // String lists as stored: every line followed by CR LF; read back by splitting at CR LF,
 // CR or LF (a final line break gives no extra empty line).
 QString ListToText(const QStringList &list);

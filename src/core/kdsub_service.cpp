@@ -421,6 +421,45 @@ bool RunWithOutput(const QString &CommandLine, const TkdProcessRunner::LineSink 
 
 // ---- the database client -------------------------------------------------------------------
 
+QString &ExcelFileFilter()
+{
+    static QString filter = ExcelFileFilterFor(QString());
+    return filter;
+}
+
+QString ExcelFileFilterFor(const QString &Ext)
+{
+    return Ext == QLatin1String(".XLSX") ? QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")
+                                         : QStringLiteral("Excelファイル(*.xls)|*.xls");
+}
+
+QString QtFileFilter(const QString &PipeFilter)
+{
+    // Masks as QFileDialog reads them: separated by blanks.
+    const auto masksOf = [](QString text) {
+        text.replace(QLatin1Char(';'), QLatin1Char(' '));
+        return text.simplified();
+    };
+    const QStringList parts = PipeFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString text = parts.at(i).trimmed();
+        const QString masks = i + 1 < parts.size() ? masksOf(parts.at(i + 1)) : QString();
+        if (text.isEmpty() && masks.isEmpty())
+            continue;
+        // QFileDialog takes the masks from the parentheses that end the text; keep a text
+        // whose parentheses show exactly the masks, add them otherwise.
+        const qsizetype open = text.lastIndexOf(QLatin1Char('('));
+        if (masks.isEmpty()
+            || (open >= 0 && text.endsWith(QLatin1Char(')'))
+                && masksOf(text.mid(open + 1, text.size() - open - 2)) == masks))
+            filters << text;
+        else
+            filters << text + QStringLiteral(" (") + masks + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
 QString &SymfowareClientFolder()
 {
     static QString folder;

@@ -118,6 +118,18 @@ bool RunWithOutput(const QString &CommandLine, const TkdProcessRunner::LineSink 
 
 // ---- the database client -------------------------------------------------------------------
 
+// ---- file dialogs -----------------------------------------------------------------------------
+
+// The filter of Excel workbooks in every dialog that opens or saves one, set by the main
+// window at start-up from the option ExcelExt; pipe notation as below.
+QString &ExcelFileFilter();
+// "Excelファイル(*.xlsx)|*.xlsx" when Ext is exactly ".XLSX", else the filter of ".xls" files.
+QString ExcelFileFilterFor(const QString &Ext);
+// A filter in pipe notation ("text|mask|text|mask", masks separated by ";") in the notation
+// of QFileDialog ("text (mask mask);;text (mask)"). A text that already shows its masks in
+// parentheses is kept as it is, so "Excelファイル(*.xlsx)|*.xlsx" gives "Excelファイル(*.xlsx)".
+QString QtFileFilter(const QString &PipeFilter);
+
 // Read access to the machine settings: whether a key can be opened, and the data of its
 // first value as text (nothing when the key cannot be opened or has no value).
 struct TMachineKeys {

@@ -3,7 +3,9 @@
 #include "app/fmain.h"
 #include "app/stubconn.h"
 #include "core/kdsub_msg.h"
+#include "core/kdreg.h"
 #include "core/kdsub_options.h"
+#include "core/kdsub_service.h"
 #include "core/kdsub_start.h"
 #include "support/qstring_printer.h"
 
@@ -453,6 +455,46 @@ TEST_F(MainWindowTest, MissingHistoryIndexStartsEmpty)
     SQLHistoryList() = QStringList{QStringLiteral("stale")};
     Make({}, false);
     EXPECT_TRUE(SQLHistoryList().isEmpty());
+}
+
+// Start-up takes the date and time display formats from the options and the Excel file
+// filter from the stored workbook extension, whose case matters.
+TEST_F(MainWindowTest, StartUpAppliesDateTimeFormatsAndExcelFilter)
+{
+    const struct {
+        const char *ext;
+        QString filter;
+    } cases[] = {
+        {"", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
+        {".XLSX", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
+        {".xlsx", QStringLiteral("Excelファイル(*.xls)|*.xls")},
+    };
+    for (const auto &c : cases) {
+        {
+            TkdRegistry reg;
+            ASSERT_TRUE(reg.OpenKey(QString::fromUtf16(kMainKey), true));
+            reg.WriteString(QStringLiteral("DateFormat"), QStringLiteral("dd/MM/yy"));
+            reg.WriteString(QStringLiteral("TimeFormat"), QStringLiteral("hh:nn"));
+            reg.WriteString(QStringLiteral("ExcelExt"), QString::fromUtf8(c.ext));
+        }
+        ApplyDateTimeFormats(QStringLiteral("yyyy/MM/dd"), QStringLiteral("HH:mm:ss"));
+        ExcelFileFilter().clear();
+        Make({}, false);
+        const TkdFormatSettings &f = TkdFormatSettings::Global();
+        EXPECT_EQ(f.ShortDateFormat, QStringLiteral("dd/MM/yy"));
+        EXPECT_EQ(f.LongDateFormat, QStringLiteral("dd/MM/yy"));
+        EXPECT_EQ(f.ShortTimeFormat, QStringLiteral("hh:nn"));
+        EXPECT_EQ(f.LongTimeFormat, QStringLiteral("hh:nn"));
+        EXPECT_EQ(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)).toString(f.QtDateTime()), QStringLiteral("04/03/26 05:06"));
+        EXPECT_EQ(ExcelFileFilter(), c.filter) << c.ext;
+        delete Main;
+        Main = nullptr;
+    }
+    // Later tests of this program start on the defaults again.
+    TkdRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(QString::fromUtf16(kMainKey), false));
+    for (const char *name : {"DateFormat", "TimeFormat", "ExcelExt"})
+        reg.DeleteValue(QString::fromUtf8(name));
 }
 
 #include "fmain_test.moc"

@@ -275,3 +275,31 @@ TEST(SmallServices, ShortFolderPathAndDoubleByte)
 }
 
 } // namespace
+
+TEST(FileDialogs, ExcelFilterFollowsTheExactExtension)
+{
+    const QString xlsx = QStringLiteral("Excelファイル(*.xlsx)|*.xlsx");
+    const QString xls = QStringLiteral("Excelファイル(*.xls)|*.xls");
+    const std::pair<const char *, QString> cases[] = {
+        {".XLSX", xlsx}, {".xlsx", xls}, {".XLS", xls}, {"", xls}, {"XLSX", xls},
+    };
+    for (const auto &[ext, filter] : cases)
+        EXPECT_EQ(ExcelFileFilterFor(QString::fromUtf8(ext)), filter) << ext;
+}
+
+TEST(FileDialogs, PipeFiltersBecomeDialogFilters)
+{
+    const std::pair<QString, QString> cases[] = {
+        // Texts that show their masks stay as they are.
+        {QStringLiteral("Excelファイル(*.xlsx)|*.xlsx|すべてのファイル(*.*)|*.*"),
+         QStringLiteral("Excelファイル(*.xlsx);;すべてのファイル(*.*)")},
+        // Masks the text does not show are added; ";" separates masks.
+        {QStringLiteral("SQLファイル|*.sql;*.txt"), QStringLiteral("SQLファイル (*.sql *.txt)")},
+        // Parentheses showing other masks than the filter's do not hide the real ones.
+        {QStringLiteral("テキスト(*.txt)|*.csv"), QStringLiteral("テキスト(*.txt) (*.csv)")},
+        {QStringLiteral("CSV (*.csv;*.tsv)|*.csv;*.tsv"), QStringLiteral("CSV (*.csv;*.tsv)")},
+        {QString(), QString()},
+    };
+    for (const auto &[pipe, qt] : cases)
+        EXPECT_EQ(QtFileFilter(pipe), qt) << pipe.toStdString();
+}
