@@ -419,7 +419,7 @@ bool RunWithOutput(const QString &CommandLine, const TkdProcessRunner::LineSink 
     return r.Started;
 }
 
-// ---- the database client -------------------------------------------------------------------
+// ---- file dialogs -------------------------------------------------------------------------
 
 QString &ExcelFileFilter()
 {
@@ -459,6 +459,8 @@ QString QtFileFilter(const QString &PipeFilter)
     }
     return filters.join(QStringLiteral(";;"));
 }
+
+// ---- the database client -------------------------------------------------------------------
 
 QString &SymfowareClientFolder()
 {

@@ -1,8 +1,8 @@
 #pragma once
 // Small services of the shared unit: the encoding of the program's own text files, the
 // WHERE-condition history of a table, running a client program with its output shown
-// line by line, locating the database client's installation folder, and the double-byte
-// test of the system code page.
+// line by line, the filters of file dialogs, locating the database client's installation
+// folder, and the double-byte test of the system code page.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
