@@ -4,6 +4,7 @@
 // windows and the logon (all of which live in higher layers).
 #include "core/kdconnservices.h"
 #include "core/kdmainservices.h"
+#include "core/kdsub_options.h"
 
 #include <QEvent>
 #include <QList>
@@ -108,6 +109,20 @@ public:
     virtual void ExecuteSQL(const QString &sqlText) = 0;
     // The window became the active child window: select its own selector item, press its button.
     virtual void FormActivate() = 0;
+    // Opens the editor window of an object-type code for the object (an empty ObjectName asks
+    // for a new object). Returns the new window, or nullptr when none was created (an open
+    // window of the same object was raised instead, the code has no editor, or building it
+    // failed). OID identifies a function (code 52; 0 = none); TableName is the table of a
+    // trigger, constraint or rule. The connection window implements it with the editor table.
+    virtual QWidget *OpenObject(int ObjectType, const QString &Schema, const QString &ObjectName,
+                                TOpenMode OpenMode = omDefine, bool ShowRefObject = false,
+                                int DefTopRecord = 0, quint32 OID = 0,
+                                const QString &TableName = QString())
+    {
+        Q_UNUSED(ObjectType); Q_UNUSED(Schema); Q_UNUSED(ObjectName); Q_UNUSED(OpenMode);
+        Q_UNUSED(ShowRefObject); Q_UNUSED(DefTopRecord); Q_UNUSED(OID); Q_UNUSED(TableName);
+        return nullptr;
+    }
 };
 
 // ---------------------------------------------------------------------------------------------
