@@ -498,3 +498,27 @@ TEST_F(MainWindowTest, StartUpAppliesDateTimeFormatsAndExcelFilter)
 }
 
 #include "fmain_test.moc"
+
+// The window titles are the program's own: the application carries no display name, which
+// window managers would append to every title ("ログオン — Kelvane for Symfoware") and twice
+// to the main window's while a child window is maximised.
+TEST_F(MainWindowTest, TitlesAreThePrograms)
+{
+    InitializeApplicationTitle();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Kelvane for Symfoware");
+    // No display name of its own: it follows the application name.
+    QCoreApplication::setApplicationName("probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    InitializeApplicationTitle();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Kelvane for Symfoware");
+
+    TfrmMain *m = Make();
+    EXPECT_EQ(m->windowTitle(), "Kelvane for Symfoware");
+    // A maximised child shows its own title beside the main window's, once.
+    auto *child = new QWidget;
+    child->setWindowTitle("子ウィンドウ");
+    m->AddChildWindow(child);
+    m->findChild<QMdiArea *>()->activeSubWindow()->showMaximized();
+    Flush();
+    EXPECT_EQ(m->windowTitle().count("Kelvane for Symfoware"), 1) << m->windowTitle().toStdString();
+}

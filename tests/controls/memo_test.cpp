@@ -22,7 +22,7 @@ public:
 protected:
     bool event(QEvent *e) override
     {
-        if (e->type() == WM_CODEASSIST) {
+        if (IsCodeAssistEvent(e)) {
             ++Requests;
             auto *ca = static_cast<TCodeAssistEvent *>(e);
             Pos = QPoint(ca->X, ca->Y);
