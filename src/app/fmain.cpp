@@ -3,6 +3,7 @@
 #include "controls/kdsharedsettings.h"
 #include "core/kdreg.h"
 #include "core/kdsub_msg.h"
+#include "core/kdsub_object.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_service.h"
 #include "core/kdsub_start.h"
@@ -23,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPolygonF>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -35,6 +37,11 @@ namespace {
 const QString kTitle = QStringLiteral("Kelvane for Symfoware");
 const QString kEscHint = QStringLiteral(" [ESC]キーを押すと処理を中断");
 } // namespace
+
+void InitializeApplicationTitle()
+{
+    QApplication::setApplicationName(kTitle);
+}
 
 TLogonValues ParseLogonSwitches(const QStringList &args)
 {
@@ -440,16 +447,21 @@ QIcon TfrmMain::Image(int index) const
         return *it;
     struct Glyph { int code; const char *text; QRgb colour; };
     static const Glyph glyphs[] = {
+        // The database root of the tree; the login schema (126) in its own colour and with a
+        // mark, so it stands out among the other schemas (4).
+        {1, "DB", 0x3b4f7a},
         {0, "K", 0x1f5fa8},  {2, "U", 0x7a4fa0},  {3, "U", 0x7a4fa0},  {4, "S", 0x2f8f5b},
         {13, "+", 0x2f7fbf}, {14, "-", 0xa0522d}, {15, "C", 0x2f8f2f}, {16, "R", 0xb03030},
         {45, "T", 0x2066b0}, {46, "I", 0x8a6d1c}, {47, "V", 0x2f8f8f}, {51, "P", 0x8f2f6f},
         {52, "F", 0x8f2f6f}, {55, "Y", 0x5f5f9f}, {57, "G", 0xbf6f1f}, {58, "Q", 0x4f7f2f},
         {66, "K", 0x9f3f3f}, {68, "R", 0x6f4f9f}, {69, "D", 0x6f6f6f}, {94, "DB", 0x1f5fa8},
-        {126, "S", 0x2f8f5b}, {127, "R", 0x7f5f2f}, {35, "\u2191", 0x4f6f8f}, {36, "\u2193", 0x4f6f8f},
+        {126, "S", 0xc06a00}, {127, "R", 0x7f5f2f}, {35, "\u2191", 0x4f6f8f}, {36, "\u2193", 0x4f6f8f},
         {41, "\u00d7", 0xb03030},
         // Tool buttons of the connection window: tree order, tree levels, WHERE and full-text search.
         {75, "SO", 0x4f6f8f}, {76, "OS", 0x4f6f8f}, {95, "S+", 0x2f8f5b},
         {23, "W", 0x6f5f2f},  {24, "G", 0x6f5f2f},
+        // Code-assist candidates: keywords and the IN, OUT and INOUT arguments of a routine.
+        {10, "#", 0x4f4f4f}, {80, "in", 0x2f7f7f}, {81, "out", 0x7f2f5f}, {82, "io", 0x5f5f2f},
     };
     QString text = QString::number(index);
     QColor colour = QColor::fromHsv((index * 47) % 360, 120, 170);
@@ -467,10 +479,16 @@ QIcon TfrmMain::Image(int index) const
     p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
     p.setPen(Qt::white);
     QFont f = p.font();
-    f.setPixelSize(text.size() > 1 ? 8 : 11);
+    f.setPixelSize(text.size() > 2 ? 6 : text.size() > 1 ? 8 : 11);
     f.setBold(true);
     p.setFont(f);
     p.drawText(pm.rect(), Qt::AlignCenter, text);
+    if (index == ObjectTypeCode::OtherSchema) {
+        // The login schema's mark: a yellow corner.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xffd84a));
+        p.drawPolygon(QPolygonF({QPointF(9, 0.5), QPointF(15.5, 0.5), QPointF(15.5, 7)}));
+    }
     p.end();
     QIcon icon(pm);
     FImages.insert(index, icon);

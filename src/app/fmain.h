@@ -23,6 +23,11 @@ class QToolBar;
 class QToolButton;
 class QHBoxLayout;
 
+// Names the application with the program title. No display name is set: window managers
+// append a display name to every window title ("ログオン — …"), and twice to the main
+// window's while a child window is maximised, so titles would no longer be the program's own.
+void InitializeApplicationTitle();
+
 // The logon switches of the command line ("/U=", "/PS=", "/D=", "/H=", "/P=", "/S="), read from
 // the arguments after the program name; a later switch replaces an earlier one.
 TLogonValues ParseLogonSwitches(const QStringList &args);

@@ -1,5 +1,6 @@
 // Object list of the connection window: model, view and fill.
 #include "browser/objlist.h"
+#include "browser/objtree.h"
 
 #include "controls/kdcomctrls.h"
 #include "controls/kdstdctl.h"
@@ -12,7 +13,6 @@
 #include "platform/db/dbquery.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -148,14 +148,9 @@ void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
             return desc ? keys[b] < keys[a] : keys[a] < keys[b];
         });
     } else {
-        QCollator collator;
-        collator.setNumericMode(false);
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(n);
-        for (size_t i = 0; i < n; ++i)
-            keys.push_back(collator.sortKey(text(i)));
+        // Text compares as the tree orders names, the same on every locale.
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            const int c = keys[a].compare(keys[b]);
+            const int c = CompareObjectNames(text(a), text(b));
             return desc ? c > 0 : c < 0;
         });
     }

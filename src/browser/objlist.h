@@ -46,8 +46,8 @@ public:
     QVariant headerData(int ASection, Qt::Orientation AOrientation,
                         int ARole = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &AIndex) const override;
-    // Stable sort by a column: right-aligned columns as numbers, the others by the locale's
-    // collation. Persistent indexes (the selection) follow their rows.
+    // Stable sort by a column: right-aligned columns as numbers, the others as names
+    // in the tree's order (CompareObjectNames). Persistent indexes (the selection) follow their rows.
     void sort(int AColumn, Qt::SortOrder AOrder = Qt::AscendingOrder) override;
 
 private:

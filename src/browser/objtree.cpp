@@ -9,7 +9,6 @@
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 
-#include <QCollator>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
@@ -71,13 +70,17 @@ bool ObjectTreeTypeAllowed(const QString &Schema, int Code)
     return true;
 }
 
+int CompareObjectNames(const QString &a, const QString &b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c : a.compare(b, Qt::CaseSensitive);
+}
+
 TObjTreeLayout BuildObjectTree(const TObjTreeInput &Input)
 {
     QStringList schemas = Input.Schemas;
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(schemas.begin(), schemas.end(), [&](const QString &a, const QString &b) {
-        return collator.compare(a, b) < 0;
+    std::stable_sort(schemas.begin(), schemas.end(), [](const QString &a, const QString &b) {
+        return CompareObjectNames(a, b) < 0;
     });
     if (Input.UserFirst) {
         for (qsizetype i = 0; i < schemas.size(); ++i) {

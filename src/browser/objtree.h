@@ -60,6 +60,11 @@ bool ObjectTreeTypeAllowed(const QString &Schema, int Code);
 // The nodes of the tree for Input.
 TObjTreeLayout BuildObjectTree(const TObjTreeInput &Input);
 
+// The order of names in the tree and in the object list: without regard to letter case
+// first, then exactly, so "cart_sessions" stands before "ContactHistory" whatever the
+// locale. Negative, zero or positive as a < b, a == b, a > b.
+int CompareObjectNames(const QString &a, const QString &b);
+
 // The key of a database's tree settings: "\Software\Tarnwell\ZUMAQ\OBJECTTREE\" + Database.
 QString ObjectTreeKey(const QString &Database);
 

@@ -3,6 +3,7 @@
 #include "controls/kdmacro.h"
 #include "controls/kdmemo.h"
 #include "core/kdassist.h"
+#include "core/kdforms.h"
 #include "core/kdreg.h"
 #include "core/kdsub_options.h"
 
@@ -36,6 +37,16 @@ void TkdCodeAssist::SetImageProvider(std::function<QIcon(int)> provider)
 void TkdCodeAssist::SetVerbatimNamesProvider(std::function<QStringList()> provider)
 {
     VerbatimNamesProvider() = std::move(provider);
+}
+
+QIcon TkdCodeAssist::Image(int index)
+{
+    if (ImageProvider())
+        return ImageProvider()(index);
+    // The main window's image list, whose index is the object-type code.
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        return host->Image(index);
+    return QIcon();
 }
 
 QStringList TkdCodeAssist::VerbatimNames()
@@ -145,8 +156,8 @@ void TkdCodeAssist::AddRow(int k)
     item->setText(0, CaptionListW.at(k));
     item->setText(1, SubItemListW.at(k));
     const int image = ImageListW.at(k);
-    if (image >= 0 && ImageProvider())
-        item->setIcon(0, ImageProvider()(image));
+    if (image >= 0)
+        item->setIcon(0, Image(image));
     item->setData(0, Qt::UserRole, image);
 }
 
@@ -382,6 +393,33 @@ void TkdCodeAssist::wheelEvent(QWheelEvent *e)
     QTreeWidget::wheelEvent(e);
 }
 
+quint32 RoutineOidOf(QWidget *Owner)
+{
+    auto *routine = dynamic_cast<TCodeAssistRoutine *>(Owner);
+    if (!routine)
+        return 0;
+    // A child window offers the arguments only of a procedure or function that exists.
+    if (auto *form = qobject_cast<TkdForm *>(Owner)) {
+        const int type = form->ObjType();
+        if (form->IsNew() || (type != 51 && type != 52 && type != 54))
+            return 0;
+    }
+    return routine->CodeAssistRoutineOid();
+}
+
+void CodeAssistHost(TkdForm *form, QWidget *editor, int X, int Y)
+{
+    auto *memo = qobject_cast<TkdMemo *>(editor);
+    TkdConnForm *conn = form ? form->OwnerForm() : nullptr;
+    if (!memo || !conn)
+        return;
+    db::Query *query = form->CodeAssistQuery();
+    if (!query)
+        return;
+    TkdWaitCursor wait;
+    ShowCodeAssist(memo, form, *query, conn->CurrentSchema(), conn->DBVer(), conn->DBAMODE() != 0, X, Y);
+}
+
 void ShowCodeAssist(TkdMemo *Memo, QWidget *Owner, db::Query &Query, const QString &Schema, int DBVer,
                     bool DBAMode, int X, int Y)
 {
@@ -395,8 +433,7 @@ void ShowCodeAssist(TkdMemo *Memo, QWidget *Owner, db::Query &Query, const QStri
     request.EditorText = Memo->text();
     request.Schema = Schema;
     request.Keywords = Memo->ReserveWordList();
-    if (auto *routine = dynamic_cast<TCodeAssistRoutine *>(Owner))
-        request.FunctionOid = routine->CodeAssistRoutineOid();
+    request.FunctionOid = RoutineOidOf(Owner);
     // Everything is read before the popup exists, so a failing catalog statement leaves no
     // popup behind and the next request works.
     const kdassist::TAssistResult result = kdassist::GatherCodeAssist(Query, request);

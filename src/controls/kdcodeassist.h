@@ -50,6 +50,8 @@ public:
 
     // Icons of the candidates' image indexes; the main window installs its image list.
     static void SetImageProvider(std::function<QIcon(int)> provider);
+    // The icon of an image index: the installed provider's, else the main window's image list.
+    static QIcon Image(int index);
     // Names inserted exactly as they stand (never quoted): the value names of the user's key
     // "\Software\Tarnwell\DREM\RESERVE", sorted; a provider set here replaces that list.
     static QStringList VerbatimNames();
@@ -87,6 +89,19 @@ public:
     // The object id of the edited routine; 0 when the window edits none that exists yet.
     virtual quint32 CodeAssistRoutineOid() const = 0;
 };
+
+class TkdForm;
+
+// The routine whose arguments code assist offers in Owner's editors: the object id that Owner
+// gives as a TCodeAssistRoutine; for a child window only while it edits an existing procedure
+// or function (not new, object-type code 51, 52 or 54); 0 for none.
+quint32 RoutineOidOf(QWidget *Owner);
+
+// The code-assist host of every child window (register it with SetCodeAssistHook): answers
+// the request of the form's SQL editor with the form's code-assist query on its connection,
+// the connection's current schema and the form as the popup's owner. Nothing happens without
+// a connection or for an editor that is not a TkdMemo; catalog errors propagate.
+void CodeAssistHost(TkdForm *form, QWidget *editor, int X, int Y);
 
 // Answers a window's code-assist request (F6 in Memo): reads what the token before the caret
 // names from the catalogs through Query and shows the candidates in a popup under the caret

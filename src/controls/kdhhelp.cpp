@@ -75,12 +75,18 @@ QString THTMLHelp::PageFor(int context)
     const QString folder = HelpFolder();
     if (folder.isEmpty())
         return QString();
-    const QString page = folder + QStringLiteral("/%1.html").arg(context);
-    return QFileInfo::exists(page) ? page : folder + QStringLiteral("/index.html");
+    return folder + QStringLiteral("/%1.html").arg(context);
 }
 
 bool THTMLHelp::Open(const QString &page)
 {
+    if (!page.isEmpty() && !QFileInfo::exists(page) && !HelpFolder().isEmpty()) {
+        // The help is there but has no page for this context: say which page is missing
+        // rather than silently showing another one.
+        ShowMessageBox(QStringLiteral("ヘルプのページが見つかりません。\r\n") + QDir::toNativeSeparators(page),
+                       MB_ICONERROR);
+        return false;
+    }
     if (page.isEmpty() || !QFileInfo::exists(page)) {
         ShowMessageBox(QStringLiteral("ヘルプファイルが見つかりません。\r\n") + QDir::toNativeSeparators(
                            HelpFolder().isEmpty() ? QStringLiteral("help/index.html") : page),

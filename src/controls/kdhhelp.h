@@ -33,7 +33,8 @@ public:
     static QString ApplicationHelpFile();
     // The folder of the pages; empty when none is found.
     static QString HelpFolder();
-    // The page of a help context (the default topic when the context has no page of its own).
+    // The page of a help context, whether or not it exists (opening a missing page names it in
+    // an error message); empty when no help folder is found.
     static QString PageFor(int context);
     // Opens a page; tests install their own opener. The default is the desktop's viewer.
     static void SetOpenHook(std::function<bool(const QUrl &)> hook);

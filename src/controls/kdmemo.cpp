@@ -60,6 +60,21 @@ void InstallFontSubstitutions()
     (void)done;
 }
 
+QString EditorFontFamily(const QString &name)
+{
+    InstallFontSubstitutions();
+    // The base editor passes family names on as Latin-1: a Japanese name such as
+    // "ＭＳ ゴシック" would arrive garbled and the text would fall back to a proportional
+    // default font. The installed font the name stands for is handed on instead.
+    // (Qt keeps substitutes in lower case; the installed family's own spelling is returned.)
+    const QStringList installed = QFontDatabase::families();
+    for (const QString &family : QFont::substitutes(name))
+        for (const QString &have : installed)
+            if (have.compare(family, Qt::CaseInsensitive) == 0)
+                return have;
+    return name;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Lexer
 
@@ -364,6 +379,10 @@ TkdMemo::TkdMemo(QWidget *parent) : QsciScintilla(parent)
     auto closeOnUserScroll = [this](int) { CloseCodeAssist(); };
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, closeOnUserScroll);
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, closeOnUserScroll);
+    // The ruler repaints whenever the view scrolls, the caret moves or the zoom changes.
+    FRuler = new TkdMemoRuler(this);
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, FRuler, [this](int) { FRuler->update(); });
+    connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { LayoutRuler(); });
     ApplyProp(FProp);
 }
 
@@ -396,7 +415,7 @@ void TkdMemo::SetReserveWordList(const QStringList &words)
 void TkdMemo::ApplyProp(const TkdMemoProp &prop)
 {
     FProp = prop;
-    QFont f(prop.Font.Name);
+    QFont f(EditorFontFamily(prop.Font.Name));
     f.setPointSize(qMax(1, prop.Font.Size));
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
@@ -465,7 +484,128 @@ void TkdMemo::ApplyProp(const TkdMemoProp &prop)
         setSelectionBackgroundColor(hitBk.darker(110));
 
     setHorizontalScrollBarPolicy(prop.ScrollBarsBoth ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    // Dragging a selection to move it is the base editor's; without SelMove a press inside
+    // the selection starts a new one instead (mousePressEvent).
     SetReserveWordList(prop.ReserveWordList);
+    LayoutRuler();
+}
+
+void TkdMemo::LayoutRuler()
+{
+    if (!FRuler)
+        return;
+    const bool visible = FProp.Ruler.Visible;
+    const int h = visible ? FRuler->sizeHint().height() : 0;
+    setViewportMargins(0, h, 0, 0);
+    if (visible) {
+        const QRect vp = viewport()->geometry();
+        FRuler->setGeometry(vp.x(), vp.y() - h, vp.width(), h);
+        FRuler->show();
+        FRuler->update();
+    } else {
+        FRuler->hide();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ruler
+
+TkdMemoRuler::TkdMemoRuler(TkdMemo *memo) : QWidget(memo), FMemo(memo)
+{
+    setObjectName(QStringLiteral("Ruler"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QFont TkdMemoRuler::RulerFont() const
+{
+    QFont f = FMemo->Prop().Font.Name.isEmpty() ? font() : QFont(FMemo->Prop().Font.Name);
+    f.setPixelSize(9);
+    return f;
+}
+
+double TkdMemoRuler::ColumnWidth() const
+{
+    // The width of a half-width digit in the text's own style (zoom included), measured over
+    // a hundred of them: the editor places characters at fractional positions.
+    static const QByteArray digits(100, '0');
+    const long w = FMemo->SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH, (unsigned long)TkdSqlLexer::Default,
+                                        digits.constData());
+    return qMax(1.0, double(w) / 100.0);
+}
+
+int TkdMemoRuler::TextLeft() const
+{
+    int left = int(FMemo->SendScintilla(QsciScintillaBase::SCI_GETMARGINLEFT));
+    for (int i = 0; i < 5; ++i)
+        left += FMemo->marginWidth(i);
+    return left;
+}
+
+int TkdMemoRuler::ColumnX(int column) const
+{
+    const int xOffset = int(FMemo->SendScintilla(QsciScintillaBase::SCI_GETXOFFSET));
+    return TextLeft() - xOffset + qRound(column * ColumnWidth());
+}
+
+QSize TkdMemoRuler::sizeHint() const
+{
+    const QFontMetrics fm(RulerFont());
+    return QSize(200, fm.height() + 7);
+}
+
+void TkdMemoRuler::paintEvent(QPaintEvent *)
+{
+    const TkdMemoProp::TRulerProp &r = FMemo->Prop().Ruler;
+    QColor bg = WinColorToQColor(r.Colors.BkColor);
+    QColor fg = WinColorToQColor(r.Colors.Color);
+    QColor mark = WinColorToQColor(r.MarkColor);
+    if (!bg.isValid())
+        bg = palette().color(QPalette::Button);
+    if (!fg.isValid())
+        fg = palette().color(QPalette::ButtonText);
+    if (!mark.isValid())
+        mark = Qt::red;
+    QPainter p(this);
+    p.fillRect(rect(), bg);
+    const int h = height();
+    const int left = TextLeft();
+    p.setPen(fg.lighter(180));
+    p.drawLine(0, h - 1, width(), h - 1);
+    p.setClipRect(QRect(left, 0, width() - left, h));
+
+    const double cw = ColumnWidth();
+    const int gauge = r.GaugeRange == 8 ? 8 : 10;
+    const int half = gauge / 2;
+    const int x0 = ColumnX(0);
+    const int first = qMax(0, int((left - x0) / cw) - 1);
+    const int last = int((width() - x0) / cw) + 1;
+    const QFont f = RulerFont();
+    p.setFont(f);
+    const QFontMetrics fm(f);
+    p.setPen(fg);
+    for (int c = first; c <= last; ++c) {
+        const int x = ColumnX(c);
+        int tick = 2;
+        if (c % gauge == 0)
+            tick = h - 2;
+        else if (c % half == 0)
+            tick = 5;
+        p.drawLine(x, h - 1 - tick, x, h - 1);
+        if (c % gauge == 0 && c > 0)
+            p.drawText(QPoint(x + 2, fm.ascent() + 1), QString::number(c));
+    }
+    // The caret's column: a marked cell at the caret's own position, so wide characters and
+    // virtual space are shown where the caret really stands.
+    const long pos = FMemo->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    int cx = int(FMemo->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, pos));
+    const long virt = FMemo->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONNCARETVIRTUALSPACE,
+                                           (unsigned long)FMemo->SendScintilla(QsciScintillaBase::SCI_GETMAINSELECTION));
+    cx += qRound(double(virt) * cw);
+    QColor cell = mark;
+    cell.setAlpha(90);
+    p.fillRect(QRect(cx, 0, qMax(1, qRound(cw)), h - 1), cell);
+    p.setPen(mark);
+    p.drawLine(cx, 0, cx, h - 1);
 }
 
 QString TkdMemo::RowText(int line) const
@@ -742,13 +882,26 @@ void TkdMemo::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
+    // Without NextLine the caret stops at the end of a line instead of moving on to the start
+    // of the next (with FreeCaret it goes on into the space after the line, as the base
+    // editor does).
+    if (e->key() == Qt::Key_Right && !FProp.Caret.NextLine && !FProp.Caret.FreeCaret
+        && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        && ((e->modifiers() & Qt::ShiftModifier) || !hasSelectedText())) {
+        int line = 0, index = 0;
+        getCursorPosition(&line, &index);
+        if (index >= RowText(line).size()) {
+            e->accept();
+            return;
+        }
+    }
     QsciScintilla::keyPressEvent(e);
 }
 
 void TkdMemo::SendCodeAssistRequest()
 {
     const QPoint p = CaretClientPos();
-    TCodeAssistEvent ev(p.x(), p.y());
+    TCodeAssistEvent ev(this, p.x(), p.y());
     ev.ignore();
     if (FAssistOwner) {
         QCoreApplication::sendEvent(FAssistOwner, &ev);
@@ -765,6 +918,17 @@ void TkdMemo::SendCodeAssistRequest()
 void TkdMemo::mousePressEvent(QMouseEvent *e)
 {
     CloseCodeAssist();
+    // Without SelMove a selection cannot be dragged: a plain press inside it drops it, so the
+    // base editor starts a new selection at the point instead of a drag.
+    if (!FProp.Caret.SelMove && e->button() == Qt::LeftButton && !(e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
+        && hasSelectedText()) {
+        const QPoint pt = e->position().toPoint();
+        const long pos = SendScintilla(SCI_POSITIONFROMPOINTCLOSE, (unsigned long)pt.x(), (long)pt.y());
+        const long from = SendScintilla(SCI_GETSELECTIONSTART);
+        const long to = SendScintilla(SCI_GETSELECTIONEND);
+        if (pos >= 0 && pos >= from && pos < to)
+            SendScintilla(SCI_SETEMPTYSELECTION, (unsigned long)pos);
+    }
     QsciScintilla::mousePressEvent(e);
 }
 
@@ -901,6 +1065,7 @@ void TkdMemo::resizeEvent(QResizeEvent *e)
 {
     CloseCodeAssist();
     QsciScintilla::resizeEvent(e);
+    LayoutRuler();
 }
 
 void TkdMemo::focusOutEvent(QFocusEvent *e)

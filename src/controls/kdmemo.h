@@ -12,6 +12,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include "core/kdassist.h"
+#include "core/kdmessage.h"
 #include "core/kdsub_options.h"
 
 class TkdCodeAssist;
@@ -19,20 +20,12 @@ class TkdMacroList;
 class QStatusBar;
 class QFrame;
 
-// The code-assist request an editor sends to its window when F6 is pressed: the caret's
-// position (left edge of its character cell, top of its row) in the editor's coordinates.
-inline constexpr QEvent::Type WM_CODEASSIST = static_cast<QEvent::Type>(0x8003);
-class TCodeAssistEvent : public QEvent
-{
-public:
-    TCodeAssistEvent(int x, int y) : QEvent(WM_CODEASSIST), X(x), Y(y) {}
-    int X, Y;
-};
-
 // The colour to paint with for a stored colour (TColor); an invalid QColor for clNone.
 QColor WinColorToQColor(TColor value);
 // Maps the Windows font names kept in the settings to installed Japanese fonts (done once).
 void InstallFontSubstitutions();
+// The installed family that the editor draws a stored font name with.
+QString EditorFontFamily(const QString &name);
 
 // One coloured text class of the editor (comment, literal, reserved word, search hit).
 struct TFountainColor {
@@ -152,6 +145,34 @@ struct TkdCodeAssistSize {
     QVector<int> ColumnWidth{125, 90};
 };
 
+class TkdMemo;
+
+// The ruler above an editor's text: a mark for every column, a longer one with the column
+// number every GaugeRange columns (10 or 8), a medium one half-way, and the caret's column
+// marked. Columns are half-width character cells of the editor's font; the ruler follows the
+// editor's horizontal scrolling, font, zoom and left margins.
+class TkdMemoRuler : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TkdMemoRuler(TkdMemo *memo);
+    // The left edge of text column `column` (0-based) in the ruler's coordinates, which are
+    // the editor viewport's horizontally.
+    int ColumnX(int column) const;
+    // The width of one column in pixels (characters stand at fractional positions).
+    double ColumnWidth() const;
+    // The left edge of the text area (after the line numbers and margins).
+    int TextLeft() const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    QFont RulerFont() const;
+    TkdMemo *FMemo;
+};
+
 class TkdMemo : public QsciScintilla
 {
     Q_OBJECT
@@ -216,6 +237,9 @@ public:
     const TkdMemoProp &Prop() const { return FProp; }
     void ApplyProp(const TkdMemoProp &prop);
 
+    // The ruler above the text (shown while the property Ruler.Visible is on).
+    TkdMemoRuler *Ruler() const { return FRuler; }
+
     // The window the code-assist request goes to; when none is set, the nearest ancestor
     // that handles the request.
     void SetAssistOwner(QWidget *w) { FAssistOwner = w; }
@@ -243,11 +267,13 @@ private:
     void PaintMarks();
     void SendCodeAssistRequest();
     void PlayRecord(int index);
+    void LayoutRuler();
 
     QFrame *FCaretPosPanel = nullptr;
     QStatusBar *FCaretPosBar = nullptr;
     TkdMacroList *FMacroList = nullptr;
     TkdSqlLexer *FLexer = nullptr;
+    TkdMemoRuler *FRuler = nullptr;
     QStringList FReserveWordList;
     TkdMemoProp FProp;
     QPointer<QWidget> FAssistOwner;

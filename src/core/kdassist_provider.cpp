@@ -197,9 +197,11 @@ QString CodeAssistSQL(int kind)
                      "LEFT JOIN pg_description AS Dsc", " ON  Cls.oid             =   Dsc.objoid",
                      " AND Col.ordinal_position  =   Dsc.objsubid", "LEFT JOIN pg_attribute   AS Att",
                      " ON  Cls.oid             =   Att.attrelid", " AND Col.column_name     =   Att.attname",
-                     "LEFT JOIN pg_type        AS Typ", " ON  Att.atttypid        =   Typ.oid", "WHERE  (",
-                     "             Cls.relkind =   'r'", "         OR  Cls.relkind =   'v'", "       )",
-                     "AND    Col.table_schema  =   :OWNER", "AND    Col.table_name    =   :TBLNM",
+                     "LEFT JOIN pg_type        AS Typ", " ON  Att.atttypid        =   Typ.oid"})
+            // The columns of every relation that the table and view listings show.
+            + QStringLiteral(" WHERE  Cls.relkind  IN  (") + TableRelkindsSQL() + QStringLiteral(", ")
+            + ViewRelkindsSQL() + QLatin1Char(')')
+            + Lines({"AND    Col.table_schema  =   :OWNER", "AND    Col.table_name    =   :TBLNM",
                      "AND    Att.attnum        >   0", "AND    Att.attisdropped  =   False", "ORDER",
                      "BY     Att.attnum"});
     case 12:

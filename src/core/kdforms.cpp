@@ -2,6 +2,7 @@
 #include "core/kdsub_msg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
+#include "platform/db/dbquery.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -152,6 +153,19 @@ TControlHook &ControlHook()
 }
 } // namespace
 
+namespace {
+TCodeAssistHook &CodeAssistHook()
+{
+    static TCodeAssistHook hook;
+    return hook;
+}
+} // namespace
+
+void SetCodeAssistHook(TCodeAssistHook hook)
+{
+    CodeAssistHook() = std::move(hook);
+}
+
 void SetControlHook(TControlHook hook)
 {
     ControlHook() = std::move(hook);
@@ -232,6 +246,25 @@ QString TkdForm::SchemaPrefix(const QString &schema, const QString &compareSchem
     if (schema.trimmed().isEmpty())
         return QString();
     return QuoteIdentifier(schema, TkdOption::Global().UseLowerName) + QLatin1Char('.');
+}
+
+db::Query *TkdForm::CodeAssistQuery()
+{
+    TkdConnForm *owner = OwnerForm();
+    db::Connection *conn = owner ? owner->dbsMain() : nullptr;
+    if (!conn)
+        return nullptr;
+    if (!FAssistQuery)
+        FAssistQuery = new db::Query(conn, this);
+    else
+        FAssistQuery->setConnection(conn); // follows a changed owner; closes the last statement
+    return FAssistQuery;
+}
+
+void TkdForm::WMCodeAssist(QWidget *editor, int x, int y)
+{
+    if (CodeAssistHook() && editor)
+        CodeAssistHook()(this, editor, x, y);
 }
 
 bool TkdForm::OwnerFormOpen() const
@@ -331,6 +364,12 @@ bool TkdForm::event(QEvent *e)
         return true;
     case WM_RELOAD:
         GuardedCall([this] { Reload(); });
+        return true;
+    case WM_CODEASSIST:
+        // Only an editor's request carries the editor; a bare message has nothing to answer.
+        if (auto *ca = dynamic_cast<TCodeAssistEvent *>(e))
+            GuardedCall([this, ca] { WMCodeAssist(ca->Editor, ca->X, ca->Y); });
+        e->accept();
         return true;
     case QEvent::WindowTitleChange:
         if (FTaskButton)

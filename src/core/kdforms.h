@@ -3,6 +3,7 @@
 // and the small interfaces through which core reaches the main window, the connection
 // windows and the logon (all of which live in higher layers).
 #include "core/kdconnservices.h"
+#include "core/kdmessage.h"
 #include "core/kdmainservices.h"
 #include "core/kdsub_options.h"
 
@@ -16,29 +17,12 @@
 #include <functional>
 
 class QIcon;
+namespace db { class Query; }
 #include <QTabWidget>
 #include <QToolButton>
 
 // ---------------------------------------------------------------------------------------------
-// Application messages. Each is a QEvent whose type number is the message number, so a window
-// tells them apart by `type()`; they are sent synchronously to every child window.
-
-enum TkdMessage : int {
-    WM_DBCHANGE = 0x8001,   // the set of open connections changed
-    WM_RELOAD = 0x8002,     // reload the window's content (View -> Reload, F5)
-    WM_CODEASSIST = 0x8003, // an editor asks its window for code-assist candidates
-};
-
-class TkdMessageEvent : public QEvent
-{
-public:
-    explicit TkdMessageEvent(TkdMessage msg, qintptr wParam = 0, qintptr lParam = 0);
-    // The QEvent type that carries `msg` (the number itself, reserved once with Qt).
-    static QEvent::Type TypeOf(TkdMessage msg);
-    TkdMessage Message() const { return TkdMessage(int(type())); }
-    qintptr WParam;
-    qintptr LParam;
-};
+// Application messages (core/kdmessage.h).
 
 // Sends `msg` synchronously to each window in order (windows that vanish meanwhile are skipped).
 void SendKdMessage(const QList<QWidget *> &windows, TkdMessage msg, qintptr wParam = 0, qintptr lParam = 0);
@@ -195,6 +179,14 @@ using TControlHook = std::function<void(QWidget *control)>;
 void SetControlHook(TControlHook hook);
 
 // ---------------------------------------------------------------------------------------------
+// What a child window does with a code-assist request of one of its SQL editors (the provider
+// and popup of the controls layer); registered at start-up by the program.
+
+class TkdForm;
+using TCodeAssistHook = std::function<void(TkdForm *form, QWidget *editor, int x, int y)>;
+void SetCodeAssistHook(TCodeAssistHook hook);
+
+// ---------------------------------------------------------------------------------------------
 // Base child window.
 
 enum TSourceMode { smShow, smText };
@@ -248,6 +240,10 @@ public:
 
     TSourceMode SourceMode = smShow;
 
+    // The query that code assist reads the catalogs with, bound to OwnerForm's connection at
+    // each call; nullptr while the window has no connection.
+    db::Query *CodeAssistQuery();
+
 signals:
     // The connection changed: the window's queries follow it.
     void OwnerFormChanged(TkdConnForm *form);
@@ -262,6 +258,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
     // Ctrl+PgUp / Ctrl+PgDn page switch; true when the key was taken.
     bool FormKeyDown(QKeyEvent *e);
+    // Answers a code-assist request of one of the window's editors (F6): the registered host
+    // with this window as the popup's owner. Errors are shown by the caller's guard.
+    virtual void WMCodeAssist(QWidget *editor, int x, int y);
 
 private:
     TkdConnForm *FOwnerForm = nullptr;
@@ -274,6 +273,7 @@ private:
     bool FCloseAsked = false;
     QPointer<QToolButton> FTaskButton;
     QPointer<QTabWidget> FPageControl;
+    db::Query *FAssistQuery = nullptr; // child of the window
 public:
     // The main window asks every child before it closes; a window already asked is not asked again.
     void MarkCloseAsked(bool asked) { FCloseAsked = asked; }

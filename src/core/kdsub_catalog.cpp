@@ -8,6 +8,16 @@
 #include <QStringList>
 #include <map>
 
+QString TableRelkindsSQL()
+{
+    return QStringLiteral("'r', 'f', 't', 'p'");
+}
+
+QString ViewRelkindsSQL()
+{
+    return QStringLiteral("'v'");
+}
+
 namespace {
 
 struct Fragments { QStringList from, where; };
@@ -25,7 +35,7 @@ const std::map<int, Fragments> &listingFragments()
                QStringLiteral(" ON  TblSpe.oid          =   TblInf.reltablespace"),
                QStringLiteral("LEFT JOIN pg_roles       AS TblRol"),
                QStringLiteral(" ON  TblRol.oid          =  TblInf.relowner")},
-              {QStringLiteral("WHERE  TblInf.relkind    IN  ('r', 'f', 't', 'p')")}}},
+              {QStringLiteral("WHERE  TblInf.relkind    IN  (") + TableRelkindsSQL() + QLatin1Char(')')}}},
         {46, {{QStringLiteral("FROM pg_class            AS C"),
                QStringLiteral("LEFT JOIN pg_namespace   AS N"),
                QStringLiteral(" ON  C.relnamespace      =   N.oid"),
@@ -49,7 +59,7 @@ const std::map<int, Fragments> &listingFragments()
                QStringLiteral(" ON  TblNsp.oid          =   TblInf.relnamespace"),
                QStringLiteral("LEFT JOIN pg_roles       AS TblRol"),
                QStringLiteral(" ON  TblRol.oid          =  TblInf.relowner")},
-              {QStringLiteral("WHERE  TblInf.relkind    IN  ('v')")}}},
+              {QStringLiteral("WHERE  TblInf.relkind    IN  (") + ViewRelkindsSQL() + QLatin1Char(')')}}},
         {52, {{QStringLiteral("FROM pg_proc             AS Prc"),
                QStringLiteral("LEFT JOIN pg_namespace   AS Nms"),
                QStringLiteral(" ON  Prc.pronamespace    =   Nms.oid"),

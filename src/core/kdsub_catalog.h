@@ -28,6 +28,11 @@ using FncArgArray = QList<TFuncArgument>;
 // kind joins pg_roles as TblRol for the owner. Callers add their own conditions with
 // "AND" when WhereText is not empty and with "WHERE" when it is.
 void ObjectListSQL(int Code, QString &FromText, QString &WhereText);
+// The relation kinds listed as tables ('r' ordinary, 'f' foreign, 't' TOAST, 'p' partitioned)
+// and as views ('v'), each as an SQL list of literals. Every statement that lists tables or
+// their columns takes them from here, so what the listings show always has its columns.
+QString TableRelkindsSQL();
+QString ViewRelkindsSQL();
 
 // The statement that reads the argument arrays of the function :OID, and the statement
 // that reads the types of Count arguments (:OID0 ... :OID<Count-1>) in argument order.

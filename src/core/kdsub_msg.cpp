@@ -33,6 +33,12 @@ QWidget *ownerWindow()
     return QApplication::activeWindow();
 }
 
+TNumericEditFactory &numericEditFactory()
+{
+    static TNumericEditFactory factory;
+    return factory;
+}
+
 int callHook(MessageBoxRequest &request)
 {
     // Copy first: the hook may replace itself while it runs.
@@ -133,7 +139,43 @@ QString CleanMessageText(const QString &Text)
     s.remove(QStringLiteral("[AnyDAC][Phys][PG][libpq] "), Qt::CaseSensitive);
     if (s == QStringLiteral(": "))
         s = QStringLiteral("ERROR: SQL構文エラー");
+    // A label shows no tab stops: a TAB (server messages carry them) reads as one blank.
+    s.replace(QLatin1Char('\t'), QLatin1Char(' '));
     return s;
+}
+
+void SetNumericEditFactory(TNumericEditFactory Factory)
+{
+    numericEditFactory() = std::move(Factory);
+}
+
+void CenterOnActiveWindow(QWidget *Dialog)
+{
+    QWidget *owner = ownerWindow();
+    if (owner == Dialog)
+        owner = nullptr;
+    QRect area;
+    if (owner && owner->isVisible())
+        area = owner->window()->frameGeometry();
+    else if (QScreen *screen = Dialog->screen())
+        area = screen->availableGeometry();
+    else
+        return;
+    QRect r(QPoint(0, 0), Dialog->frameGeometry().size().expandedTo(Dialog->size()));
+    r.moveCenter(area.center());
+    // Kept on the screen of the owner when the owner stands partly outside it.
+    if (QScreen *screen = owner ? owner->screen() : Dialog->screen()) {
+        const QRect avail = screen->availableGeometry();
+        if (r.right() > avail.right())
+            r.moveRight(avail.right());
+        if (r.bottom() > avail.bottom())
+            r.moveBottom(avail.bottom());
+        if (r.left() < avail.left())
+            r.moveLeft(avail.left());
+        if (r.top() < avail.top())
+            r.moveTop(avail.top());
+    }
+    Dialog->move(r.topLeft());
 }
 
 int ShowMessageBox(const QString &Text, int Flags)
@@ -169,6 +211,8 @@ int ShowMessageBox(const QString &Text, int Flags)
         box.setEscapeButton(QMessageBox::Cancel);
     else if (buttons.size() == 1)
         box.setEscapeButton(buttons.front());
+    box.adjustSize();
+    CenterOnActiveWindow(&box);
     box.exec();
     QAbstractButton *clicked = box.clickedButton();
     if (!clicked)
@@ -384,10 +428,8 @@ int ShowCheckMessageBox(const QString &Text, quint16 Flags, QList<MsgCheckItem> 
         return result >= IDOK && result <= IDNO ? result : 8;
     }
     TkdCheckMessageDialog dialog(Text, Flags, Items, ownerWindow());
-    if (QScreen *screen = dialog.screen()) {
-        dialog.adjustSize();
-        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
-    }
+    dialog.adjustSize();
+    CenterOnActiveWindow(&dialog);
     const int modal = dialog.exec();
     dialog.ReadChecks(Items);
     // Closing the box counts as Cancel.
@@ -415,13 +457,18 @@ TkdInputQueryDialog::TkdInputQueryDialog(const QString &Caption, const QString &
     FPrompt->setMaximumWidth(mulDiv(164, ux, 4));
     FPrompt->adjustSize();
 
-    FEdit = new QLineEdit(this);
-    if (Numeric) {
-        // The numeric box keeps digits and one decimal point.
+    if (Numeric && numericEditFactory()) {
+        // The number box of the controls layer (digits, one decimal point, no minus sign).
+        FEdit = numericEditFactory()(this);
+        FEdit->setMaxLength(9);
+    } else if (Numeric) {
+        // Without it, a plain box that keeps digits and one decimal point.
+        FEdit = new QLineEdit(this);
         FEdit->setValidator(new QRegularExpressionValidator(
             QRegularExpression(QStringLiteral("[0-9]*\\.?[0-9]*")), FEdit));
         FEdit->setMaxLength(9);
     } else {
+        FEdit = new QLineEdit(this);
         FEdit->setMaxLength(255);
     }
     FEdit->setGeometry(FPrompt->x(), FPrompt->y() + FPrompt->height() + 5, mulDiv(164, ux, 4), 20);
@@ -478,8 +525,7 @@ bool InputQueryWithChecks(const QString &Caption, const QString &Prompt, QString
         return true;
     }
     TkdInputQueryDialog dialog(Caption, Prompt, Value, Items, Numeric, ownerWindow());
-    if (QScreen *screen = dialog.screen())
-        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    CenterOnActiveWindow(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     Value = dialog.Edit()->text();

@@ -73,8 +73,18 @@ using MessageBoxHook = std::function<int(MessageBoxRequest &)>;
 MessageBoxHook SetMessageBoxHook(MessageBoxHook Hook);
 
 // The text a box shows: the data-access prefix "[AnyDAC][Phys][PG][libpq] " removed
-// wherever it stands; a text that is then ": " alone reads "ERROR: SQL構文エラー".
+// wherever it stands; a text that is then ": " alone reads "ERROR: SQL構文エラー"; a TAB
+// reads as a blank.
 QString CleanMessageText(const QString &Text);
+
+// The number box of the numeric input dialog: the controls layer registers its number edit.
+// Without one the dialog uses a plain edit that keeps digits and one decimal point.
+using TNumericEditFactory = std::function<QLineEdit *(QWidget *Parent)>;
+void SetNumericEditFactory(TNumericEditFactory Factory);
+
+// Moves a dialog so that it stands centred on the active window (on the screen when there is
+// none), kept inside the screen. Every box of this unit is placed this way.
+void CenterOnActiveWindow(QWidget *Dialog);
 
 // Shows Text with the application title as caption; returns IDOK ... IDNO.
 int ShowMessageBox(const QString &Text, int Flags);

@@ -4,7 +4,8 @@
 // main window closes.
 #include "app/fmain.h"
 #include "browser/flogon.h"
-#include "controls/kdsharedsettings.h"
+#include "controls/kdhooks.h"
+#include "core/kdforms.h"
 #include "core/kdsub_start.h"
 
 #include <QApplication>
@@ -12,13 +13,13 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvane for Symfoware"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kelvane for Symfoware"));
+    InitializeApplicationTitle();
     QApplication::setQuitOnLastWindowClosed(true);
     InitializeSharedUnit();
 
-    // Child windows give each control the shared settings of its kind.
-    SetControlHook([](QWidget *control) { ApplySharedSettings(control); });
+    // Child windows give each control the shared settings of its kind and answer the
+    // code-assist requests of their SQL editors; the numeric input box uses the number edit.
+    InstallControlHooks();
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
@@ -32,7 +33,7 @@ int main(int argc, char *argv[])
         result = app.exec();
     }
     SetLogonProc({});
-    SetControlHook({});
+    RemoveControlHooks();
     FinalizeSharedUnit();
     return result;
 }

@@ -2,6 +2,7 @@
 // selector with its enabling rule, CurrentForm, GetDBForm, FindWindow and the status texts.
 #include "app/fmain.h"
 #include "app/stubconn.h"
+#include "controls/kdcodeassist.h"
 #include "core/kdsub_msg.h"
 #include "core/kdreg.h"
 #include "core/kdsub_options.h"
@@ -498,3 +499,41 @@ TEST_F(MainWindowTest, StartUpAppliesDateTimeFormatsAndExcelFilter)
 }
 
 #include "fmain_test.moc"
+
+// The window titles are the program's own: the application carries no display name, which
+// window managers would append to every title ("ログオン — Kelvane for Symfoware") and twice
+// to the main window's while a child window is maximised.
+TEST_F(MainWindowTest, TitlesAreThePrograms)
+{
+    InitializeApplicationTitle();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Kelvane for Symfoware");
+    // No display name of its own: it follows the application name.
+    QCoreApplication::setApplicationName("probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    InitializeApplicationTitle();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Kelvane for Symfoware");
+
+    TfrmMain *m = Make();
+    EXPECT_EQ(m->windowTitle(), "Kelvane for Symfoware");
+    // A maximised child shows its own title beside the main window's, once.
+    auto *child = new QWidget;
+    child->setWindowTitle("子ウィンドウ");
+    m->AddChildWindow(child);
+    m->findChild<QMdiArea *>()->activeSubWindow()->showMaximized();
+    Flush();
+    EXPECT_EQ(m->windowTitle().count("Kelvane for Symfoware"), 1) << m->windowTitle().toStdString();
+}
+
+// Code-assist candidates show the main window's images; the login schema, the other schemas
+// and the database root each have an image of their own.
+TEST_F(MainWindowTest, ImagesOfCandidatesSchemasAndTheRoot)
+{
+    TfrmMain *m = Make();
+    for (int index : {10, 45, 46, 47, 52, 55, 57, 58, 66, 80, 81, 82, 127})
+        EXPECT_EQ(TkdCodeAssist::Image(index).cacheKey(), m->Image(index).cacheKey()) << index;
+    auto pixels = [&](int index) { return m->Image(index).pixmap(16, 16).toImage(); };
+    EXPECT_NE(pixels(126), pixels(4));
+    EXPECT_NE(pixels(1), pixels(4));
+    EXPECT_NE(pixels(1), pixels(126));
+    EXPECT_NE(pixels(80), pixels(81));
+}

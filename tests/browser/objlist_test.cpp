@@ -368,7 +368,7 @@ TEST_F(SampleBrowserTest, SortingByColumnsWithQuotedAndJapaneseNames)
     QStringList names = B->Names();
     QStringList sorted = names;
     std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
-        return QString::localeAwareCompare(a, b) > 0;
+        return CompareObjectNames(a, b) > 0;
     });
     EXPECT_EQ(names, sorted);
     EXPECT_TRUE(names.contains(u("社員")));

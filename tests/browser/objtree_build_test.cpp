@@ -1,8 +1,11 @@
 // The nodes of the object tree without a server: orders, schema filters, the restricted
 // system schemas and the login schema's place.
+#include "browser/objlist.h"
 #include "browser/objtree.h"
 #include "support/qstring_printer.h"
 
+#include <QLocale>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,3 +99,44 @@ TEST(ObjectTreeBuild, ImagesOfNodes)
 }
 
 } // namespace
+
+// The tree's schemas and the list's name column put names in one order, whatever the locale:
+// without regard to case first, then exactly.
+TEST(ObjectNameOrder, TreeAndListAgreeOnEveryLocale)
+{
+    const QStringList names{u("ContactHistory"), u("cart_sessions"), u("Zeta"), u("cart"), u("部署"),
+                            u("Cart"), u("_x"), u("alpha"), u("社員")};
+    const QStringList expected{u("_x"), u("alpha"), u("Cart"), u("cart"), u("cart_sessions"),
+                               u("ContactHistory"), u("Zeta"), u("社員"), u("部署")};
+    const QLocale saved;
+    for (const char *name : {"C", "en_US", "ja_JP", "de_DE", "sv_SE"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        TObjTreeInput in;
+        in.Database = u("db");
+        in.Schemas = names;
+        in.LoginSchema = u("nobody");
+        TObjTreeLayout tree = BuildObjectTree(in);
+        QStringList treeOrder;
+        for (const TObjTreeNode &n : tree.Root.Children)
+            treeOrder << n.Text;
+        EXPECT_EQ(treeOrder, expected) << name;
+
+        TObjectListModel model;
+        model.SetColumns({TObjListColumn{u("名前"), u("W"), 100, Qt::AlignLeft}});
+        std::vector<TObjListRow> rows;
+        for (const QString &n : names)
+            rows.push_back({n, 45, {}});
+        model.AppendRows(std::move(rows));
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            model.sort(0, order);
+            QStringList listOrder;
+            for (int r = 0; r < model.rowCount(); ++r)
+                listOrder << model.Row(r).Caption;
+            QStringList want = expected;
+            if (order == Qt::DescendingOrder)
+                std::reverse(want.begin(), want.end());
+            EXPECT_EQ(listOrder, want) << name << int(order);
+        }
+    }
+    QLocale::setDefault(saved);
+}

@@ -35,7 +35,7 @@ public:
 protected:
     bool event(QEvent *e) override
     {
-        if (e->type() != WM_CODEASSIST)
+        if (!IsCodeAssistEvent(e))
             return QWidget::event(e);
         auto *ca = static_cast<TCodeAssistEvent *>(e);
         try {

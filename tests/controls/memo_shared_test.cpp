@@ -138,7 +138,6 @@ TEST_F(HelpFixture, ContextsOpenTheirPages)
     struct Case { int command; qintptr data; QString page; };
     const Case cases[] = {
         {HELP_CONTEXT, 50200, "50200.html"},
-        {HELP_CONTEXT, 30100, "index.html"},   // no page of its own: the default topic
         {HELP_INDEX, 0, "index.html"},
         {HELP_FINDER, 0, "index.html"},
         {HELP_CONTEXTPOPUP, 50200, "50200.html"},
@@ -166,6 +165,22 @@ TEST_F(HelpFixture, MissingHelpGivesAClearMessage)
     EXPECT_TRUE(opened.isEmpty());
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages.first().startsWith("ヘルプファイルが見つかりません。"));
+}
+
+TEST_F(HelpFixture, UnknownContextNamesTheMissingPage)
+{
+    Write("index.html");
+    THTMLHelp help;
+    bool call = true;
+    for (int command : {HELP_CONTEXT, HELP_CONTEXTPOPUP}) {
+        messages.clear();
+        opened.clear();
+        help.OnApplicationHelp(command, 30100, call);
+        EXPECT_TRUE(opened.isEmpty()) << command; // never another page in its place
+        ASSERT_EQ(messages.size(), 1) << command;
+        EXPECT_TRUE(messages.first().startsWith("ヘルプのページが見つかりません。")) << command;
+        EXPECT_TRUE(messages.first().endsWith("30100.html")) << command;
+    }
 }
 
 TEST_F(HelpFixture, OtherHelpFilesAreNotHandled)

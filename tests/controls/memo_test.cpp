@@ -22,7 +22,7 @@ public:
 protected:
     bool event(QEvent *e) override
     {
-        if (e->type() == WM_CODEASSIST) {
+        if (IsCodeAssistEvent(e)) {
             ++Requests;
             auto *ca = static_cast<TCodeAssistEvent *>(e);
             Pos = QPoint(ca->X, ca->Y);
@@ -141,6 +141,10 @@ TEST_F(MemoFixture, JumpPutsCaretOnLineWithContext)
     for (int i = 1; i <= 300; ++i)
         rows << QString("line %1").arg(i);
     memo->setText(rows.join('\n'));
+    // Room for the twenty rows of context the jump brings into view (rows of the fixed-pitch
+    // Japanese font are tall, and the ruler takes a row's height).
+    window.resize(600, 600);
+    QApplication::processEvents();
     for (int target : {1, 150, 300}) {
         memo->Jump(target);
         int l, i;

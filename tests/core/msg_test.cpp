@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <cmath>
@@ -31,6 +32,9 @@ TEST(MessageBox, TextIsCleanedAndCaptionIsTheTitle)
         {u("[AnyDAC][Phys][PG][libpq]x"), u("[AnyDAC][Phys][PG][libpq]x")},
         {u(""), u("")},
         {u("テーブルを削除しました。"), u("テーブルを削除しました。")},
+        // A TAB of a server message reads as a blank.
+        {Prefix + u("ERROR:\tsyntax error\tat \"x\""), u("ERROR: syntax error at \"x\"")},
+        {u("\t\t"), u("  ")},
     };
     ScriptedMessageBoxes boxes;
     for (const Case &c : cases) {
@@ -242,6 +246,30 @@ TEST(InputQuery, DialogUnitsFollowTheFont)
     const QSize u2 = AverageCharSize(dialog.fontMetrics());
     EXPECT_EQ(dialog.width(), int(std::lround(180.0 * u2.width() / 4)));
     EXPECT_EQ(dialog.Edit()->width(), int(std::lround(164.0 * u2.width() / 4)));
+}
+
+TEST(MessageBox, BoxesStandCentredOnTheActiveWindow)
+{
+    QWidget window;
+    window.setGeometry(40, 60, 700, 500);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_EQ(QApplication::activeWindow(), &window);
+    TkdCheckMessageDialog check(u("削除しますか？"), MB_YESNO | MB_ICONQUESTION, {{u("CASCADE オプション"), false}});
+    TkdInputQueryDialog input(u("件数"), u("件数を入力"), u("5"), {}, true);
+    for (QDialog *d : {static_cast<QDialog *>(&check), static_cast<QDialog *>(&input)}) {
+        d->adjustSize();
+        CenterOnActiveWindow(d);
+        const QPoint centre = QRect(d->pos(), d->frameGeometry().size().expandedTo(d->size())).center();
+        EXPECT_LE((centre - window.frameGeometry().center()).manhattanLength(), 2);
+    }
+    // Without an active window the box stands in the middle of the screen.
+    window.hide();
+    QApplication::setActiveWindow(nullptr);
+    CenterOnActiveWindow(&check);
+    const QRect screen = check.screen()->availableGeometry();
+    const QPoint centre = QRect(check.pos(), check.frameGeometry().size().expandedTo(check.size())).center();
+    EXPECT_LE((centre - screen.center()).manhattanLength(), 2);
 }
 
 TEST(MessageBox, HookIsRestored)
