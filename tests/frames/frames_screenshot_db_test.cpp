@@ -2,6 +2,7 @@
 // VANTOR_SCREENSHOT_DIR to keep the pictures (frame-cross.png, frame-grant.png,
 // frame-storage.png) for a look.
 #include "controls/kdcomctrls.h"
+#include "controls/kdstdctl.h"
 #include "frames/cross_frame.h"
 #include "frames/grant_frame.h"
 #include "frames/storage_frame.h"
@@ -60,4 +61,19 @@ TEST(FramePictures, ThreePagesWithJapaneseNames)
         child.Frame->cmbStorageType->setCurrentText(QStringLiteral("継承"));
         Keep(&child, QStringLiteral("frame-storage-parents.png"));
     }
+}
+
+TEST(FramePictures, ClerkLoadsEveryPage)
+{
+    ResetFrameOptions();
+    FakeConnForm conn(testdb::params().sampleDatabase, QStringLiteral("sample_clerk"), QStringLiteral("sample_clerk"));
+    FrameHostForm<TfraCross> cross(&conn, 45);
+    cross.Frame->ShowData(QStringLiteral("sales"), QStringLiteral("orders"));
+    EXPECT_GT(cross.Frame->lstTree2->topLevelItem(0)->childCount(), 0);
+    FrameHostForm<TfraGrant> grant(&conn, 45);
+    grant.Frame->ShowData(QStringLiteral("sales"), QStringLiteral("orders"));
+    FrameHostForm<TfraStorage> storage(&conn, 45);
+    storage.Frame->Init(QStringLiteral("inventory"), QStringLiteral("stock"));
+    storage.Frame->ShowDefine();
+    EXPECT_EQ(storage.Frame->Field(0, 3)->text(), "0.05");
 }

@@ -187,6 +187,9 @@ TEST_F(GrantFrameTest, GeneratedStatementsRoundTrip)
         {45, QStringLiteral("CREATE TABLE %1.\"請求書\" (a int) PARTITION BY RANGE (a)"), QStringLiteral("請求書")},
         {47, QStringLiteral("CREATE VIEW %1.v AS SELECT 1 AS a"), QStringLiteral("v")},
         {58, QStringLiteral("CREATE SEQUENCE %1.\"Seq A\""), QStringLiteral("Seq A")},
+        // A name of 63 bytes, the longest the server keeps.
+        {45, QStringLiteral("CREATE TABLE %1.\"%2\" (a int)").arg(QStringLiteral("%1"), QString(21, QChar(0x8868))),
+         QString(21, QChar(0x8868))},
         {52, QStringLiteral("CREATE PROCEDURE %1.p(a int) LANGUAGE sql AS 'SELECT 1'"), QStringLiteral("p")},
     };
     FakeConnForm conn;
