@@ -8,6 +8,7 @@
 // (set -a; . /tmp/vantor-pg-<port>/env; set +a). The database "vantor_bench_objlist" with
 // the schema "big" is created on the first run and kept for the next.
 //   bench_objlist_fill [tables]
+#include "bench_db.h"
 #include "browser/objlist.h"
 #include "core/kdconnservices.h"
 #include "core/kdreg.h"
@@ -32,15 +33,12 @@ namespace {
 
 const char *kDatabase = "vantor_bench_objlist";
 
-QString env(const char *name) { return QString::fromLocal8Bit(qgetenv(name)); }
+using bench::env;
+using bench::scalar;
 
 void setParams(db::Connection &c, const QString &database)
 {
-    c.setParam(QStringLiteral("Server"), env("PGHOST"));
-    c.setParam(QStringLiteral("Port"), env("PGPORT"));
-    c.setParam(QStringLiteral("Database"), database);
-    c.setParam(QStringLiteral("User_Name"), env("PGUSER"));
-    c.setParam(QStringLiteral("Password"), env("PGPASSWORD"));
+    bench::setParams(c, database);
     c.setParam(QStringLiteral("MetaDefSchema"), QStringLiteral("big"));
 }
 
@@ -52,14 +50,6 @@ public:
     int DBVer() const override { return Db.dbVer(); }
     int DBAMODE() const override { return 0; }
 };
-
-QString scalar(db::Connection &c, const QString &sql)
-{
-    db::Query q(&c);
-    q.setSql(sql);
-    q.open();
-    return q.isEmpty() ? QString() : q.valueString(0, 0);
-}
 
 void prepareDatabase(int tables)
 {

@@ -15,6 +15,8 @@ ENVFILE="$ROOT/env"
 ROLE="vantor"
 PASS="vantor"
 DB="vantor_test"
+TBS="vantor_tbs"           # a tablespace of the sandbox, for tests that place tables in one
+TBSDIR="$ROOT/tbs"
 
 PGBIN="${VANTOR_PG_BIN:-}"
 if [ -z "$PGBIN" ]; then
@@ -51,6 +53,7 @@ export PGUSER='$ROLE'
 export PGPASSWORD='$PASS'
 export PGDATABASE='$DB'
 export VANTOR_SAMPLE_DB='vantor_sample'
+export VANTOR_TBS='$TBS'
 ENV
   chmod 0644 "$ENVFILE"
 }
@@ -106,6 +109,13 @@ CONF
   fi
   if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_database WHERE datname='$DB'" | grep -q 1; then
     psql_local -d postgres -c "CREATE DATABASE $DB OWNER $ROLE"
+  fi
+  # The tablespace's folder must belong to the server's user.
+  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_tablespace WHERE spcname='$TBS'" | grep -q 1; then
+    mkdir -p "$TBSDIR"
+    [ "$(id -u)" -eq 0 ] && chown postgres:postgres "$TBSDIR"
+    chmod 0700 "$TBSDIR"
+    psql_local -d postgres -c "CREATE TABLESPACE $TBS OWNER $ROLE LOCATION '$TBSDIR'"
   fi
   write_env
   echo "pg-sandbox: running on 127.0.0.1:$PORT (env: $ENVFILE)"

@@ -58,10 +58,10 @@ public:
     // Opens `sqlText` on qryExec and returns it, positioned on the first row. The result stays
     // valid until the next service call of this window.
     db::Query *OpenSQL(const QString &sqlText);
-    db::Query *OpenSQL(const QString &sqlText, const QStringList &values);
-    void GetUser(QStringList &listData, bool addPublic);
-    void GetRole(QStringList &listData);
-    void GetTBS(QStringList &listData);
+    db::Query *OpenSQL(const QString &sqlText, const QStringList &values) override;
+    void GetUser(QStringList &listData, bool addPublic) override;
+    void GetRole(QStringList &listData) override;
+    void GetTBS(QStringList &listData) override;
     void GetObject(QStringList &listData, const QString &schema, const QString &objectType);
     void GetDataType(QStringList &listData, int objType);
     QString VerStr(int version, const QString &s1, const QString &s2) const

@@ -3,6 +3,7 @@
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 #include "platform/db/dbquery.h"
+#include <stdexcept>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,6 +53,21 @@ void ShowError(const QString &text)
 {
     ShowMessageBox(text, MB_OK | MB_ICONERROR);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Lookups of a connection window without a server
+
+namespace {
+[[noreturn]] void RefuseLookup()
+{
+    throw std::runtime_error("この接続ではデータベースを参照できません。");
+}
+} // namespace
+
+db::Query *TkdConnForm::OpenSQL(const QString &, const QStringList &) { RefuseLookup(); }
+void TkdConnForm::GetUser(QStringList &, bool) { RefuseLookup(); }
+void TkdConnForm::GetRole(QStringList &) { RefuseLookup(); }
+void TkdConnForm::GetTBS(QStringList &) { RefuseLookup(); }
 
 bool GuardedCall(const std::function<void()> &fn)
 {

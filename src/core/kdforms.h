@@ -107,6 +107,16 @@ public:
         Q_UNUSED(ShowRefObject); Q_UNUSED(DefTopRecord); Q_UNUSED(OID); Q_UNUSED(TableName);
         return nullptr;
     }
+    // Lookups of the embedded frames. OpenSQL opens `sqlText` with its colon parameters set, in
+    // order of first appearance, to `values` (text, typed by the server) and returns the query
+    // positioned on the first row; it stays valid until the next service call of the window.
+    // GetUser: the login roles by name (then "public" when asked); GetRole: the roles that
+    // cannot log in; GetTBS: the tablespaces. Errors are thrown. A window without a server
+    // refuses them.
+    virtual db::Query *OpenSQL(const QString &sqlText, const QStringList &values);
+    virtual void GetUser(QStringList &listData, bool addPublic);
+    virtual void GetRole(QStringList &listData);
+    virtual void GetTBS(QStringList &listData);
 };
 
 // ---------------------------------------------------------------------------------------------

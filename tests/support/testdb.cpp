@@ -46,6 +46,7 @@ Params loadParams()
     p.sampleDatabase = pick("VANTOR_SAMPLE_DB");
     if (p.sampleDatabase.isEmpty())
         p.sampleDatabase = QStringLiteral("vantor_sample");
+    p.tablespace = pick("VANTOR_TBS");
     return p;
 }
 

@@ -13,6 +13,7 @@ namespace testdb {
 struct Params {
     QString host, port, user, password, database;
     QString sampleDatabase; // the sample business database loaded by the scripts
+    QString tablespace;     // a tablespace of the sandbox; empty when the sandbox has none
 };
 
 // The connection values; empty host when no sandbox is configured.

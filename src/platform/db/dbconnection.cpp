@@ -578,6 +578,7 @@ void Connection::protect(const std::function<void()> &work)
 qint64 Connection::execute(const QString &sql)
 {
     requireOpen();
+    notifyStatement(sql);
     leaveOwnBlock();
     const QByteArray text = encode(sql);
     const StatementInfo info = classify(sql);

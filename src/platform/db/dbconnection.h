@@ -109,6 +109,19 @@ public:
     // edits of data sets, COPY, transaction control) are raised even when cleared.
     void setOnError(ErrorHook hook) { FOnError = std::move(hook); }
 
+    // ---- statement observer ----------------------------------------------------------
+    // Called with the text of every statement of a caller (Query open/execute,
+    // Connection::execute) before it is sent; the layer's own work (fetches, savepoints,
+    // transaction control) is not reported. For counting and tracing; an empty function
+    // turns it off.
+    using StatementObserver = std::function<void(const QString &sql)>;
+    void setStatementObserver(StatementObserver observer) { FStatementObserver = std::move(observer); }
+    void notifyStatement(const QString &sql) const
+    {
+        if (FStatementObserver)
+            FStatementObserver(sql);
+    }
+
     // ---- COPY ----------------------------------------------------------------------
     // COPY … FROM STDIN: `next` fills the chunk (bytes in the client encoding, or binary
     // COPY data) and returns false after the last one; `progress` gets the bytes sent so
@@ -181,6 +194,7 @@ private:
     pg_cancel *FCancel = nullptr;
     QStringList FNotices;
     ErrorHook FOnError;
+    StatementObserver FStatementObserver;
     std::vector<QString> FSavepoints;
     bool FAutoCommit = true;
     bool FStatementSavepoints = true;

@@ -158,6 +158,7 @@ detail::ResultPtr Query::runStatement(bool forOpen)
     c->requireOpen();
     if (!FPrepared)
         prepare();
+    c->notifyStatement(sqlText());
     const bool withParams = FParamCreation && !FParams.empty();
     std::vector<unsigned> types;
     std::vector<std::optional<QByteArray>> values;
