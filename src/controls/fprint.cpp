@@ -126,7 +126,7 @@ QStringList KdSourceLines(const QString &AText)
     return lines;
 }
 
-QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int W, int H,
+QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int W, double H,
                                int ATabSpaceCount)
 {
     QList<TkdPrintPage> pages;

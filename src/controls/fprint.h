@@ -69,7 +69,7 @@ QStringList KdSourceLines(const QString &AText);
 // stop every ATabSpaceCount average character widths. A page takes visual lines while their
 // bottom stays below H; a page always takes at least one visual line, so the layout ends
 // whatever the sizes. Empty lines at the top of a page are dropped.
-QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int W, int H,
+QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int W, double H,
                                int ATabSpaceCount);
 
 class TfrmPrint : public QDialog
