@@ -189,7 +189,6 @@ bool TfrmPreview::ShowWindow()
     TkdMainForm *main = TkdMainForm::Instance();
     QWidget *mainWidget = main ? main->Widget() : nullptr;
     TfrmPreview preview(mainWidget);
-    preview.ShowPage();
     bool wasVisible = false;
     if (mainWidget) {
         wasVisible = mainWidget->isVisible();
@@ -207,5 +206,6 @@ bool TfrmPreview::ShowWindow()
     } showAgain{mainWidget, wasVisible};
     if (mainWidget)
         mainWidget->hide();
+    preview.ShowPage();
     return preview.exec() == QDialog::Accepted;
 }

@@ -17,7 +17,7 @@
 #include <stdexcept>
 #include <vector>
 
-class QPainter;
+#include <QPainter>
 class QPrinter;
 
 struct TSizeI {

@@ -5,8 +5,24 @@
 #include "controls/kdprinter.h"
 #include "core/kdsub_options.h"
 
+#include <QDir>
 #include <QPrinter>
+#include <QWidget>
 #include <gtest/gtest.h>
+
+// With VANTOR_SHOTS set to a folder, saves a picture of what a test shows there, to be
+// looked at by hand.
+inline void SaveShot(const QImage &image, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("VANTOR_SHOTS");
+    if (!dir.isEmpty())
+        image.save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+inline void SaveShot(QWidget *w, const QString &name)
+{
+    if (!qEnvironmentVariable("VANTOR_SHOTS").isEmpty())
+        SaveShot(w->grab().toImage(), name);
+}
 
 // A4 at 600 dpi with a border of 100 dots on each side.
 inline TkdPrinterDevice InjectedDevice()

@@ -364,6 +364,7 @@ TEST_F(PrintDialogTest, ControlsAndTheirRules)
 {
     OnNextDialog([](TfrmPrint *d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("印刷"));
+        SaveShot(d, QStringLiteral("print-dialog"));
         EXPECT_EQ(d->cmbPrinterName->currentText(), TkdPrinter::PdfPrinterName());
         EXPECT_EQ(d->txtCopies->text(), QStringLiteral("1"));
         EXPECT_TRUE(d->rdoRangeAll->isChecked());
@@ -579,6 +580,7 @@ TEST_F(PrintDialogTest, RangesPrintTheirPagesAndPdfTextEqualsTheRecordedText)
     if (image.isNull())
         image.load(png + QStringLiteral("-01.png"));
     ASSERT_FALSE(image.isNull());
+    SaveShot(image, QStringLiteral("pdf-page-1"));
     int dark = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
