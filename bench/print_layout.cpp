@@ -82,6 +82,21 @@ void BM_PrintOneLongLine(benchmark::State &state)
     state.SetComplexityN(state.range(0));
 }
 
+// The layout alone, without recording the pages.
+void BM_PaginateOneLongLine(benchmark::State &state)
+{
+    UseA4At600Dpi();
+    QString line;
+    while (line.size() < state.range(0))
+        line += QStringLiteral("SELECT 列名, 'テキスト' FROM 表 WHERE x = 1; ");
+    line.truncate(state.range(0));
+    const QFont font = KdPrintFont(QStringLiteral("ＭＳ ゴシック"), 10, 600);
+    const TkdPrinter &m = PrinterMetrics();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(KdPaginate({line}, font, m.GetPrintableWidth(20, 20),
+                                            m.GetPrintableHeight(20, 20), 8));
+}
+
 // The baseline: the page text measured whole after every added line and, on overflow,
 // after every character taken off its end.
 void BM_RemeasureBaseline(benchmark::State &state)
@@ -147,6 +162,7 @@ void BM_PreviewPageCached(benchmark::State &state)
 
 BENCHMARK(BM_PrintScript)->Arg(500)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(BM_PrintOneLongLine)->Arg(1000000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_PaginateOneLongLine)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemeasureBaseline)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewPageZoom2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewPageCached)->Unit(benchmark::kMillisecond);

@@ -127,7 +127,7 @@ QStringList KdSourceLines(const QString &AText)
 }
 
 QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int W, double H,
-                               int ATabSpaceCount)
+                               int ATabSpaceCount, const TkdPrintLineDraw &ADraw)
 {
     QList<TkdPrintPage> pages;
     TkdPrintPage page;
@@ -142,7 +142,12 @@ QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int
         const QString &text = Lines.at(li);
         if (text.isEmpty() && page.isEmpty())
             continue; // an empty line at the top of a page is dropped
-        QTextLayout layout(text, AFont);
+        // Control characters other than the tab take the room of a blank and are not drawn.
+        QString shown = text;
+        for (QChar &c : shown)
+            if (c != u'\t' && IsControlChar(c))
+                c = u' ';
+        QTextLayout layout(shown, AFont);
         layout.setTextOption(option);
         layout.setCacheEnabled(true);
         layout.beginLayout();
@@ -181,6 +186,8 @@ QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int
                     pl.Runs << TkdPrintRun{runStart, i - runStart, tl.cursorToX(int(runStart))};
                 runStart = i + 1;
             }
+            if (ADraw)
+                ADraw(int(pages.size()), tl, y);
             page << pl;
             y += h;
         }
@@ -767,24 +774,25 @@ void TfrmPrint::PrintSource(const QString &Title, const QStringList &Source,
         else
             lines << s;
     }
-    const QList<TkdPrintPage> pages =
-        KdPaginate(lines, font, W, H, KdPrintTabSpaceCount());
-
-    for (const TkdPrintPage &page : pages) {
-        if (GFirstPagePending)
-            GFirstPagePending = false;
-        else
-            doc.NewPage();
-        QPainter *c = doc.Canvas();
-        const int h = c->fontMetrics().height();
-        c->drawText(QRect(0, -2 * h, W, 2 * h), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                    Title);
-        c->drawText(QRect(0, H, W, 2 * h), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                    QString::number(doc.PageCount() - base));
-        for (const TkdPrintLine &line : page) {
-            const QString &text = lines.at(line.Line);
-            for (const TkdPrintRun &run : line.Runs)
-                c->drawText(QPointF(run.X, line.Y + line.Ascent), text.mid(run.Start, run.Length));
-        }
-    }
+    // Each visual line is drawn from the layout that placed it; a page is opened, with its
+    // title and number, when its first line arrives.
+    int current = -1;
+    QPainter *c = nullptr;
+    KdPaginate(lines, font, W, H, KdPrintTabSpaceCount(),
+               [&](int APage, const QTextLine &ALine, double AY) {
+                   if (APage != current) {
+                       current = APage;
+                       if (GFirstPagePending)
+                           GFirstPagePending = false;
+                       else
+                           doc.NewPage();
+                       c = doc.Canvas();
+                       const int h = c->fontMetrics().height();
+                       const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine;
+                       c->drawText(QRect(0, -2 * h, W, 2 * h), flags, Title);
+                       c->drawText(QRect(0, H, W, 2 * h), flags,
+                                   QString::number(doc.PageCount() - base));
+                   }
+                   ALine.draw(c, QPointF(0, AY - ALine.y()));
+               });
 }

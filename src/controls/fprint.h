@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QList>
 #include <QStringList>
+#include <QTextLine>
 
 #include <functional>
 
@@ -69,8 +70,11 @@ QStringList KdSourceLines(const QString &AText);
 // stop every ATabSpaceCount average character widths. A page takes visual lines while their
 // bottom stays below H; a page always takes at least one visual line, so the layout ends
 // whatever the sizes. Empty lines at the top of a page are dropped.
+// ADraw, when given, is called for each visual line as it is placed, with the page's index
+// and the line's top, while the line's layout still exists.
+using TkdPrintLineDraw = std::function<void(int APage, const QTextLine &ALine, double AY)>;
 QList<TkdPrintPage> KdPaginate(const QStringList &Lines, const QFont &AFont, int W, double H,
-                               int ATabSpaceCount);
+                               int ATabSpaceCount, const TkdPrintLineDraw &ADraw = {});
 
 class TfrmPrint : public QDialog
 {
