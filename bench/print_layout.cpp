@@ -68,13 +68,26 @@ void BM_PrintScript(benchmark::State &state)
     state.SetComplexityN(state.range(0));
 }
 
+// One line of Length characters: with range(1) 1 Japanese and Latin change every few
+// characters (a script change starts a new shaping item), with 0 a long VALUES list with a
+// Japanese word now and then.
+QString LongLine(qint64 Length, bool Mixed)
+{
+    QString line;
+    int i = 0;
+    while (line.size() < Length)
+        line += Mixed ? QStringLiteral("SELECT 列名, 'テキスト' FROM 表 WHERE x = 1; ")
+                      : QStringLiteral("(%1, 'customer-%1', 1234.50, '2024-01-01'%2), ")
+                            .arg(++i)
+                            .arg(i % 20 ? QString() : QStringLiteral(", '東京'"));
+    line.truncate(Length);
+    return line;
+}
+
 void BM_PrintOneLongLine(benchmark::State &state)
 {
     UseA4At600Dpi();
-    QString line;
-    while (line.size() < state.range(0))
-        line += QStringLiteral("SELECT 列名, 'テキスト' FROM 表 WHERE x = 1; ");
-    line.truncate(state.range(0));
+    const QString line = LongLine(state.range(0), state.range(1));
     const QStringList source = {line};
     for (auto _ : state)
         Print(source);
@@ -86,10 +99,7 @@ void BM_PrintOneLongLine(benchmark::State &state)
 void BM_PaginateOneLongLine(benchmark::State &state)
 {
     UseA4At600Dpi();
-    QString line;
-    while (line.size() < state.range(0))
-        line += QStringLiteral("SELECT 列名, 'テキスト' FROM 表 WHERE x = 1; ");
-    line.truncate(state.range(0));
+    const QString line = LongLine(state.range(0), state.range(1));
     const QFont font = KdPrintFont(QStringLiteral("ＭＳ ゴシック"), 10, 600);
     const TkdPrinter &m = PrinterMetrics();
     for (auto _ : state)
@@ -161,8 +171,10 @@ void BM_PreviewPageCached(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_PrintScript)->Arg(500)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_PrintOneLongLine)->Arg(1000000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_PaginateOneLongLine)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrintOneLongLine)
+    ->Args({1000000, 0})->Args({2000000, 0})->Args({1000000, 1})->Args({2000000, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaginateOneLongLine)->Args({1000000, 0})->Args({2000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemeasureBaseline)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewPageZoom2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewPageCached)->Unit(benchmark::kMillisecond);
