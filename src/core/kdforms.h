@@ -16,6 +16,7 @@
 #include <functional>
 
 class QIcon;
+class TScriptSink;
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -123,6 +124,14 @@ public:
         Q_UNUSED(ShowRefObject); Q_UNUSED(DefTopRecord); Q_UNUSED(OID); Q_UNUSED(TableName);
         return nullptr;
     }
+    // Writes the DDL script of an object (a DDL line list) to Sink, through the editor
+    // table: NewSchema/NewObjectName script a copy of a table or view, OID identifies a
+    // function or procedure, TableName the table of a trigger, constraint or rule. Shows
+    // nothing; true when a script was written.
+    virtual bool OutputScript(int ObjectType, const QString &Schema, const QString &ObjectName,
+                              TScriptSink &Sink, const QString &NewSchema = QString(),
+                              const QString &NewObjectName = QString(), quint32 OID = 0,
+                              const QString &TableName = QString());
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -5,7 +5,9 @@
 #include "app/fmain.h"
 #include "browser/flogon.h"
 #include "controls/kdsharedsettings.h"
+#include "core/kdopener.h"
 #include "core/kdsub_start.h"
+#include "editors/editor_table.h"
 
 #include <QApplication>
 
@@ -19,6 +21,8 @@ int main(int argc, char *argv[])
 
     // Child windows give each control the shared settings of its kind.
     SetControlHook([](QWidget *control) { ApplySharedSettings(control); });
+    // The connection windows open editors and write scripts through the editor table.
+    RegisterEditors();
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
@@ -33,6 +37,7 @@ int main(int argc, char *argv[])
     }
     SetLogonProc({});
     SetControlHook({});
+    ClearEditorRegistry();
     FinalizeSharedUnit();
     return result;
 }
