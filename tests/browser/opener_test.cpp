@@ -54,6 +54,19 @@ public:
     }
 };
 
+// The stand-in connection window answers OpenObject as the real one does: through the table.
+class OpenerConn : public StubConnForm
+{
+public:
+    using StubConnForm::StubConnForm;
+    QWidget *OpenObject(int ObjectType, const QString &Schema, const QString &ObjectName, TOpenMode OpenMode,
+                        bool ShowRefObject, int DefTopRecord, quint32 OID, const QString &TableName) override
+    {
+        return OpenObjectWindow(this, ObjectType, Schema, ObjectName, OpenMode, ShowRefObject, DefTopRecord, OID,
+                                TableName);
+    }
+};
+
 class OpenerTest : public ::testing::Test
 {
 protected:
@@ -64,7 +77,10 @@ protected:
         Main->SetCloseSteps({});
         Main->show();
         Flush();
-        Conn = StubConnForm::Open(Main, QStringLiteral("sample_manager"), QStringLiteral("vantor_sample"));
+        Conn = new OpenerConn(QStringLiteral("sample_manager"), QStringLiteral("vantor_sample"),
+                              QStringLiteral("localhost"), QStringLiteral("5432"));
+        Main->AddChildWindow(Conn);
+        Main->AddConnection(Conn);
         Flush();
         ClearEditorRegistry();
         Received.clear();
@@ -123,7 +139,7 @@ protected:
     }
 
     TfrmMain *Main = nullptr;
-    StubConnForm *Conn = nullptr;
+    OpenerConn *Conn = nullptr;
     QList<TReceived> Received;
     int FNewCount = 0;
 };

@@ -130,8 +130,9 @@ inline void CheckNewObject(const TEditorContract &c)
     using namespace editor_contract;
     QWidget *w = Open(c, QString());
     ASSERT_NE(w, nullptr);
-    if (auto *form = qobject_cast<TkdForm *>(w))
+    if (auto *form = qobject_cast<TkdForm *>(w)) {
         EXPECT_TRUE(form->IsNew());
+    }
     CloseWindow(w);
 }
 
