@@ -28,5 +28,7 @@ QsciScintilla *CreateStatementMemo(QWidget *parent, bool plain)
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setReadOnly(true);
     memo->setBraceMatching(QsciScintilla::NoBraceMatch);
+    // No horizontal scroll bar: measuring every line's width after each append is wasted.
+    memo->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 0UL);
     return memo;
 }

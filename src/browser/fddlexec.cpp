@@ -22,6 +22,8 @@ const QString kOK = QStringLiteral("《正常終了》");
 const QString kError = QStringLiteral("《エラー》");
 // The log repaints at most ten times a second while statements run.
 constexpr int kFlushMs = 100;
+// Pending events are handled at least this often while statements run.
+constexpr int kEventsMs = 10;
 
 QList<QPointer<TfrmDDLExec>> &OpenWindows()
 {
@@ -193,6 +195,9 @@ bool TfrmDDLExec::Run()
     bool stopped = false;
     {
         TRunSettings settings(conn);
+        // One wait cursor for the whole run: setting and restoring it around every
+        // statement touches every window each time and costs more than a small statement.
+        TkdWaitCursor wait;
         while (FPos < FSQL.size() && !FAbort) {
             QStringList statement;
             while (FPos < FSQL.size()) {
@@ -244,7 +249,12 @@ bool TfrmDDLExec::Run()
                 }
             }
             FlushLog(false);
-            QCoreApplication::processEvents();
+            // Pending events every few milliseconds keep the window responsive without
+            // paying the event dispatch for every one of thousands of tiny statements.
+            if (!FLastEvents.isValid() || FLastEvents.elapsed() >= kEventsMs) {
+                QCoreApplication::processEvents();
+                FLastEvents.restart();
+            }
             if (!self)
                 return false; // cannot happen: the window is never deleted while it runs
         }

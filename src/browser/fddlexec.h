@@ -74,4 +74,5 @@ private:
     int FTransactionLevel = 0;
     QString FPending;
     QElapsedTimer FLastFlush;
+    QElapsedTimer FLastEvents;
 };
