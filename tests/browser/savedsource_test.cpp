@@ -270,3 +270,26 @@ TEST_F(SavedSourceTest, FailuresRaiseToTheEditorNamingThePath)
     Form->SaveBeforeSource(schema(), QStringLiteral("gone"), 45);
     EXPECT_EQ(QFileInfo(Dir.path() + "/ok/" + schema() + "/TABLE/gone.SQL").size(), 0);
 }
+
+TEST_F(SavedSourceTest, ConnectionWindowOpensAndScriptsThroughTheTable)
+{
+    TObjectArgs received;
+    RegisterEditor(45, [&](TkdConnForm *owner, const TObjectArgs &a) -> QWidget * {
+        received = a;
+        auto *w = new TkdForm(owner->Widget());
+        w->setWindowTitle(QStringLiteral("TABLE - ") + a.ObjectName);
+        TkdMainForm::Instance()->AddChildWindow(w);
+        return w;
+    }, FindEditor(45)->Script);
+    QWidget *w = Form->OpenObject(45, schema(), QStringLiteral("t1"), omData, false, 25);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(qobject_cast<TkdForm *>(w)->OwnerForm(), Form);
+    EXPECT_EQ(received.DefTopRecord, 25);
+    EXPECT_EQ(received.OpenMode, omData);
+    EXPECT_EQ(Form->OpenObject(48, schema(), QStringLiteral("t1")), nullptr);
+    TScriptSink sink;
+    EXPECT_TRUE(Form->OutputScript(45, schema(), QStringLiteral("t1"), sink));
+    EXPECT_EQ(sink.Lines(), (QStringList{QStringLiteral("CREATE TABLE t1 (x int)"), QStringLiteral(";")}));
+    EXPECT_FALSE(Form->OutputScript(45, schema(), QStringLiteral("gone"), sink));
+    EXPECT_EQ(sink.LineCount(), 2);
+}
