@@ -4,6 +4,7 @@
 // selector while it is open, and rolls back and disconnects when it closes. The object tree
 // and the object list fill the two panes of the window.
 #include "core/kdforms.h"
+#include "core/kdopener.h"
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
@@ -71,6 +72,25 @@ public:
     void GetSchemaInfo(QStringList &listData, bool objList);
     int GetMySID();
     QString GetObjComment(int objType, int oid);
+
+    // Object windows, scripts and saved sources (fobject_script.cpp): OpenObject goes through
+    // the editor table. SaveBeforeSource/SaveAfterSource keep the object's script in a file
+    // just before and after an editor changes it, as the options ask; they raise a failing
+    // name-table query, folder or file to the editor, and a cancelled save dialog skips.
+    QWidget *OpenObject(int ObjectType, const QString &Schema, const QString &ObjectName,
+                        TOpenMode OpenMode = omDefine, bool ShowRefObject = false,
+                        int DefTopRecord = 0, quint32 OID = 0,
+                        const QString &TableName = QString()) override;
+    void SaveBeforeSource(const QString &Schema, const QString &ObjectName, int ObjectType,
+                          quint32 OID = 0, const QString &TableName = QString());
+    void SaveAfterSource(const QString &Schema, const QString &ObjectName, int ObjectType,
+                         quint32 OID = 0, const QString &TableName = QString());
+    // GRANT statements rebuilt from the access lists, as a DDL line list (fobject_grant.cpp).
+    // intMode 1: every privilege on one object (strObjCls "TABLE", "VIEW", "FUNCTION",
+    // "PROCEDURE", "TYPE" or "SEQUENCE"; strOid a function's OID); any other mode: every
+    // privilege the role named by Schema holds. Server errors pass to the caller.
+    void OutputGrant(const QString &Schema, const QString &ObjectName, TScriptSink &Sink,
+                     int intMode, const QString &strObjCls, const QString &strOid);
 
     // The object tree and list (browser/objtree.h, browser/objlist.h; wired in
     // fobject_list.cpp). ShowTree rebuilds the tree; ShowObject refills the list for the

@@ -18,6 +18,7 @@
 
 class QIcon;
 namespace db { class Query; }
+class TScriptSink;
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -117,6 +118,14 @@ public:
     virtual void GetUser(QStringList &listData, bool addPublic);
     virtual void GetRole(QStringList &listData);
     virtual void GetTBS(QStringList &listData);
+    // Writes the DDL script of an object (a DDL line list) to Sink, through the editor
+    // table: NewSchema/NewObjectName script a copy of a table or view, OID identifies a
+    // function or procedure, TableName the table of a trigger, constraint or rule. Shows
+    // nothing; true when a script was written.
+    virtual bool OutputScript(int ObjectType, const QString &Schema, const QString &ObjectName,
+                              TScriptSink &Sink, const QString &NewSchema = QString(),
+                              const QString &NewObjectName = QString(), quint32 OID = 0,
+                              const QString &TableName = QString());
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -6,7 +6,9 @@
 #include "browser/flogon.h"
 #include "controls/kdhooks.h"
 #include "core/kdforms.h"
+#include "core/kdopener.h"
 #include "core/kdsub_start.h"
+#include "editors/editor_table.h"
 
 #include <QApplication>
 
@@ -20,6 +22,8 @@ int main(int argc, char *argv[])
     // Child windows give each control the shared settings of its kind and answer the
     // code-assist requests of their SQL editors; the numeric input box uses the number edit.
     InstallControlHooks();
+    // The connection windows open editors and write scripts through the editor table.
+    RegisterEditors();
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
@@ -34,6 +38,7 @@ int main(int argc, char *argv[])
     }
     SetLogonProc({});
     RemoveControlHooks();
+    ClearEditorRegistry();
     FinalizeSharedUnit();
     return result;
 }

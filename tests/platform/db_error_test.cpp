@@ -132,4 +132,35 @@ TEST_F(DbErrors, OnErrorHookMayReplaceOrClear)
     FDb.setOnError({});
 }
 
+TEST_F(DbErrors, FilterSwitchedOffRaisesEverything)
+{
+    // With the switch off neither the filter nor a clearing hook drops an error; the
+    // hook's replacement text still shows. The switch back on restores the dropping.
+    FDb.setErrorFilter(false);
+    for (const bool inBlock : {false, true}) {
+        if (inBlock)
+            FDb.startTransaction();
+        EXPECT_THROW(FDb.execute(QStringLiteral("CLOSE no_such_cursor")), db::Error) << inBlock;
+        db::Query q(&FDb);
+        q.setSql(QStringLiteral("CLOSE no_such_cursor"));
+        EXPECT_THROW(q.execute(), db::Error) << inBlock;
+        FDb.setOnError([](std::optional<db::Error> &e) { e.reset(); });
+        EXPECT_THROW(FDb.execute(QStringLiteral("SELECT 1/0")), db::Error) << inBlock;
+        FDb.setOnError([](std::optional<db::Error> &e) { e->message = QStringLiteral("replaced"); });
+        try {
+            FDb.execute(QStringLiteral("SELECT 1/0"));
+            ADD_FAILURE() << "not raised";
+        } catch (const db::Error &e) {
+            EXPECT_EQ(e.message, QStringLiteral("replaced"));
+        }
+        FDb.setOnError({});
+        if (inBlock) {
+            // Each failure undid only itself: the block still commits.
+            EXPECT_NO_THROW(FDb.commit());
+        }
+    }
+    FDb.setErrorFilter(true);
+    EXPECT_NO_THROW(FDb.execute(QStringLiteral("CLOSE no_such_cursor")));
+}
+
 } // namespace

@@ -236,6 +236,8 @@ QString Connection::decode(const char *bytes, int length) const
 
 void Connection::raise(Error error, Filter filter)
 {
+    if (!FErrorFilter)
+        filter = Filter::Never;
     std::optional<Error> e(error);
     if (FOnError)
         FOnError(e);

@@ -108,6 +108,10 @@ public:
     // caller's own statements; errors of the layer's own work (fetching further rows,
     // edits of data sets, COPY, transaction control) are raised even when cleared.
     void setOnError(ErrorHook hook) { FOnError = std::move(hook); }
+    // When off, no error of the caller's statements is dropped, neither by the filter nor
+    // by a hook that clears it (default on). For callers that must see every failure.
+    bool errorFilter() const { return FErrorFilter; }
+    void setErrorFilter(bool on) { FErrorFilter = on; }
 
     // ---- statement observer ----------------------------------------------------------
     // Called with the text of every statement of a caller (Query open/execute,
@@ -198,6 +202,7 @@ private:
     std::vector<QString> FSavepoints;
     bool FAutoCommit = true;
     bool FStatementSavepoints = true;
+    bool FErrorFilter = true;
     bool FOwnBlock = false; // the open block was opened by the layer for reading results
     int FOwnCursors = 0;
     quint64 FBlockGeneration = 0; // increases each time a caller's block ends
