@@ -4,7 +4,7 @@
 // selector while it is open, and rolls back and disconnects when it closes. The object tree
 // and the object list fill the two panes of the window.
 #include "core/kdforms.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 

@@ -3,7 +3,7 @@
 #include "browser/savedsource.h"
 
 #include "core/kddialogsupport.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "core/kdsub_object.h"
 #include "core/kdsub_service.h"
 

@@ -1,6 +1,6 @@
 #include "editors/editor_table.h"
 
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 
 void RegisterEditors()
 {

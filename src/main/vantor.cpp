@@ -6,7 +6,7 @@
 #include "browser/flogon.h"
 #include "controls/kdhooks.h"
 #include "core/kdforms.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "core/kdsub_start.h"
 #include "editors/editor_table.h"
 

@@ -5,7 +5,7 @@
 #include "app/fmain.h"
 #include "browser/fobject.h"
 #include "browser/grantscript.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
 #include "support/qstring_printer.h"

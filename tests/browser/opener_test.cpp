@@ -4,7 +4,7 @@
 // sinks, and the editor contract kit run on a fake editor.
 #include "app/fmain.h"
 #include "app/stubconn.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "core/kdsub_msg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_service.h"

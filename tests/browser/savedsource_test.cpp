@@ -5,7 +5,7 @@
 #include "browser/fobject.h"
 #include "browser/savedsource.h"
 #include "core/kddialogsupport.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "core/kdsub_msg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_service.h"

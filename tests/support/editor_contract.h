@@ -9,7 +9,7 @@
 // existing object, then call CheckEditorContract (or the single checks). A main window must
 // exist (TkdMainForm::Instance()); the checks close the windows they open.
 #include "core/kdforms.h"
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 #include "core/kdsub_msg.h"
 #include "core/kdsub_service.h"
 #include "support/qstring_printer.h"

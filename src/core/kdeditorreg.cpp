@@ -1,4 +1,4 @@
-#include "core/kdopener.h"
+#include "core/kdeditorreg.h"
 
 #include "core/kdforms.h"
 #include "core/kdsub_msg.h"
