@@ -881,8 +881,9 @@ int nextSheetId(Workbook::Data &d)
 Sheet &insertSheet(Workbook &book, Workbook::Data &d, std::unique_ptr<Sheet> sheet, int index)
 {
     Sheet::Data &sd = sheet->data();
-    const QString target = QStringLiteral("../") .repeated(d.workbookPart.count(QLatin1Char('/')))
-        + sd.partName;
+    const QString folder = fileFolder(d.workbookPart);
+    const QString target = !folder.isEmpty() && sd.partName.startsWith(folder + QLatin1Char('/'))
+        ? sd.partName.mid(folder.size() + 1) : QLatin1Char('/') + sd.partName;
     sd.relId = d.addRelationship(d.workbookPart, QLatin1String(RelBase) + QStringLiteral("worksheet"), target);
     d.setOverride(sd.partName, QLatin1String(CtSheet));
     QDomDocument &wbDoc = d.dom(d.workbookPart);

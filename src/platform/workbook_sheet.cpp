@@ -593,7 +593,7 @@ void ensureCells(Sheet::Data &s, Workbook::Data &b)
                 f.text = fText;
                 if (fType == QLatin1String("array"))
                     f.arrayRef = fRef;
-                if (hasV) {
+                if (hasV && !v.isEmpty()) {
                     f.cached = v;
                     f.cachedKind = t == QLatin1String("str") ? 2 : t == QLatin1String("b") ? 3 : t == QLatin1String("e") ? 4 : 1;
                 }

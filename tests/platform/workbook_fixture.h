@@ -86,7 +86,12 @@ inline void saveChecked(wb::Workbook &book, const QString &file)
 class WorkbookTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    QString path(const QString &name) const { return dir.filePath(name); }
+    // WB_KEEP=<folder> keeps the files a test writes there, for a look at them.
+    QString path(const QString &name) const
+    {
+        const QString keep = qEnvironmentVariable("WB_KEEP");
+        return keep.isEmpty() ? dir.filePath(name) : keep + QLatin1Char('/') + name;
+    }
 };
 
 } // namespace wbtest

@@ -229,7 +229,7 @@ TEST_F(WorkbookTest, BodyBlockRepeatedForFortyFiveRecords)
     EXPECT_EQ(cellOf(sh, QStringLiteral("B3")).value(QStringLiteral("v")).toString(), QStringLiteral("=見出し"));
     EXPECT_TRUE(cellOf(sh, QStringLiteral("B3")).value(QStringLiteral("quote")).toBool());
     EXPECT_EQ(sh.value(QStringLiteral("activeCell")).toString(), QStringLiteral("A1"));
-    EXPECT_EQ(sh.value(QStringLiteral("printArea")).toString(), QStringLiteral("'form'!$A$1:$E$44"));
+    EXPECT_EQ(sh.value(QStringLiteral("printArea")).toString(), QStringLiteral("$A$1:$E$44"));
     // no calculation chain left and a full recalculation asked for
     const auto parts = xlsxcheck::readParts(path(QStringLiteral("body-out.xlsx")));
     EXPECT_TRUE(parts.value(QStringLiteral("xl/workbook.xml")).contains("fullCalcOnLoad=\"1\""));
@@ -263,7 +263,8 @@ TEST_F(WorkbookTest, MatrixPageRepeatedDownAndRight)
     EXPECT_EQ(cellOf(sh, QStringLiteral("A10")).value(QStringLiteral("fill")).toString(), QStringLiteral("FFDDEBF7"));
     EXPECT_EQ(sh.value(QStringLiteral("heights")).toObject().value(QStringLiteral("10")).toDouble(), 15.0);
     EXPECT_EQ(cellOf(sh, QStringLiteral("A1")).value(QStringLiteral("v")).toString(), QStringLiteral("OBJECT＼被参照"));
-    EXPECT_EQ(cellOf(sh, QStringLiteral("D3")).value(QStringLiteral("v")).toString(), QStringLiteral("○"));
+    EXPECT_EQ(cellOf(sh, QStringLiteral("E3")).value(QStringLiteral("v")).toString(), QStringLiteral("○"));
+    EXPECT_TRUE(cellOf(sh, QStringLiteral("D3")).value(QStringLiteral("v")).isNull());
 }
 
 TEST_F(WorkbookTest, ColumnWidthAndTextFormat)
@@ -304,7 +305,8 @@ TEST_F(WorkbookTest, SheetNamesAreCheckedBeforeAnyChange)
     for (const QString &name : bad) {
         EXPECT_THROW(book.renameSheet(second, name), wb::Error) << name.toStdString();
         EXPECT_EQ(second.name(), QStringLiteral("データ"));
-        EXPECT_THROW(book.addSheet(name), wb::Error) << name.toStdString();
+        if (!name.isEmpty()) // an empty name asks for the next free one
+            EXPECT_THROW(book.addSheet(name), wb::Error) << name.toStdString();
     }
     EXPECT_EQ(book.sheetCount(), 2);
     book.renameSheet(second, QString(31, QChar(u'表')));
@@ -441,12 +443,21 @@ TEST_F(WorkbookTest, SheetCopyRenameDeleteWithPrintAreaAndImage)
     EXPECT_EQ(names, (QStringList{QStringLiteral("public.部署"), QStringLiteral("public.社員"), QStringLiteral("other")}));
     EXPECT_EQ(j.value(QStringLiteral("active")).toInt(), 0);
     const QJsonObject s0 = sheetOf(j, 0), s1 = sheetOf(j, 1);
-    EXPECT_EQ(s0.value(QStringLiteral("printArea")).toString(), QStringLiteral("'public.部署'!$A$1:$E$44"));
-    EXPECT_EQ(s1.value(QStringLiteral("printArea")).toString(), QStringLiteral("'public.社員'!$A$1:$E$44"));
-    EXPECT_EQ(s1.value(QStringLiteral("printTitleRows")).toString(), QStringLiteral("'public.社員'!$3:$3"));
+    EXPECT_EQ(s0.value(QStringLiteral("printArea")).toString(), QStringLiteral("$A$1:$E$44"));
+    EXPECT_EQ(s1.value(QStringLiteral("printArea")).toString(), QStringLiteral("$A$1:$E$44"));
+    EXPECT_EQ(s1.value(QStringLiteral("printTitleRows")).toString(), QStringLiteral("3:3"));
+    // the names as written: one set per copy, naming its own sheet; the deleted form's are gone
+    const QJsonArray written = j.value(QStringLiteral("definedNames")).toArray();
+    const QJsonArray expectNames{
+        QJsonArray{QStringLiteral("_xlnm.Print_Area"), QStringLiteral("0"), QStringLiteral("'public.部署'!$A$1:$E$44")},
+        QJsonArray{QStringLiteral("_xlnm.Print_Area"), QStringLiteral("1"), QStringLiteral("'public.社員'!$A$1:$E$44")},
+        QJsonArray{QStringLiteral("_xlnm.Print_Titles"), QStringLiteral("0"), QStringLiteral("'public.部署'!3:3")},
+        QJsonArray{QStringLiteral("_xlnm.Print_Titles"), QStringLiteral("1"), QStringLiteral("'public.社員'!3:3")},
+    };
+    EXPECT_EQ(written, expectNames);
     EXPECT_EQ(cellOf(s1, QStringLiteral("A1")).value(QStringLiteral("v")).toString(), QStringLiteral("変更済みの見出し"));
     EXPECT_EQ(cellOf(s1, QStringLiteral("A4")).value(QStringLiteral("v")).toString(), QStringLiteral("コピー先"));
-    EXPECT_TRUE(cellOf(s0, QStringLiteral("A4")).value(QStringLiteral("v")).isNull());
+    EXPECT_TRUE(cellOf(s0, QStringLiteral("A4")).value(QStringLiteral("v")).toString().isEmpty());
     EXPECT_EQ(s1.value(QStringLiteral("merges")).toArray().size(), 21);
 
     // each copy owns its drawing, comments and printer settings; the image is shared

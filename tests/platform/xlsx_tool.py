@@ -8,6 +8,8 @@
 """
 import json
 import sys
+import zipfile
+import xml.etree.ElementTree as ET
 
 import openpyxl
 from openpyxl.styles import Alignment, Border, Font, PatternFill, Side
@@ -20,6 +22,12 @@ def dump(path):
     out = {"active": wb.sheetnames.index(wb.active.title), "sheets": [], "names": {}}
     for dn in wb.defined_names.definedName:
         out["names"][dn.name] = dn.attr_text
+    # the defined names as written (openpyxl moves print areas and titles into the sheets)
+    ns = "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}"
+    with zipfile.ZipFile(path) as z:
+        root = ET.fromstring(z.read("xl/workbook.xml"))
+    out["definedNames"] = sorted(
+        [e.get("name"), e.get("localSheetId"), e.text] for e in root.iter(ns + "definedName"))
     for ws in wb.worksheets:
         cells = {}
         for row in ws.iter_rows():
@@ -52,7 +60,7 @@ def dump(path):
             "selected": bool(ws.sheet_view.tabSelected),
             "activeCell": sel.activeCell if sel else None,
             "sqref": str(sel.sqref) if sel else None,
-            "printArea": ws.print_area,
+            "printArea": ",".join(ws.print_area) if isinstance(ws.print_area, list) else ws.print_area,
             "printTitleRows": ws.print_title_rows,
             "conditional": sorted(str(r.sqref) for r in ws.conditional_formatting),
             "validations": sorted(str(v.sqref) for v in ws.data_validations.dataValidation),
