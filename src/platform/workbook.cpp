@@ -415,12 +415,10 @@ void Workbook::Data::loadSharedStrings()
             if (depth == 1) {
                 depth = 0;
                 sstText.push_back(text);
-                if (plain && tCount <= 1) {
-                    sstRaw.emplace_back();
-                    sstIndex.insert(text, quint32(sstText.size() - 1));
-                } else {
-                    sstRaw.push_back(raw);
-                }
+                if (plain && tCount <= 1)
+                    indexSharedString(quint32(sstText.size() - 1), qHash(text));
+                else
+                    sstRaw.insert(quint32(sstText.size() - 1), raw);
             } else if (depth > 1) {
                 --depth;
                 if (localName(xml.qualifiedName().toString()) == QLatin1String("rPh"))
@@ -435,15 +433,54 @@ void Workbook::Data::loadSharedStrings()
         fail(sstPart, message("XMLが正しくありません(%1 行: %2)。").arg(xml.lineNumber()).arg(xml.errorString()));
 }
 
+quint32 Workbook::Data::findSharedString(const QString &text, size_t hash) const
+{
+    if (sstSlots.empty())
+        return quint32(-1);
+    const size_t mask = sstSlots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const quint32 slot = sstSlots[i];
+        if (slot == 0)
+            return quint32(-1);
+        if (sstText[slot - 1] == text)
+            return slot - 1;
+    }
+}
+
+void Workbook::Data::indexSharedString(quint32 idx, size_t hash)
+{
+    if ((sstIndexed + 1) * 2 > sstSlots.size()) {
+        // grow to twice the size and place every plain entry again
+        std::vector<quint32> old;
+        old.swap(sstSlots);
+        sstSlots.assign(std::max<size_t>(1024, old.size() * 2), 0);
+        const size_t mask = sstSlots.size() - 1;
+        for (quint32 slot : old) {
+            if (!slot)
+                continue;
+            size_t i = qHash(sstText[slot - 1]) & mask;
+            while (sstSlots[i])
+                i = (i + 1) & mask;
+            sstSlots[i] = slot;
+        }
+    }
+    const size_t mask = sstSlots.size() - 1;
+    size_t i = hash & mask;
+    while (sstSlots[i])
+        i = (i + 1) & mask;
+    sstSlots[i] = idx + 1;
+    ++sstIndexed;
+}
+
 quint32 Workbook::Data::addSharedString(const QString &text)
 {
-    auto it = sstIndex.constFind(text);
-    if (it != sstIndex.constEnd())
-        return *it;
+    const size_t hash = qHash(text);
+    const quint32 found = findSharedString(text, hash);
+    if (found != quint32(-1))
+        return found;
     sstText.push_back(text);
-    sstRaw.emplace_back();
     const quint32 idx = quint32(sstText.size() - 1);
-    sstIndex.insert(text, idx);
+    indexSharedString(idx, hash);
     sstChanged = true;
     return idx;
 }
@@ -1114,17 +1151,20 @@ QSet<QString> reachableParts(Workbook::Data &d)
     return seen;
 }
 
-QByteArray sharedStringsBytes(const Workbook::Data &d)
+void writeSharedStrings(const Workbook::Data &d, const Sink &sink)
 {
     QByteArray out;
-    out.reserve(int(d.sstText.size()) * 24 + 256);
+    out.reserve((1 << 20) + 4096);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\"";
     out += NsMain;
     out += "\" uniqueCount=\"" + QByteArray::number(qulonglong(d.sstText.size())) + "\">";
     for (size_t i = 0; i < d.sstText.size(); ++i) {
-        if (!d.sstRaw[i].isEmpty()) {
+        if (out.size() > (1 << 20))
+            sink(out);
+        const auto raw = d.sstRaw.constFind(quint32(i));
+        if (raw != d.sstRaw.constEnd()) {
             out += "<si>";
-            out += d.sstRaw[i];
+            out += *raw;
             out += "</si>";
             continue;
         }
@@ -1135,25 +1175,42 @@ QByteArray sharedStringsBytes(const Workbook::Data &d)
         out += "</t></si>";
     }
     out += "</sst>";
-    return out;
+    sink(out);
 }
 
-void writeEntry(QuaZip &zip, const QString &name, const QByteArray &bytes, const QString &shownFile)
-{
-    QuaZipFile f(&zip);
-    QuaZipNewInfo info(name);
-    info.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    const int level = bytes.size() > (1 << 20) ? 1 : 6;
-    if (!f.open(QIODevice::WriteOnly, info, nullptr, 0, Z_DEFLATED, level))
-        throw Error(message("%1 に書き込めません(部品 %2)。").arg(shownFile, name));
-    if (f.write(bytes) != bytes.size()) {
-        f.close();
-        throw Error(message("%1 に書き込めません(部品 %2)。ディスクの空き容量を確認してください。").arg(shownFile, name));
+// One part of the package, written in pieces.
+class EntryWriter {
+public:
+    EntryWriter(QuaZip &zip, const QString &name, const QString &shownFile, bool large)
+        : FFile(&zip), FName(name), FShown(shownFile)
+    {
+        QuaZipNewInfo info(name);
+        info.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        // large sheets favour speed: the fastest deflate level shrinks them nearly as well
+        if (!FFile.open(QIODevice::WriteOnly, info, nullptr, 0, Z_DEFLATED, large ? 1 : 6))
+            fail();
     }
-    f.close();
-    if (f.getZipError() != 0)
-        throw Error(message("%1 に書き込めません(部品 %2)。ディスクの空き容量を確認してください。").arg(shownFile, name));
-}
+    void write(QByteArray &bytes)
+    {
+        if (!bytes.isEmpty() && FFile.write(bytes) != bytes.size())
+            fail();
+        bytes.resize(0);
+    }
+    void close()
+    {
+        FFile.close();
+        if (FFile.getZipError() != 0)
+            fail();
+    }
+
+private:
+    [[noreturn]] void fail()
+    {
+        throw Error(message("%1 に書き込めません(部品 %2)。ディスクの空き容量を確認してください。").arg(FShown, FName));
+    }
+    QuaZipFile FFile;
+    QString FName, FShown;
+};
 
 } // namespace
 
@@ -1237,16 +1294,21 @@ void Workbook::save(const QString &fileName)
         for (const auto &s : b.sheets)
             sheetByPart.insert(s->data().partName, &s->data());
         for (const QString &p : names) {
+            Sheet::Data *s = sheetByPart.value(p);
+            const bool strings = p == b.sstPart && (b.sstChanged || b.parts.value(p).isEmpty());
+            EntryWriter entry(zip, p, shown, (s && s->cellsLoaded) || strings);
+            const Sink sink = [&entry](QByteArray &bytes) { entry.write(bytes); };
             QByteArray bytes;
-            if (Sheet::Data *s = sheetByPart.value(p))
-                bytes = sheetBytes(*s, b);
-            else if (p == b.sstPart && (b.sstChanged || !b.parts.contains(p)))
-                bytes = sharedStringsBytes(b);
+            if (s)
+                writeSheet(*s, b, sink);
+            else if (strings)
+                writeSharedStrings(b, sink);
             else if (b.hasDom(p))
                 bytes = domBytes(b.dom(p));
             else
                 bytes = b.parts.value(p);
-            writeEntry(zip, p, bytes, shown);
+            entry.write(bytes);
+            entry.close();
         }
         zip.close();
         if (zip.getZipError() != 0)

@@ -5,6 +5,7 @@
 #include <QDomDocument>
 #include <QHash>
 #include <QMap>
+#include <functional>
 #include <vector>
 
 namespace wb {
@@ -79,8 +80,13 @@ struct Workbook::Data {
     // shared strings: plain text of each entry; raw inner XML of entries that are more than
     // one plain text (rich text, phonetic guides), which are written back unchanged
     std::vector<QString> sstText;
-    std::vector<QByteArray> sstRaw;
-    QHash<QString, quint32> sstIndex;
+    QHash<quint32, QByteArray> sstRaw; // only the entries that are more than one plain text
+    // index of the plain entries by text: open addressing over entry numbers + 1 (0 = free),
+    // which keeps a million texts small and quick to find
+    std::vector<quint32> sstSlots;
+    size_t sstIndexed = 0;
+    quint32 findSharedString(const QString &text, size_t hash) const;
+    void indexSharedString(quint32 idx, size_t hash);
     bool sstChanged = false;
 
     // cell formats
@@ -130,6 +136,10 @@ void activateSheetIndex(Workbook::Data &d, int index);
 // workbook_sheet.cpp
 void ensureParsed(Sheet::Data &s, Workbook::Data &b);
 void ensureCells(Sheet::Data &s, Workbook::Data &b);
+// Writes the worksheet's XML in pieces: `sink` receives the text gathered so far (about a
+// mebibyte at a time) and may empty it.
+using Sink = std::function<void(QByteArray &)>;
+void writeSheet(Sheet::Data &s, Workbook::Data &b, const Sink &sink);
 QByteArray sheetBytes(Sheet::Data &s, Workbook::Data &b);
 void appendXmlText(QByteArray &out, const QString &text, bool attribute);
 QString decodeEscapes(const QString &text);

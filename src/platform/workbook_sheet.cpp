@@ -199,55 +199,59 @@ Entry coerceEntry(const QString &text, bool textFormat)
     Entry e;
     if (text.isEmpty())
         return e;
-    QString t = text;
-    if (t.startsWith(QLatin1Char('\''))) {
-        t.remove(0, 1);
+    e.kind = Entry::Text;
+    if (text.front() == QLatin1Char('\'')) {
         e.quotePrefix = true;
+        e.text = text.mid(1);
+    } else {
+        e.text = text;
     }
-    if (t.size() > MaxTextLength) {
-        t.truncate(MaxTextLength);
-        if (t.back().isHighSurrogate())
-            t.chop(1);
+    if (e.text.size() > MaxTextLength) {
+        e.text.truncate(MaxTextLength);
+        if (e.text.back().isHighSurrogate())
+            e.text.chop(1);
         e.cut = true;
     }
-    e.kind = Entry::Text;
-    e.text = t;
     if (e.quotePrefix || textFormat)
         return e;
-    // a plain decimal number: [+-]digits[.digits] or [+-].digits
+    // a plain decimal number: [+-]digits[.digits] or [+-].digits, at most 15 significant digits
+    const QChar *p = text.constData();
+    const qsizetype n = text.size();
     qsizetype i = 0;
-    const qsizetype n = t.size();
-    if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+    if (p[0] == QLatin1Char('+') || p[0] == QLatin1Char('-'))
         ++i;
-    int intDigits = 0, fracDigits = 0;
-    QString digits;
-    while (i < n && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
-        digits += t[i++], ++intDigits;
-    QString frac;
-    if (i < n && t[i] == QLatin1Char('.')) {
-        ++i;
-        while (i < n && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
-            frac += t[i++], ++fracDigits;
+    int digits = 0, significant = 0, pendingZeros = 0;
+    bool leading = true, point = false;
+    for (; i < n; ++i) {
+        const ushort u = p[i].unicode();
+        if (u == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (u < '0' || u > '9')
+            return e;
+        ++digits;
+        if (u == '0' && leading)
+            continue;
+        leading = false;
+        if (u == '0' && point) {
+            ++pendingZeros; // trailing zeros of a fraction do not count
+            continue;
+        }
+        significant += pendingZeros + 1;
+        pendingZeros = 0;
     }
-    if (i != n || intDigits + fracDigits == 0)
-        return e;
-    // significant digits: without leading zeros, and without trailing zeros of the fraction
-    while (frac.endsWith(QLatin1Char('0')))
-        frac.chop(1);
-    QString all = digits + frac;
-    qsizetype lead = 0;
-    while (lead < all.size() && all[lead] == QLatin1Char('0'))
-        ++lead;
-    if (all.size() - lead > 15)
+    if (!point)
+        significant += pendingZeros;
+    if (digits == 0 || significant > 15)
         return e;
     bool ok = false;
-    const double v = t.toDouble(&ok);
+    const double v = QStringView(text).toDouble(&ok);
     if (!ok || !std::isfinite(v))
         return e;
     e.kind = Entry::Number;
     e.number = v == 0 ? 0.0 : v;
     e.text.clear();
-    e.quotePrefix = false;
     return e;
 }
 
@@ -675,10 +679,20 @@ void appendFloat(QByteArray &out, float v)
 
 QByteArray sheetBytes(Sheet::Data &s, Workbook::Data &b)
 {
-    if (!s.parsed)
-        return s.raw;
-    if (!s.cellsLoaded && !s.changed) {
-        // unchanged but read: the original text is gone, rebuild it from dom and raw cells
+    QByteArray all;
+    writeSheet(s, b, [&all](QByteArray &piece) {
+        all += piece;
+        piece.resize(0);
+    });
+    return all;
+}
+
+void writeSheet(Sheet::Data &s, Workbook::Data &b, const Sink &sink)
+{
+    if (!s.parsed) {
+        QByteArray raw = s.raw;
+        sink(raw);
+        return;
     }
     if (s.cellsLoaded)
         updateDimension(s);
@@ -691,7 +705,7 @@ QByteArray sheetBytes(Sheet::Data &s, Workbook::Data &b)
     if (at < 0)
         b.fail(s.partName, message("sheetData が見つかりません。"));
     QByteArray out;
-    out.reserve(head.size() + (s.cellsLoaded ? qsizetype(s.rows.size()) * 64 : s.rawSheetData.size()) + 64);
+    out.reserve(head.size() + (s.cellsLoaded ? (1 << 20) + 4096 : s.rawSheetData.size()) + 64);
     out.append(head.constData(), at);
     out += '<' + p + "sheetData>";
     if (!s.cellsLoaded) {
@@ -704,6 +718,8 @@ QByteArray sheetBytes(Sheet::Data &s, Workbook::Data &b)
         const QByteArray vOpen = '<' + p + "v>", vClose = "</" + p + "v>";
         const QByteArray fOpen = '<' + p + "f", fClose = "</" + p + "f>";
         for (const Row &r : s.rows) {
+            if (out.size() > (1 << 20))
+                sink(out);
             if (r.cells.empty() && !(r.flags & (RowHasStyle | RowHasHeight | RowHidden)) && r.outline == 0)
                 continue;
             out += rowTag;
@@ -787,7 +803,7 @@ QByteArray sheetBytes(Sheet::Data &s, Workbook::Data &b)
     }
     out += "</" + p + "sheetData>";
     out.append(head.constData() + at + placeholder.size(), head.size() - at - placeholder.size());
-    return out;
+    sink(out);
 }
 
 // ---- the cell store ------------------------------------------------------------------------
@@ -1012,6 +1028,9 @@ int Sheet::setValues(int top, int left, const QList<QVariantList> &values)
     const int before = b.cut;
     for (int r = 0; r < values.size(); ++r) {
         const QVariantList &line = values.at(r);
+        Row &row = rowAt(*d, top + r);
+        if (row.cells.empty())
+            row.cells.reserve(size_t(width));
         for (int c = 0; c < width; ++c)
             setValue(top + r, left + c, c < line.size() ? line.at(c) : QVariant());
     }
@@ -1028,6 +1047,9 @@ int Sheet::setRowTexts(int row, int left, const QStringList &texts)
     ensureCells(*d, b);
     const int before = b.cut;
     Store st{*d, b};
+    Row &r = rowAt(*d, row);
+    if (r.cells.empty())
+        r.cells.reserve(size_t(texts.size())); // a new row takes exactly what it needs
     for (int c = 0; c < texts.size(); ++c)
         st.put(row, left + c, texts.at(c));
     return b.cut - before;
