@@ -1282,7 +1282,16 @@ void Workbook::save(const QString &fileName)
     try {
         QuaZip zip(&out);
         zip.setAutoClose(false); // the file is committed below, only when complete
-        zip.setZip64Enabled(false);
+        // Zip64 records only for books that may pass 4 GiB; readers of ordinary books need none
+        qint64 estimate = 0;
+        for (auto it = b.parts.cbegin(); it != b.parts.cend(); ++it)
+            estimate += it.value().size();
+        for (const auto &s : b.sheets)
+            for (const Row &r : s->data().rows)
+                estimate += 64 + qint64(r.cells.size()) * 48;
+        for (const QString &t : b.sstText)
+            estimate += 16 + t.size() * 3;
+        zip.setZip64Enabled(estimate > (qint64(3) << 30));
         zip.setUtf8Enabled(true);
         if (!zip.open(QuaZip::mdCreate))
             throw Error(message("%1 に保存できません。").arg(shown));
