@@ -1274,6 +1274,17 @@ void Workbook::save(const QString &fileName)
     for (QDomElement e : childElements(ctRoot, QStringLiteral("Override")))
         if (!keep.contains(e.attribute(QStringLiteral("PartName")).mid(1)))
             ctRoot.removeChild(e);
+    // a macro type left as the default of an extension no written part uses goes as well
+    for (QDomElement e : childElements(ctRoot, QStringLiteral("Default"))) {
+        if (!e.attribute(QStringLiteral("ContentType")).contains(QLatin1String("vbaProject")))
+            continue;
+        const QString ext = QLatin1Char('.') + e.attribute(QStringLiteral("Extension"));
+        bool used = false;
+        for (const QString &p : keep)
+            used |= p.endsWith(ext, Qt::CaseInsensitive) && b.contentTypeOf(p) == e.attribute(QStringLiteral("ContentType"));
+        if (!used)
+            ctRoot.removeChild(e);
+    }
 
     QSaveFile out(target);
     out.setDirectWriteFallback(false);

@@ -1414,15 +1414,18 @@ void Sheet::copyBlock(int top, int left, int bottom, int right, int destTop, int
     QDomElement root = d->dom.documentElement();
     QDomElement merges = firstChildL(root, "mergeCells");
     if (!merges.isNull()) {
+        // the destination takes exactly the source's merges: any merge it overlapped goes
+        // (overlapping merges make a book the spreadsheet program has to repair)
         QList<Rect> add;
+        for (const QDomElement &m : childrenL(merges, "mergeCell")) {
+            Rect rc;
+            if (parseRange(m.attribute(QStringLiteral("ref")), &rc) && inside(rc, src))
+                add.append({rc.r1 + dr, rc.c1 + dc, rc.r2 + dr, rc.c2 + dc});
+        }
         for (QDomElement m : childrenL(merges, "mergeCell")) {
             Rect rc;
-            if (!parseRange(m.attribute(QStringLiteral("ref")), &rc))
-                continue;
-            if (overlaps(rc, dst) && !inside(rc, src))
-                merges.removeChild(m); // a merge the copy cuts through cannot stay
-            else if (inside(rc, src))
-                add.append({rc.r1 + dr, rc.c1 + dc, rc.r2 + dr, rc.c2 + dc});
+            if (parseRange(m.attribute(QStringLiteral("ref")), &rc) && overlaps(rc, dst))
+                merges.removeChild(m);
         }
         for (const Rect &rc : add) {
             QDomElement m = d->dom.createElement(d->prefix + QStringLiteral("mergeCell"));

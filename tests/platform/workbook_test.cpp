@@ -235,6 +235,26 @@ TEST_F(WorkbookTest, BodyBlockRepeatedForFortyFiveRecords)
     EXPECT_TRUE(parts.value(QStringLiteral("xl/workbook.xml")).contains("fullCalcOnLoad=\"1\""));
 }
 
+// A copy onto rows overlapping its source: the destination takes the source's merges and
+// loses those it overlapped, so no two merges overlap (the checker looks).
+TEST_F(WorkbookTest, OverlappingCopyLeavesNoOverlappingMerges)
+{
+    const QString form = makeForm(QStringLiteral("body"), path(QStringLiteral("ov.xlsx")));
+    wb::Workbook book = wb::Workbook::open(form);
+    wb::Sheet &s = book.activeSheet();
+    s.setText(5, 2, QStringLiteral("上"));
+    s.copyBlock(5, 1, 8, 255, 6, 1);
+    saveChecked(book, path(QStringLiteral("ov-out.xlsx")));
+    const QJsonObject sh = sheetOf(dump(path(QStringLiteral("ov-out.xlsx"))), 0);
+    const QJsonArray merges = sh.value(QStringLiteral("merges")).toArray();
+    for (const char *m : {"D6:D7", "D8:D9", "D11:D12"})
+        EXPECT_TRUE(merges.contains(QLatin1String(m))) << m;
+    for (const char *m : {"D5:D6", "D9:D10"})
+        EXPECT_FALSE(merges.contains(QLatin1String(m))) << m;
+    EXPECT_EQ(cellOf(sh, QStringLiteral("B6")).value(QStringLiteral("v")).toString(), QStringLiteral("上"));
+    EXPECT_EQ(cellOf(sh, QStringLiteral("E7")).value(QStringLiteral("v")).toString(), QStringLiteral("=A7&B7"));
+}
+
 // The matrix form's page repeated down and then to the right, as the dependency matrix does.
 TEST_F(WorkbookTest, MatrixPageRepeatedDownAndRight)
 {
@@ -359,8 +379,11 @@ QString richForm(const QString &file, bool macros, const QString &workbookType =
         "<Override PartName=\"/xl/drawings/drawing1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.drawing+xml\"/>"
         "<Override PartName=\"/xl/comments1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml\"/>"
         "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>";
-    if (macros)
-        adds += "<Override PartName=\"/xl/vbaProject.bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>";
+    if (macros) // as the spreadsheet program writes it: .bin defaults to the macro type
+        adds.replace("<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.printerSettings\"/>",
+                     "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>"
+                     "<Override PartName=\"/xl/printerSettings/printerSettings1.bin\" "
+                     "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.printerSettings\"/>");
     ct.replace("</Types>", adds + "</Types>");
     if (!workbookType.isEmpty())
         ct.replace("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml", workbookType.toUtf8());
@@ -515,6 +538,8 @@ TEST_F(WorkbookTest, MacroBookAndTemplateSavedAsWorkbook)
         const QByteArray ct = parts.value(QStringLiteral("[Content_Types].xml"));
         EXPECT_EQ(ct.contains("macroEnabled.main+xml"), QString::fromLatin1(c.saveAs).endsWith(QLatin1String("xlsm"), Qt::CaseInsensitive)) << c.name;
         EXPECT_FALSE(ct.contains("template")) << c.name;
+        EXPECT_EQ(ct.contains("vbaProject"), c.keepsMacros) << c.name;
+        EXPECT_TRUE(parts.contains(QStringLiteral("xl/printerSettings/printerSettings1.bin"))) << c.name;
         dump(out); // openpyxl reads it
     }
     wb::Workbook book = wb::Workbook::blank();

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDomDocument>
 #include <QFile>
+#include <QRect>
 #include <QRegularExpression>
 #include <QSet>
 #include <QXmlStreamReader>
@@ -255,6 +256,7 @@ QStringList problems(const QString &fileName)
             ++selected;
         QXmlStreamReader xml(bytes);
         int lastRow = 0, lastCol = 0, row = 0;
+        QList<QRect> merges;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
@@ -282,6 +284,17 @@ QStringList problems(const QString &fileName)
                     if (idx < 0 || idx >= sstCount)
                         out << QStringLiteral("%1: cell %2 shared string %3 out of range").arg(part, ref).arg(idx);
                 }
+            } else if (name == QLatin1String("mergeCell")) {
+                const QStringList ends = a.value(QLatin1String("ref")).toString().split(QLatin1Char(':'));
+                int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+                if (ends.size() != 2 || !parseRef(ends[0], &r1, &c1) || !parseRef(ends[1], &r2, &c2)) {
+                    out << QStringLiteral("%1: bad merge %2").arg(part, a.value(QLatin1String("ref")).toString());
+                    continue;
+                }
+                for (const QRect &m : merges)
+                    if (m.intersects(QRect(QPoint(c1, r1), QPoint(c2, r2))))
+                        out << QStringLiteral("%1: merge %2 overlaps another").arg(part, a.value(QLatin1String("ref")).toString());
+                merges.append(QRect(QPoint(c1, r1), QPoint(c2, r2)));
             } else if (name == QLatin1String("col")) {
                 if (a.value(QLatin1String("style")).toInt() >= xfCount)
                     out << QStringLiteral("%1: column style out of range").arg(part);
