@@ -378,6 +378,7 @@ void Workbook::Data::loadSharedStrings()
     bool plain = true;
     int tCount = 0;
     bool inPhonetic = false;
+    qsizetype openEnd = -1; // end of the last start tag written, while nothing follows it
     while (!xml.atEnd()) {
         const auto tok = xml.readNext();
         if (tok == QXmlStreamReader::StartElement) {
@@ -393,6 +394,7 @@ void Workbook::Data::loadSharedStrings()
             if (depth > 0) {
                 ++depth;
                 appendStartTag(raw, xml);
+                openEnd = raw.size();
                 if (local == QLatin1String("rPh"))
                     inPhonetic = true;
                 if (local == QLatin1String("t")) {
@@ -423,7 +425,13 @@ void Workbook::Data::loadSharedStrings()
                 --depth;
                 if (localName(xml.qualifiedName().toString()) == QLatin1String("rPh"))
                     inPhonetic = false;
-                raw += "</" + xml.qualifiedName().toUtf8() + '>';
+                if (raw.size() == openEnd) { // nothing inside: written as an empty element
+                    raw.chop(1);
+                    raw += "/>";
+                } else {
+                    raw += "</" + xml.qualifiedName().toUtf8() + '>';
+                }
+                openEnd = -1;
             }
         } else if (tok == QXmlStreamReader::Characters && depth > 1) {
             appendXmlText(raw, xml.text().toString(), true);

@@ -503,6 +503,46 @@ TEST_F(WorkbookTest, SheetCopyRenameDeleteWithPrintAreaAndImage)
     EXPECT_TRUE(parts.value(QStringLiteral("xl/workbook.xml")).contains("fullCalcOnLoad=\"1\""));
 }
 
+// The template's shared strings stay as they are, rich text and phonetic guides included;
+// new texts are added once each.
+TEST_F(WorkbookTest, TemplateStringsKeepRichTextAndPhonetics)
+{
+    const QString base = makeForm(QStringLiteral("styled"), path(QStringLiteral("rich-base.xlsx")));
+    QMap<QString, QByteArray> p = xlsxcheck::readParts(base);
+    const QByteArray rich = "<r><rPr><b/><sz val=\"11\"/></rPr><t xml:space=\"preserve\">太字 </t></r><r><t>普通&amp;</t></r>";
+    const QByteArray phonetic = "<t>社員</t><rPh sb=\"0\" eb=\"2\"><t>シャイン</t></rPh><phoneticPr fontId=\"1\"/>";
+    p.insert(QStringLiteral("xl/sharedStrings.xml"), QByteArray(Xml) +
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" uniqueCount=\"2\"><si>"
+        + rich + "</si><si>" + phonetic + "</si></sst>");
+    p[QStringLiteral("[Content_Types].xml")].replace("</Types>",
+        "<Override PartName=\"/xl/sharedStrings.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/></Types>");
+    p[QStringLiteral("xl/_rels/workbook.xml.rels")].replace("</Relationships>",
+        "<Relationship Id=\"rId99\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+        "Target=\"sharedStrings.xml\"/></Relationships>");
+    p[QStringLiteral("xl/worksheets/sheet1.xml")].replace("</sheetData>",
+        "<row r=\"20\"><c r=\"A20\" t=\"s\"><v>0</v></c><c r=\"B20\" t=\"s\"><v>1</v></c></row></sheetData>");
+    ASSERT_TRUE(xlsxcheck::writeZip(path(QStringLiteral("rich.xlsx")), p));
+
+    wb::Workbook book = wb::Workbook::open(path(QStringLiteral("rich.xlsx")));
+    wb::Sheet &s = book.activeSheet();
+    EXPECT_EQ(s.text(20, 1), QStringLiteral("太字 普通&"));
+    EXPECT_EQ(s.text(20, 2), QStringLiteral("社員"));
+    s.setText(21, 1, QStringLiteral("社員")); // same text as a plain entry: a new plain entry
+    s.setText(21, 2, QStringLiteral("新しい"));
+    s.setText(21, 3, QStringLiteral("新しい"));
+    saveChecked(book, path(QStringLiteral("rich-out.xlsx")));
+    const QByteArray out = xlsxcheck::readParts(path(QStringLiteral("rich-out.xlsx"))).value(QStringLiteral("xl/sharedStrings.xml"));
+    EXPECT_TRUE(out.contains(rich)) << out.toStdString();
+    EXPECT_TRUE(out.contains(phonetic)) << out.toStdString();
+    EXPECT_EQ(out.count("新しい"), 1);
+    const QJsonObject sh = sheetOf(dump(path(QStringLiteral("rich-out.xlsx"))), 0);
+    EXPECT_EQ(cellOf(sh, QStringLiteral("A20")).value(QStringLiteral("v")).toString(), QStringLiteral("太字 普通&"));
+    EXPECT_EQ(cellOf(sh, QStringLiteral("B20")).value(QStringLiteral("v")).toString(), QStringLiteral("社員"));
+    EXPECT_EQ(cellOf(sh, QStringLiteral("A21")).value(QStringLiteral("v")).toString(), QStringLiteral("社員"));
+    EXPECT_EQ(cellOf(sh, QStringLiteral("C21")).value(QStringLiteral("v")).toString(), QStringLiteral("新しい"));
+}
+
 TEST_F(WorkbookTest, SheetWithTableIsNotCopied)
 {
     const QString base = makeForm(QStringLiteral("styled"), path(QStringLiteral("t.xlsx")));
