@@ -13,6 +13,7 @@ PKGS=(
   fonts-noto-cjk xvfb xauth x11-utils imagemagick
   locales
   poppler-utils
+  python3-openpyxl
 )
 # clang with libFuzzer builds the fuzz targets (scripts/fuzz.sh sets VANTOR_FUZZ=1).
 if [ "${VANTOR_FUZZ:-0}" = 1 ]; then PKGS+=(clang); fi
