@@ -236,6 +236,7 @@ public:
     void SetState(TDBGridColumnsState AValue);
     // One stored item per field of the data set, in field order.
     void RebuildColumns();
+    void RebuildRows() { RebuildColumns(); }
     void RestoreDefaults();
 
     // Changes between BeginUpdate and EndUpdate reach the grid once, as a relayout.

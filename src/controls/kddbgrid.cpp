@@ -772,7 +772,6 @@ void TkdDBGridBase::SyncCurrent()
         FSyncing = true;
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
         FSyncing = false;
-        FEditor = FEditor && FEditor->EditRow() == record && FEditor->EditCol() == FCurrentItem ? FEditor : nullptr;
     }
     scrollTo(index);
     FIndicatorHeader->viewport()->update();
@@ -784,14 +783,14 @@ void TkdDBGridBase::SyncCurrent()
 void TkdDBGridBase::currentChanged(const QModelIndex &ACurrent, const QModelIndex &APrevious)
 {
     QTableView::currentChanged(ACurrent, APrevious);
-    if (FSyncing || !ACurrent.isValid())
+    if (FSyncing)
         return;
-    // A move made by the view itself (not through the grid's handling): follow it.
-    const int item = ItemOfField(FieldOf(ACurrent));
-    if (item >= 0)
-        FCurrentItem = item;
-    if (RecordOf(ACurrent) != CurrentRecord())
-        Guard([&] { MoveToRecord(RecordOf(ACurrent)); });
+    // The view moved its current cell itself (rows inserted or removed around it): the data
+    // set's current record decides, once the change is complete.
+    QMetaObject::invokeMethod(this, [this] {
+        if (!FSyncing)
+            SyncCurrent();
+    }, Qt::QueuedConnection);
 }
 
 void TkdDBGridBase::MoveToRecord(int ARecord)
@@ -1198,12 +1197,26 @@ void TkdDBGridBase::HideEditor()
     if (!FEditor)
         return;
     TkdInplaceEditor *editor = FEditor;
-    FEditor = nullptr;
+    if (!editor->isVisible()) {
+        // Already released by the view (its row went away); it is deleted later.
+        editor->DetachHost();
+        FEditor = nullptr;
+        return;
+    }
     const bool hadFocus = Within(editor, QApplication::focusWidget());
-    editor->DetachHost();
     closeEditor(editor, QAbstractItemDelegate::NoHint);
     if (hadFocus)
         setFocus();
+}
+
+void TkdDBGridBase::closeEditor(QWidget *AEditor, QAbstractItemDelegate::EndEditHint AHint)
+{
+    // The view closes its editor itself when the current cell changes: forget it here.
+    if (AEditor == FEditor) {
+        FEditor->DetachHost();
+        FEditor = nullptr;
+    }
+    QTableView::closeEditor(AEditor, AHint);
 }
 
 void TkdDBGridBase::HostEditorGone(TkdInplaceEditor *AEditor)
@@ -1489,8 +1502,9 @@ void TkdDBGridBase::FocusChanged(QWidget *AOld, QWidget *ANow)
     const bool nowIn = Within(this, ANow);
     if (wasIn != nowIn)
         viewport()->update();
-    // A message box of the grid itself takes the focus for a moment: not a leave.
-    if (wasIn && !nowIn && !FInCopyOrPaste && ANow)
+    // A message box of the grid itself takes the focus for a moment: not a leave. The focus
+    // going nowhere (another window became active) is a leave.
+    if (wasIn && !nowIn && !FInCopyOrPaste)
         LeaveGrid();
 }
 
@@ -1824,6 +1838,18 @@ TkdDBGridT<Columnar>::TkdDBGridT(QWidget *AParent) : TkdDBGridBase(Columnar, APa
 template <bool Columnar>
 void TkdDBGridT<Columnar>::SyncItemsWithFields()
 {
+    // Items the grid made give way to items added explicitly after them.
+    bool seenUnstored = false, mixed = false;
+    for (int i = 0; i < FItems.Count(); ++i) {
+        if (!FItems[i]->Stored())
+            seenUnstored = true;
+        else if (seenUnstored)
+            mixed = true;
+    }
+    if (mixed)
+        for (int i = FItems.Count() - 1; i >= 0; --i)
+            if (!FItems[i]->Stored())
+                FItems.Delete(i);
     if (FItems.State() == csCustomized)
         return;
     db::DataSet *ds = DataSet();
@@ -1832,11 +1858,19 @@ void TkdDBGridT<Columnar>::SyncItemsWithFields()
         for (int i = 0; i < ds->fieldCount(); ++i)
             if (ds->field(i).visible())
                 fields.push_back(i);
-    // Keep the grid's items (and the widths the user gave them) while they still match.
+    // Keep the grid's items (their order, widths and visibility as the user left them) while
+    // they still bind the same fields.
     bool same = FItems.Count() == int(fields.size());
-    for (int i = 0; same && i < FItems.Count(); ++i)
-        same = FItems[i]->FieldIndex() == fields[std::size_t(i)]
-               && FItems[i]->FieldName() == ds->field(fields[std::size_t(i)]).name();
+    if (same) {
+        std::vector<int> bound;
+        for (int i = 0; same && i < FItems.Count(); ++i) {
+            const int f = FItems[i]->FieldIndex();
+            same = f >= 0 && FItems[i]->FieldName() == ds->field(f).name();
+            bound.push_back(f);
+        }
+        std::sort(bound.begin(), bound.end());
+        same = same && bound == fields;
+    }
     if (same)
         return;
     FItems.BeginUpdate();

@@ -297,6 +297,7 @@ protected:
     void changeEvent(QEvent *AEvent) override;
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
     void currentChanged(const QModelIndex &ACurrent, const QModelIndex &APrevious) override;
+    void closeEditor(QWidget *AEditor, QAbstractItemDelegate::EndEditHint AHint) override;
 
     // ---- shared routines -------------------------------------------------------------
     int ItemOfField(int AField) const;
