@@ -4,6 +4,8 @@
 #include "controls/dbgrid_fixture.h"
 #include "controls/kdsharedsettings.h"
 
+#include <QListWidget>
+#include <QPainter>
 #include <QScrollBar>
 
 namespace {
@@ -418,3 +420,63 @@ TEST_F(GridDb, DataFontOnBothGridsAndRecordWidthInCapitals)
 }
 
 } // namespace
+
+// ---- pictures ------------------------------------------------------------------------------------------
+
+// Both grids over the sample table with a selection and an open pick list, written as PNG files
+// to VANTOR_SHOT_DIR when it is set, for a look by eye.
+TEST(GridPictures, BothGridsOverTheSampleStaffTable)
+{
+    const QString dir = qEnvironmentVariable("VANTOR_SHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VANTOR_SHOT_DIR not set";
+    db::Connection conn;
+    testdb::setLayerParams(conn, testdb::params().sampleDatabase);
+    conn.setParam(QStringLiteral("CharacterSet"), QStringLiteral("UTF8"));
+    conn.open();
+    db::Query query(&conn);
+    query.setParamCreation(false);
+    query.setSql(QStringLiteral("SELECT * FROM hr.\"社員\" ORDER BY \"社員番号\""));
+    query.open();
+    TkdDataSetModel model(&query);
+    struct Restore {
+        TkdOption saved = TkdOption::Global();
+        ~Restore() { TkdOption::Global() = saved; }
+    } restore;
+    TkdOption::Global().DataFontName = QStringLiteral("Noto Sans Mono CJK JP");
+    TkdOption::Global().DataFontSize = 10;
+    TkdOption::Global().DataColWidthH = 16;
+    auto shoot = [&](TkdDBGridBase &grid, const QString &name, int pickItem) {
+        grid.SetOptions(dgDefaultOptions | dgBit(dgMultiSelect));
+        ApplySharedSettings(&grid);
+        grid.SetDataSource(&model);
+        grid.resize(1000, 420);
+        grid.show();
+        GridFixture::Activate(grid);
+        grid.setFocus();
+        QApplication::processEvents();
+        GridFixture::ClickIndicator(grid, 1);
+        GridFixture::ClickIndicator(grid, 3, Qt::ShiftModifier);
+        GridFixture::ClickCell(grid, 4, pickItem, Qt::ControlModifier);
+        ASSERT_NE(grid.InplaceEditor(), nullptr);
+        grid.InplaceEditor()->DropDown();
+        QApplication::processEvents();
+        QPixmap shot = grid.grab();
+        QWidget *list = grid.InplaceEditor()->ListBox();
+        if (list->isVisible()) {
+            QPainter p(&shot);
+            p.drawPixmap(grid.mapFromGlobal(list->mapToGlobal(QPoint(0, 0))), list->grab());
+        }
+        EXPECT_TRUE(shot.save(dir + QLatin1Char('/') + name));
+        grid.InplaceEditor()->CloseUp(false);
+    };
+    TkdDBGridV v;
+    v.SetDataSource(&model);
+    v.Columns()[3]->SetPickList({QStringLiteral("A01"), QStringLiteral("B02"), QStringLiteral("C03")});
+    shoot(v, QStringLiteral("grid-v.png"), 3);
+    v.SetDataSource(nullptr);
+    TkdDBGridH h;
+    h.SetDataSource(&model);
+    h.Rows()[3]->SetPickList({QStringLiteral("A01"), QStringLiteral("B02"), QStringLiteral("C03")});
+    shoot(h, QStringLiteral("grid-h.png"), 3);
+}
