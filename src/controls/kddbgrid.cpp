@@ -1338,9 +1338,20 @@ bool TkdDBGridBase::HostClear(TkdInplaceEditor *)
 
 // ---- mouse -------------------------------------------------------------------------------------
 
+void TkdDBGridBase::SelectRecordRange(int AFrom, int ATo)
+{
+    // A Shift+click: the records from the old current one to the clicked one, and the item
+    // range grows to the current item.
+    db::DataSet *ds = DataSet();
+    std::vector<db::DataSet::Bookmark> marks;
+    for (int r = std::max(0, std::min(AFrom, ATo)); r <= std::max(AFrom, ATo); ++r)
+        marks.push_back(ds->bookmarkAt(r));
+    FBookmarks.SetList(std::move(marks));
+    FSelEnd = FCurrentItem;
+}
+
 void TkdDBGridBase::CellPress(int ARecord, int AItem, Qt::MouseButton AButton, Qt::KeyboardModifiers AShift)
 {
-    db::DataSet *ds = DataSet();
     FSelectedCell = FColumnar ? QPoint(AItem + 1, ARecord + 1) : QPoint(ARecord + 1, AItem + 1);
     const int oldRecord = CurrentRecord();
     const int oldItem = FCurrentItem;
@@ -1357,14 +1368,8 @@ void TkdDBGridBase::CellPress(int ARecord, int AItem, Qt::MouseButton AButton, Q
             FBookmarks.SetCurrentRowSelected(!FBookmarks.CurrentRowSelected());
         } else {
             FBookmarks.Clear();
-            if (AShift & Qt::ShiftModifier) {
-                std::vector<db::DataSet::Bookmark> marks;
-                const int from = std::min(oldRecord, ARecord), to = std::max(oldRecord, ARecord);
-                for (int r = std::max(0, from); r <= to; ++r)
-                    marks.push_back(ds->bookmarkAt(r));
-                FBookmarks.SetList(std::move(marks));
-                FSelEnd = FCurrentItem;
-            }
+            if (AShift & Qt::ShiftModifier)
+                SelectRecordRange(oldRecord, ARecord);
             FWholeSelected = false;
         }
     }
@@ -1392,12 +1397,7 @@ void TkdDBGridBase::IndicatorPress(int ARecord, Qt::MouseButton AButton, Qt::Key
             FBookmarks.SetCurrentRowSelected(!FBookmarks.CurrentRowSelected());
         } else {
             if (AShift & Qt::ShiftModifier) {
-                std::vector<db::DataSet::Bookmark> marks;
-                const int from = std::min(oldRecord, ARecord), to = std::max(oldRecord, ARecord);
-                for (int r = std::max(0, from); r <= to; ++r)
-                    marks.push_back(ds->bookmarkAt(r));
-                FBookmarks.SetList(std::move(marks));
-                FSelEnd = FCurrentItem;
+                SelectRecordRange(oldRecord, ARecord);
             } else {
                 FBookmarks.SetList({ds->bookmark()});
             }

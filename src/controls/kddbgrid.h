@@ -319,6 +319,7 @@ protected:
     void StoreEditorText();
     void ResetEdit();
     void IndicatorPress(int ARecord, Qt::MouseButton AButton, Qt::KeyboardModifiers AShift);
+    void SelectRecordRange(int AFrom, int ATo);
     void CellPress(int ARecord, int AItem, Qt::MouseButton AButton, Qt::KeyboardModifiers AShift);
     void PaintIndicator(QPainter *APainter, const QRect &ARect, int ARecord) const;
     void PaintTitle(QPainter *APainter, const QRect &ARect, int AField) const;
