@@ -999,7 +999,18 @@ bool TkdDBGridBase::CanEditCell(int AItem)
     db::Field *field = ItemField(AItem);
     if (!field || field->readOnly() || field->dataType() == db::FieldType::Bytes)
         return false;
-    return CanModifyData();
+    // Decided from the result's columns alone: every column must come from the same table.
+    // The catalog check of the data set runs at the first change, not when the editor opens,
+    // so that opening a large result sends nothing more to the server (a statement would end
+    // the block that reads the result and make the server compute every remaining row).
+    db::DataSet *ds = DataSet();
+    if (ds->readOnly() || ds->fieldCount() == 0)
+        return false;
+    const unsigned table = ds->field(0).tableOid();
+    for (int i = 0; i < ds->fieldCount(); ++i)
+        if (ds->field(i).tableOid() != table || table == 0 || ds->field(i).tableColumn() <= 0)
+            return false;
+    return true;
 }
 
 void TkdDBGridBase::DeleteRecords()
@@ -1236,13 +1247,18 @@ void TkdDBGridBase::HostStoreEditText(TkdInplaceEditor *AEditor, const QString &
     if (!ds || !ds->isActive() || AEditor->EditRow() != CurrentRecord())
         return;
     const int item = AEditor->EditCol();
-    Guard([&] {
+    const bool written = Guard([&] {
         db::Field *field = ItemField(item);
         if (!field || !CanEditCell(item))
             return;
         field->setText(AText);
         FEditModified = true;
     });
+    if (!written && !ds->canModify() && FEditor == AEditor) {
+        // The result turned out read-only: the editor shows the value again and takes no typing.
+        AEditor->SetText(HostCellText(AEditor));
+        AEditor->SetMaxLength(-1);
+    }
 }
 
 QString TkdDBGridBase::HostCellText(const TkdInplaceEditor *AEditor) const
