@@ -226,6 +226,18 @@ TkdInplaceEditor::TkdInplaceEditor(TkdStringGrid *AGrid, QWidget *AParent)
     : QWidget(AParent), FGrid(AGrid), FEdit(new QLineEdit(this)), FButton(new QToolButton(this)),
       FList(new QListWidget(this)), FFilter(new TkdTextFilter(FEdit))
 {
+    Init();
+}
+
+TkdInplaceEditor::TkdInplaceEditor(TkdInplaceHost *AHost, QWidget *AParent)
+    : QWidget(AParent), FGrid(nullptr), FHost(AHost), FEdit(new QLineEdit(this)), FButton(new QToolButton(this)),
+      FList(new QListWidget(this)), FFilter(new TkdTextFilter(FEdit))
+{
+    Init();
+}
+
+void TkdInplaceEditor::Init()
+{
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -245,7 +257,10 @@ TkdInplaceEditor::TkdInplaceEditor(TkdStringGrid *AGrid, QWidget *AParent)
     connect(FEdit, &QLineEdit::textEdited, this, &TkdInplaceEditor::Changed);
     connect(FButton, &QToolButton::clicked, this, [this] {
         if (FStyle == geEllipsis) {
-            Q_EMIT FGrid->OnEditButtonClick(FGrid);
+            if (FGrid)
+                Q_EMIT FGrid->OnEditButtonClick(FGrid);
+            else if (FHost)
+                FHost->HostEditButtonClick(this);
             Q_EMIT ButtonClicked();
         } else if (ListVisible())
             CloseUp(false);
@@ -259,6 +274,59 @@ TkdInplaceEditor::~TkdInplaceEditor()
 {
     if (FGrid && FGrid->FEditor == this)
         FGrid->FEditor = nullptr;
+    if (FHost)
+        FHost->HostEditorGone(this);
+}
+
+void TkdInplaceEditor::StoreText(const QString &AText)
+{
+    if (FGrid)
+        FGrid->StoreEditText(FCol, FRow, AText);
+    else if (FHost)
+        FHost->HostStoreEditText(this, AText);
+}
+
+QString TkdInplaceEditor::CellText() const
+{
+    if (FGrid)
+        return FGrid->Cells(FCol, FRow);
+    return FHost ? FHost->HostCellText(this) : QString();
+}
+
+bool TkdInplaceEditor::WholeTextSelected() const
+{
+    // Characters, not bytes of some code page: a selection of the whole text is exactly that.
+    const QString text = FEdit->text();
+    if (text.isEmpty())
+        return true;
+    return FEdit->hasSelectedText() && FEdit->selectionStart() == 0 && FEdit->selectedText().size() >= text.size();
+}
+
+void TkdInplaceEditor::Copy()
+{
+    if (FHost && FHost->HostCopy(this))
+        return;
+    FEdit->copy();
+}
+
+void TkdInplaceEditor::Paste()
+{
+    if (FEdit->isReadOnly())
+        return;
+    if (FHost && FHost->HostPaste(this))
+        return;
+    FEdit->paste();
+    Q_EMIT Changed();
+}
+
+void TkdInplaceEditor::Clear()
+{
+    if (FHost && FHost->HostClear(this))
+        return;
+    if (FEdit->isReadOnly())
+        return;
+    FEdit->del();
+    Q_EMIT Changed();
 }
 
 void TkdInplaceEditor::Setup(int ACol, int ARow, TkdGridEditStyle AStyle, const QString &AText, int AMaxLength)
@@ -309,10 +377,10 @@ bool TkdInplaceEditor::ListVisible() const
 
 void TkdInplaceEditor::InputComplite()
 {
-    if (!FGrid)
+    if (!FGrid && !FHost)
         return; // the grid is being destroyed
-    if (FEdit->text() != FGrid->Cells(FCol, FRow))
-        FGrid->StoreEditText(FCol, FRow, FEdit->text());
+    if (FEdit->text() != CellText())
+        StoreText(FEdit->text());
 }
 
 void TkdInplaceEditor::RefreshPickList()
@@ -320,6 +388,8 @@ void TkdInplaceEditor::RefreshPickList()
     FPickList.clear();
     if (FGrid && FGrid->OnGetPickListitems)
         FGrid->OnGetPickListitems(FCol, FRow, FPickList);
+    else if (FHost)
+        FPickList = FHost->HostPickList(this);
 }
 
 void TkdInplaceEditor::DropDown()
@@ -330,7 +400,7 @@ void TkdInplaceEditor::DropDown()
     FList->clear();
     FList->addItems(FPickList);
     FList->setCurrentRow(int(FPickList.indexOf(FEdit->text())));
-    const int rows = qBound(1, int(FPickList.size()), 20);
+    const int rows = qBound(1, int(FPickList.size()), FHost ? qMax(1, FHost->HostDropDownRows(this)) : 20);
     const int rowHeight = qMax(FList->sizeHintForRow(0), fontMetrics().height());
     FList->resize(qMax(width(), FList->sizeHintForColumn(0) + 24), rows * rowHeight + 2 * FList->frameWidth());
     FList->move(mapToGlobal(rect().bottomLeft()));
@@ -349,14 +419,15 @@ void TkdInplaceEditor::CloseUp(bool AAccept)
 
 void TkdInplaceEditor::ChooseItem(int AIndex)
 {
-    if (!FGrid || AIndex < 0 || AIndex >= FPickList.size())
+    if ((!FGrid && !FHost) || AIndex < 0 || AIndex >= FPickList.size())
         return;
     const QString item = FPickList.at(AIndex);
-    if (item != FEdit->text()) {
+    if (item != FEdit->text() || FHost) {
         FEdit->setText(item);
-        FGrid->StoreEditText(FCol, FRow, item);
+        StoreText(item);
     }
-    Q_EMIT FGrid->OnSelectListItems(FGrid, FCol, FRow, AIndex);
+    if (FGrid)
+        Q_EMIT FGrid->OnSelectListItems(FGrid, FCol, FRow, AIndex);
 }
 
 bool TkdInplaceEditor::CompleteFromPickList(const QString &ATyped)
@@ -379,13 +450,28 @@ bool TkdInplaceEditor::CompleteFromPickList(const QString &ATyped)
 
 bool TkdInplaceEditor::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
-    if (!FGrid)
+    if (!FGrid && !FHost)
         return QWidget::eventFilter(AWatched, AEvent);
     if (AWatched == FEdit) {
         if (AEvent->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(AEvent);
-            if (FGrid->EditorKeyDown(this, key))
+            if (FGrid ? FGrid->EditorKeyDown(this, key) : FHost->HostEditorKeyDown(this, key))
                 return true;
+            if (FHost) {
+                // The edit commands go through the host, which may act on records.
+                if (key->matches(QKeySequence::Copy)) {
+                    Copy();
+                    return true;
+                }
+                if (key->matches(QKeySequence::Paste)) {
+                    Paste();
+                    return true;
+                }
+                if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+                    if (FHost->HostClear(this))
+                        return true;
+                }
+            }
             if (FStyle == gePickList && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
                 && CompleteFromPickList(key->text()))
                 return true;

@@ -75,13 +75,38 @@ private:
     int FFixedRows = 1;
 };
 
+class TkdInplaceEditor;
+
+// A grid other than the string grid that hosts the cell editor: it supplies the cell text and
+// pick list, takes the edited text, sees every key first, and may take over the editor's
+// copy, paste and clear (records instead of text).
+class TkdInplaceHost
+{
+public:
+    virtual ~TkdInplaceHost() = default;
+    // True when the host used the key; the editor then ignores it.
+    virtual bool HostEditorKeyDown(TkdInplaceEditor *AEditor, QKeyEvent *AEvent) = 0;
+    virtual void HostStoreEditText(TkdInplaceEditor *AEditor, const QString &AText) = 0;
+    virtual QString HostCellText(const TkdInplaceEditor *AEditor) const = 0;
+    virtual QStringList HostPickList(const TkdInplaceEditor *AEditor) const = 0;
+    virtual int HostDropDownRows(const TkdInplaceEditor *) const { return 7; }
+    virtual void HostEditButtonClick(TkdInplaceEditor *AEditor) = 0;
+    // True when the host did the copy, paste or clear itself.
+    virtual bool HostCopy(TkdInplaceEditor *) { return false; }
+    virtual bool HostPaste(TkdInplaceEditor *) { return false; }
+    virtual bool HostClear(TkdInplaceEditor *) { return false; }
+    virtual void HostEditorGone(TkdInplaceEditor *) {}
+};
+
 // The cell editor: a text box, with an ellipsis button or a drop-down list by the column's
-// edit style. A drop-list cell (MaxLength -1) changes only by a choice from the list.
+// edit style. A drop-list cell (MaxLength -1) changes only by a choice from the list. It
+// serves the string grid, or any grid that implements TkdInplaceHost.
 class TkdInplaceEditor : public QWidget
 {
     Q_OBJECT
 public:
     TkdInplaceEditor(TkdStringGrid *AGrid, QWidget *AParent);
+    TkdInplaceEditor(TkdInplaceHost *AHost, QWidget *AParent);
     ~TkdInplaceEditor() override;
 
     // Loads the editor for a cell: style, text and maximum length (-1: not modifiable).
@@ -107,6 +132,14 @@ public:
     void DropDown();
     // Closes the list; with AAccept the chosen item is taken.
     void CloseUp(bool AAccept);
+    // The edit commands: the host may take them over (records), else they act on the text.
+    void Copy();
+    void Paste();
+    void Clear();
+    // The selection starts at 0 and covers the whole text (counted in characters).
+    bool WholeTextSelected() const;
+    // The host is going away: the editor no longer calls it.
+    void DetachHost() { FHost = nullptr; }
 
 Q_SIGNALS:
     // A change made by the user (typing, deletion, cut, paste).
@@ -122,8 +155,12 @@ private:
     void RefreshPickList();
     bool CompleteFromPickList(const QString &ATyped);
     void ChooseItem(int AIndex);
+    void Init();
+    void StoreText(const QString &AText);
+    QString CellText() const;
 
     TkdStringGrid *FGrid;
+    TkdInplaceHost *FHost = nullptr;
     QLineEdit *FEdit;
     QToolButton *FButton;
     QListWidget *FList;

@@ -94,6 +94,15 @@ void DataSet::setupFields(const pg_result *cres)
         }
         f.FDisplayWidth = std::max<int>(width, int(f.FName.size()));
         f.FReadOnly = FReadOnly;
+        switch (f.FType) {
+        case FieldType::Integer: case FieldType::LargeInt: case FieldType::LongWord:
+        case FieldType::Float: case FieldType::Decimal:
+            f.FAlignment = Alignment::Right;
+            break;
+        default:
+            f.FAlignment = Alignment::Left;
+            break;
+        }
     }
 }
 
@@ -600,6 +609,13 @@ DataSet::Bookmark DataSet::bookmark() const
     return {FRows[std::size_t(FCurrent)].id, FCurrent};
 }
 
+DataSet::Bookmark DataSet::bookmarkAt(int row) const
+{
+    if (FState == State::Inactive || row < 0 || std::size_t(row) >= FRows.size())
+        return {};
+    return {FRows[std::size_t(row)].id, row};
+}
+
 int DataSet::findRow(const Bookmark &mark) const
 {
     if (mark.isNull())
@@ -773,7 +789,9 @@ void DataSet::insert()
         throw readOnlyError();
     beginEditBuffer();
     FInsertAt = FRows.empty() ? 0 : FCurrent;
+    emit rowsAboutToBeInserted(FInsertAt, FInsertAt);
     FRows.insert(FRows.begin() + FInsertAt, Row{PendingBlock, 0, newId()});
+    emit rowsInserted(FInsertAt, FInsertAt);
     FCurrent = FInsertAt;
     FBof = FEof = false;
     setState(State::Insert);
@@ -789,7 +807,9 @@ void DataSet::append()
     fetchAll();
     beginEditBuffer();
     FInsertAt = int(FRows.size());
+    emit rowsAboutToBeInserted(FInsertAt, FInsertAt);
     FRows.push_back(Row{PendingBlock, 0, newId()});
+    emit rowsInserted(FInsertAt, FInsertAt);
     FCurrent = FInsertAt;
     FBof = FEof = false;
     setState(State::Insert);
@@ -814,8 +834,11 @@ void DataSet::setBuffer(int col, OptBytes value)
 void DataSet::cancel()
 {
     if (FState == State::Insert) {
-        FRows.erase(FRows.begin() + FInsertAt);
+        const int at = FInsertAt;
+        emit rowsAboutToBeRemoved(at, at);
+        FRows.erase(FRows.begin() + at);
         FInsertAt = -1;
+        emit rowsRemoved(at, at);
         if (FCurrent >= int(FRows.size()))
             FCurrent = std::max(0, int(FRows.size()) - 1);
         FEof = FRows.empty();
@@ -976,6 +999,7 @@ void DataSet::post()
     FInsertAt = -1;
     FBuffer.clear();
     setState(State::Browse);
+    emit rowChanged(FCurrent);
     emitData();
     emitRecord();
 }
@@ -996,7 +1020,30 @@ void DataSet::deleteRecord()
     const QByteArray table = quoteIdent(FConn, FTableSchema) + "." + quoteIdent(FConn, FTableName);
     const QByteArray where = identityWhere(FRows[std::size_t(FCurrent)], types, values);
     runChange("DELETE FROM " + table + " WHERE " + where, types, values);
-    FRows.erase(FRows.begin() + FCurrent);
+    const int at = FCurrent;
+    emit rowsAboutToBeRemoved(at, at);
+    FRows.erase(FRows.begin() + at);
+    emit rowsRemoved(at, at);
+    if (FCurrent >= int(FRows.size()))
+        FCurrent = std::max(0, int(FRows.size()) - 1);
+    FEof = FRows.empty();
+    emitData();
+    emitRecord();
+}
+
+void DataSet::dropRecord()
+{
+    requireRecord();
+    if (FState == State::Insert) {
+        cancel();
+        return;
+    }
+    FBuffer.clear();
+    setState(State::Browse);
+    const int at = FCurrent;
+    emit rowsAboutToBeRemoved(at, at);
+    FRows.erase(FRows.begin() + at);
+    emit rowsRemoved(at, at);
     if (FCurrent >= int(FRows.size()))
         FCurrent = std::max(0, int(FRows.size()) - 1);
     FEof = FRows.empty();

@@ -73,6 +73,7 @@ public:
 
     // ---- bookmarks -----------------------------------------------------------------
     Bookmark bookmark() const;
+    Bookmark bookmarkAt(int row) const; // of a fetched row (0-based); invalid out of range
     bool bookmarkValid(const Bookmark &mark);
     void gotoBookmark(const Bookmark &mark); // throws Error (Usage) when invalid
     // -1, 0, 1 by record order; an invalid bookmark sorts first.
@@ -99,6 +100,9 @@ public:
     void post();
     void cancel();
     void deleteRecord();
+    // Forgets the current record without telling the server: for a caller that rolled back
+    // the transaction in which the record was posted. A pending insert is cancelled.
+    void dropRecord();
 
 signals:
     void afterOpen();
@@ -107,6 +111,14 @@ signals:
     void dataChanged();   // rows were added, removed or replaced
     void recordChanged(); // the current record moved, or a value of it changed
     void stateChanged();
+    // Row-level changes, sent at once even while the controls are disabled, so that a view
+    // can follow an insert, delete or post without resetting. Rows are 0-based. Rows added
+    // by fetching further blocks are announced by dataChanged() alone (fetchedCount grows).
+    void rowsAboutToBeInserted(int first, int last);
+    void rowsInserted(int first, int last);
+    void rowsAboutToBeRemoved(int first, int last);
+    void rowsRemoved(int first, int last);
+    void rowChanged(int row); // a posted row was replaced by the server's values
 
 protected:
     // Used by Query: takes a first result (a block fetched from a cursor, or the complete

@@ -29,6 +29,9 @@ struct DisplayFormats {
 const DisplayFormats &displayFormats();
 void setDisplayFormats(const DisplayFormats &formats);
 
+// Where a grid puts a field's text in its cell.
+enum class Alignment { Left, Right, Center };
+
 class Field {
 public:
     Field(DataSet *owner, int index) : FOwner(owner), FIndex(index) {}
@@ -50,6 +53,9 @@ public:
     void setVisible(bool on) { FVisible = on; }
     bool readOnly() const { return FReadOnly; }
     void setReadOnly(bool on) { FReadOnly = on; }
+    // Numbers are right-aligned, other kinds left-aligned, until set otherwise.
+    Alignment alignment() const { return FAlignment; }
+    void setAlignment(Alignment value) { FAlignment = value; }
     unsigned tableOid() const { return FTableOid; }   // base table of the column, 0 when none
     int tableColumn() const { return FTableColumn; }  // its attribute number, 0 when none
 
@@ -95,6 +101,7 @@ private:
     int FDisplayWidth = 0;
     bool FVisible = true;
     bool FReadOnly = false;
+    Alignment FAlignment = Alignment::Left;
     unsigned FTableOid = 0;
     int FTableColumn = 0;
 };
