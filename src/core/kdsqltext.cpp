@@ -71,6 +71,11 @@ void StripSQLComments(QStringList &Lines, bool Mode)
                 } else if (c == u'*' && next == u'/') {
                     --st.FBlockDepth;
                     i += 2;
+                    // The comment separated what stands on both sides of it: a blank
+                    // takes its place, so "1/*c*/AS" does not become "1AS".
+                    if (st.FBlockDepth == 0 && !out.isEmpty() && !IsBlankChar(out.back()) && i < n
+                        && !IsBlankChar(s.at(i)))
+                        out += u' ';
                 } else {
                     ++i;
                 }
