@@ -409,6 +409,9 @@ bool NeedBlankBetween(QStringView Left, QStringView Right)
 {
     if (Left.isEmpty() || Right.isEmpty())
         return false;
+    // A number or parameter written against a word is refused by the server ("1AS").
+    if (IsIdentChar(Left.back()) && IsIdentChar(Right.front()))
+        return true;
     const QString joined = Left.toString() + Right.toString();
     const std::vector<TToken> t = Tokenize(joined);
     return !(t.size() == 2 && t[0].FLength == Left.size());

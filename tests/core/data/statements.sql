@@ -108,7 +108,7 @@ SELECT U&'d\0061t\+000061', U&'d!0061t' UESCAPE '!', B'1010', X'ff', N'national'
 --@ dollar quotes
 SELECT $$dollar ; -- not a comment$$, $a$ with $$ inside $a$, $$a$$||$b$c$b$, $_x1$/* no */$_x1$
 --@ operators glued and apart
-SELECT 1+-2, 3*-1, 2^-1, -2^2, @ -5, 10%3, |/ 25, ||/ 27, ~5, 5#3, 1<<4, 8>>1, 5&3, 5|3, 1<>2, 1!=2, 2>=1, 1<=-1
+SELECT 1+-2, 3*-1, 2^ -1, 2 ^ -1, -2^2, @ -5, 10%3, |/ 25, ||/ 27, ~5, 5#3, 1<<4, 8>>1, 5&3, 5|3, 1<>2, 1!=2, 2>=1, 1<=-1
 --@ text and array operators
 SELECT 'a' ~~ 'a%', 'a' !~~ 'b', 'abc' ~* 'B', 'x' !~* 'y', ARRAY[1,2] && ARRAY[2], ARRAY[1] <@ ARRAY[1,2],
        '{"a":1}'::jsonb ? 'a', '{"a":1}'::jsonb->'a', '{"a":{"b":2}}'::jsonb#>'{a,b}', '{"a":1}'::jsonb->>'a',
@@ -179,7 +179,7 @@ TABLE dept
 --@ order by using and collate
 SELECT name FROM emp ORDER BY salary USING >, name COLLATE "C" DESC NULLS LAST
 --@ operator syntax and qualified names
-SELECT pg_catalog.upper('a') OPERATOR(pg_catalog.||) 'b', 3 OPERATOR(pg_catalog.+) 4, emp.name, public.f_missing IS NULL
+SELECT pg_catalog.upper('a') OPERATOR(pg_catalog.||) 'b', 3 OPERATOR(pg_catalog.+) 4, emp.name, emp.id IS NULL
 FROM emp WHERE false
 --@ row and composite values
 SELECT ROW(1, 2) < ROW(1, 3), (ROW(1, 'a')::record) IS NOT NULL, (d).name
@@ -266,7 +266,8 @@ DROP INDEX ix_c3
 --@ create index concurrently norun
 CREATE INDEX CONCURRENTLY IF NOT EXISTS ix_cc ON emp (hired)
 --@ views
-CREATE VIEW v_c WITH (security_barrier) AS SELECT e.id, d.name FROM emp e LEFT JOIN dept d ON d.id = e.dept_id WHERE e.salary > 1 WITH LOCAL CHECK OPTION;
+CREATE VIEW v_c WITH (security_barrier) AS SELECT e.id, e.name FROM emp e WHERE e.salary > 1 WITH LOCAL CHECK OPTION;
+CREATE VIEW v_j AS SELECT e.id, d.name FROM emp e LEFT JOIN dept d ON d.id = e.dept_id;
 CREATE OR REPLACE RECURSIVE VIEW v_r (n) AS SELECT 1 UNION ALL SELECT n + 1 FROM v_r WHERE n < 3;
 CREATE MATERIALIZED VIEW mv_c AS SELECT dept_id, count(*) FROM emp GROUP BY dept_id WITH NO DATA;
 REFRESH MATERIALIZED VIEW mv_c;
@@ -415,7 +416,7 @@ MOVE ABSOLUTE 1 IN cur_c;
 FETCH NEXT FROM cur_c;
 CLOSE cur_c
 --@ psql-free odd spacing
-SELECT(1)AS"a",-1AS b,'x'AS c,1.5AS d,$$y$$AS e,f_add(1,2)AS f,ARRAY[1]AS g
+SELECT(1)AS"a",-1 AS b,'x'AS c,1.5 AS d,$$y$$AS e,f_add(1,2)AS f,ARRAY[1]AS g
 --@ keywords as names
 SELECT "select".id, "select"."from" FROM (SELECT 1 AS id, 2 AS "from") AS "select" WHERE "select".id = 1
 --@ exponent and ranges in plpgsql
