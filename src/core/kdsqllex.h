@@ -30,8 +30,14 @@ inline int DollarTagLength(const QString &s, qsizetype i)
     const qsizetype n = s.size();
     if (i < 0 || i >= n || s.at(i) != u'$')
         return 0;
-    if (i > 0 && IsIdentChar(s.at(i - 1)))
-        return 0;
+    if (i > 0 && IsIdentChar(s.at(i - 1))) {
+        // A "$" inside a name opens nothing; behind the digits of a number it does.
+        qsizetype k = i - 1;
+        while (k >= 0 && s.at(k).unicode() >= '0' && s.at(k).unicode() <= '9')
+            --k;
+        if (k >= 0 && IsIdentChar(s.at(k)))
+            return 0;
+    }
     qsizetype j = i + 1;
     if (j < n && s.at(j) != u'$') {
         if (!IsTagStart(s.at(j)))

@@ -49,6 +49,7 @@ const StripCase kStripCases[] = {
      {"DO $body$", "  -- kept", "  PERFORM 1; /* kept */", "$body$;", "SELECT 2"}, true,
      {"DO $body$", "  -- kept", "  PERFORM 1; /* kept */", "$body$"}},
     {"DollarInsideNameIsNoQuote", {"SELECT a$b$ FROM t; -- c"}, true, {"SELECT a$b$ FROM t"}},
+    {"DollarBehindANumberOpensAQuote", {"SELECT 1$$ -- $$ AS a -- c"}, false, {"SELECT 1$$ -- $$ AS a "}},
     {"PositionalParameterIsNoQuote", {"SELECT $1; SELECT 2"}, true, {"SELECT $1"}},
     {"EscapeStringQuote", {"SELECT E'it\\'s -- no' -- yes"}, false, {"SELECT E'it\\'s -- no' "}},
     {"PlainStringBackslashEndsLiteral", {"SELECT 'a\\' -- c"}, false, {"SELECT 'a\\' "}},

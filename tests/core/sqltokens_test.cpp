@@ -43,6 +43,7 @@ const LexCase kLexCases[] = {
      {"B'1'", "X'f'", "N'n'", "U&'\\0061'", "U&\"x\"", "UESCAPE", "'!'"}},
     {"PrefixLetterInsideAWordIsNoPrefix", "abcE'x'", {"abcE", "'x'"}},
     {"DollarBodiesAndParameters", "$1 $$a$$ $t$ $$ $t$ a$b$ $", {"$1", "$$a$$", "$t$ $$ $t$", "a$b$", "$"}},
+    {"DollarQuoteBehindANumber", "1$$a$$ x1$$", {"1", "$$a$$", "x1$$"}},
     {"Numbers", "1.5e-3 .5 5. 1..3 2E+4 1e", {"1.5e-3", ".5", "5.", "1", "..", "3", "2E+4", "1", "e"}},
     {"OperatorsEndBeforeComments", "a+-b c*/*x*/d e--f\ng", {"a", "+", "-", "b", "c", "*", "/*x*/", "d", "e", "--f", "g"}},
     {"OperatorKeepsTrailingMinusWithSpecialCharacter", "a@-b a<-1 a->>'k'", {"a", "@-", "b", "a", "<", "-", "1", "a", "->>", "'k'"}},
