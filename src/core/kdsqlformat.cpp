@@ -1211,6 +1211,18 @@ bool HasLineBreak(QStringView gap)
     return gap.contains(u'\n') || gap.contains(u'\r');
 }
 
+// The blanks in front of the last line of Text.
+QString LineIndent(const QString &text)
+{
+    qsizetype start = text.size();
+    while (start > 0 && text.at(start - 1) != u'\n' && text.at(start - 1) != u'\r')
+        --start;
+    qsizetype e = start;
+    while (e < text.size() && text.at(e) == u' ')
+        ++e;
+    return text.mid(start, e - start);
+}
+
 // Pairs each input token with the laid-out token that stands for it (-1 where the layout
 // lost it). Equal keys are paired in order; where they differ, the nearest point from which
 // two tokens agree again is sought in a window, so a token the layout added or lost costs
@@ -1301,17 +1313,22 @@ QString WriteTokens(const QString &in, const QString &out, const TFormatOption &
         QString text = in.mid(t.FStart, t.FLength);
         if (IsCaseToken(t))
             text = CasedText(text, o);
+        // A literal, name or comment left open inside a routine body runs up to the closing
+        // tag with the blanks in front of it: nothing may come between them.
+        const bool keepGap = t.FKind == TTokenKind::DollarTag && origGap.isEmpty();
+        if (keepGap)
+            gap.clear();
         if (k > 0) {
             const TToken &p = ti[k - 1];
             if (p.FKind == TTokenKind::LineComment && !HasLineBreak(gap)) {
                 gap = CRLF() + gap;
             } else if (p.FKind == TTokenKind::String && IsPlainString(in, t)) {
                 if (HasLineBreak(origGap) && !HasLineBreak(gap))
-                    gap = CRLF();
+                    gap = CRLF() + LineIndent(r);
                 else if (!HasLineBreak(origGap) && HasLineBreak(gap))
                     gap = QStringLiteral(" ");
             }
-            if (gap.isEmpty() && kdsqltoken::NeedBlankBetween(prevText, text))
+            if (gap.isEmpty() && !keepGap && kdsqltoken::NeedBlankBetween(prevText, text))
                 gap = QStringLiteral(" ");
         }
         r += gap;

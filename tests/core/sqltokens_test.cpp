@@ -181,6 +181,9 @@ const MeaningCase kMeaningCases[] = {
      {"GROUP", "ORDER", "BY"}},
     {"KeptMixedCase", "Select a From t Group By a Order By a", KeepCase(), {"Group By", "Order By"}, {"GROUP", "ORDER"}},
     {"CommentBetweenTokensStays", "SELECT 1/*c*/AS a", sqlcorpus::DefaultLayout(), {"/*c*/"}, {"1AS"}},
+    {"LiteralLeftOpenInABodyMeetsItsClosingTag",
+     "CREATE FUNCTION f() RETURNS int AS $$ BEGIN x := 'open; $$ LANGUAGE plpgsql", sqlcorpus::DefaultLayout(),
+     {"'open; $$"}, {}},
     {"LineCommentIsEndedByALineBreak", "SELECT a, -- note\r\nb FROM t", sqlcorpus::DefaultLayout(), {"-- note\r\n"}, {}},
 };
 
