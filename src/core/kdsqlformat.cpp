@@ -1318,7 +1318,7 @@ QString WriteTokens(const QString &in, const QString &out, const TFormatOption &
         const bool keepGap = t.FKind == TTokenKind::DollarTag && origGap.isEmpty();
         if (keepGap)
             gap.clear();
-        if (k > 0) {
+        if (k > 0 && useLayout) {
             const TToken &p = ti[k - 1];
             if (p.FKind == TTokenKind::LineComment && !HasLineBreak(gap)) {
                 gap = CRLF() + gap;
@@ -1328,7 +1328,7 @@ QString WriteTokens(const QString &in, const QString &out, const TFormatOption &
                 else if (!HasLineBreak(origGap) && HasLineBreak(gap))
                     gap = QStringLiteral(" ");
             }
-            if (gap.isEmpty() && !keepGap && kdsqltoken::NeedBlankBetween(prevText, text))
+            if (gap.isEmpty() && !origGap.isEmpty() && !keepGap && kdsqltoken::NeedBlankBetween(prevText, text))
                 gap = QStringLiteral(" ");
         }
         r += gap;

@@ -140,15 +140,18 @@ std::vector<TToken> Tokenize(QStringView s)
         }
         if (IsTagStart(c)) {
             const char16_t u = c.unicode();
-            if (next == u'\'' && (u == 'e' || u == 'E' || u == 'b' || u == 'B' || u == 'x' || u == 'X' || u == 'n' || u == 'N')) {
+            // A prefix letter right behind a number ("8E'x'") is no prefix: the server
+            // refuses the pair, and the other routines read a plain literal there.
+            const bool prefix = i == 0 || !IsIdentChar(s.at(i - 1));
+            if (prefix && next == u'\'' && (u == 'e' || u == 'E' || u == 'b' || u == 'B' || u == 'x' || u == 'X' || u == 'n' || u == 'N')) {
                 push(TTokenKind::String, i, StringEnd(s, i + 1, u == 'e' || u == 'E'));
                 continue;
             }
-            if ((u == 'u' || u == 'U') && next == u'&' && at(i + 2) == u'\'') {
+            if (prefix && (u == 'u' || u == 'U') && next == u'&' && at(i + 2) == u'\'') {
                 push(TTokenKind::String, i, StringEnd(s, i + 2, false));
                 continue;
             }
-            if ((u == 'u' || u == 'U') && next == u'&' && at(i + 2) == u'"') {
+            if (prefix && (u == 'u' || u == 'U') && next == u'&' && at(i + 2) == u'"') {
                 push(TTokenKind::QuotedName, i, QuotedNameEnd(s, i + 2));
                 continue;
             }
