@@ -16,10 +16,21 @@ struct TCase {
     bool FRuns = true;
 };
 
+// The folder of a source file named by __FILE__, which the build gives relative to the
+// build folder (the test program's parent folder) while the tests run in folders of their own.
+inline QString SourceFolder(const char *file)
+{
+    const QString path = QString::fromUtf8(file);
+    if (QFileInfo(path).isAbsolute())
+        return QFileInfo(path).absolutePath();
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return QFileInfo(QFileInfo(program).absolutePath() + QStringLiteral("/../") + path).absolutePath();
+}
+
 // The cases of the corpus file; a line "--@ name [norun]" starts each.
 inline QList<TCase> Cases()
 {
-    QFile file(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/data/statements.sql"));
+    QFile file(SourceFolder(__FILE__) + QStringLiteral("/data/statements.sql"));
     QList<TCase> cases;
     if (!file.open(QIODevice::ReadOnly))
         return cases;

@@ -396,7 +396,7 @@ QString LoadSampleScripts(PGconn *admin, const QDir &scripts, const QStringList 
 TEST(RoundTripSample, FormattedSampleScriptsLoadTheSameDatabase)
 {
     testdb::ConnPtr admin = testdb::connect();
-    const QDir scripts(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../scripts/sample"));
+    const QDir scripts(sqlcorpus::SourceFolder(__FILE__) + QStringLiteral("/../../scripts/sample"));
     const QStringList files = scripts.entryList({QStringLiteral("*.sql")}, QDir::Files, QDir::Name);
     if (files.isEmpty())
         GTEST_SKIP() << "no sample scripts";
