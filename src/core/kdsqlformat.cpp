@@ -1238,8 +1238,14 @@ std::vector<qsizetype> AlignTokens(const QStringList &in, const QStringList &out
         return a + 1 >= n || b + 1 >= m || in.at(a + 1) == out.at(b + 1);
     };
     qsizetype i = 0, j = 0;
+    qsizetype coolDown = 0; // after a search that found nothing, the next tokens are paired without one
     while (i < n && j < m) {
         if (in.at(i) == out.at(j)) {
+            match[size_t(i++)] = j++;
+            continue;
+        }
+        if (coolDown > 0) {
+            --coolDown;
             match[size_t(i++)] = j++;
             continue;
         }
@@ -1255,8 +1261,11 @@ std::vector<qsizetype> AlignTokens(const QStringList &in, const QStringList &out
             }
         }
         if (!found) {
-            // Neither side recovers soon: the input token takes the laid-out one's place.
+            // Neither side recovers soon: the input token takes the laid-out one's place,
+            // and so do the next ones, so that text that differs throughout costs no search
+            // at every token.
             match[size_t(i++)] = j++;
+            coolDown = kWindow;
         }
     }
     return match;
