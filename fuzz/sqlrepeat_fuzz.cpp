@@ -1,6 +1,7 @@
 // The input repeated to about 256 KB: a routine whose time grows faster than the length
 // (long runs of blanks, quotes or comments) runs into the fuzzer's timeout here.
 #include "sqltext_input.h"
+#include "core/kdsqltoken.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -15,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (text.size() < (1 << 18))
         text += unit;
 
-    FormatSQL(text, layout);
+    if (!kdsqltoken::SameStatementText(text, FormatSQL(text, layout)))
+        __builtin_trap(); // the formatter changed what the text means
     QStringList lines = text.split(QStringLiteral("\r\n"));
     StripSQLComments(lines, false);
     TkdParseList items, tables, orders;

@@ -4,6 +4,9 @@
 #include "core/kdsub_sql.h"
 #include "core/kdreserve.h"
 #include "core/kdsqllex.h"
+#include "core/kdsqltoken.h"
+
+#include <algorithm>
 
 #include <cstring>
 #include <vector>
@@ -95,7 +98,7 @@ bool IsExponentStart(const QString &w)
 
 class TFormatter {
 public:
-    TFormatter(const QString &text, const TFormatOption &layout);
+    TFormatter(const QString &text, const TFormatOption &layout, std::vector<qsizetype> bodyTags);
     QString Run();
 
 private:
@@ -158,6 +161,7 @@ private:
     const TFormatOption &O;
     std::vector<qsizetype> FNextNonWS, FNextNonBlank, FNextNonWSSemi, FOpenerScan;
     std::vector<char> FOpenerFound;
+    std::vector<qsizetype> FBodyTags; // dollar tags whose body is laid out like other text
 
     qsizetype FPos = 0;
     QString R, W, FPending;
@@ -176,8 +180,8 @@ private:
     bool FForPending = false, FWhilePending = false, FCursorPending = false, FDeclareSeen = false;
 };
 
-TFormatter::TFormatter(const QString &text, const TFormatOption &layout)
-    : T(text), N(text.size()), O(layout), FStep(qBound(0, layout.Indent, kMaxIndentation))
+TFormatter::TFormatter(const QString &text, const TFormatOption &layout, std::vector<qsizetype> bodyTags)
+    : T(text), N(text.size()), O(layout), FBodyTags(std::move(bodyTags)), FStep(qBound(0, layout.Indent, kMaxIndentation))
 {
     // Skip tables for the look-ahead tests, so that long runs of blanks, line ends or
     // semicolons are crossed in one step. Only characters behind the scan position are
@@ -908,11 +912,12 @@ void TFormatter::StatementKeywords()
     } else if (u == u"AND" || (u == u"OR" && (select || FKind == TKind::Update || FKind == TKind::Delete))) {
         FClause = TClause::Condition;
         return; // written by the clause output
-    } else if (u == u"GROUP" && select) {
+    } else if (u == u"GROUP" && select && NextWordIs(FPos, u"BY")) {
+        // Only GROUP BY opens a clause: WITHIN GROUP and EXCLUDE GROUP are words of an item.
         WritePending();
         FClause = TClause::GroupBy;
         NewLineKeyword(QStringLiteral("GROUP BY"));
-    } else if (u == u"ORDER" && select) {
+    } else if (u == u"ORDER" && select && NextWordIs(FPos, u"BY")) {
         WritePending();
         FClause = TClause::OrderBy;
         NewLineKeyword(QStringLiteral("ORDER BY"));
@@ -1143,6 +1148,12 @@ QString TFormatter::Run()
         if (!IsDelimiter(c)) {
             if (c == u'$' && !AnyOpen()) {
                 const int len = DollarTagLength(T, FPos);
+                if (len > 0 && std::binary_search(FBodyTags.begin(), FBodyTags.end(), FPos)) {
+                    // The tag of a routine body: a word of its own, and the body is read on.
+                    W += QStringView(T).mid(FPos, len);
+                    FPos += len;
+                    continue;
+                }
                 if (len > 0) {
                     qsizetype e = DollarBodyEnd(T, FPos, len);
                     if (e < 0)
@@ -1180,8 +1191,179 @@ QString TFormatter::Run()
 
 } // namespace
 
+namespace {
+
+using kdsqltoken::TToken;
+using kdsqltoken::TTokenKind;
+
+bool IsCaseToken(const TToken &t)
+{
+    return t.FKind == TTokenKind::Word || t.FKind == TTokenKind::Number;
+}
+
+bool IsPlainString(QStringView s, const TToken &t)
+{
+    return t.FKind == TTokenKind::String && s.at(t.FStart) == u'\'';
+}
+
+bool HasLineBreak(QStringView gap)
+{
+    return gap.contains(u'\n') || gap.contains(u'\r');
+}
+
+// The blanks in front of the last line of Text.
+QString LineIndent(const QString &text)
+{
+    qsizetype start = text.size();
+    while (start > 0 && text.at(start - 1) != u'\n' && text.at(start - 1) != u'\r')
+        --start;
+    qsizetype e = start;
+    while (e < text.size() && text.at(e) == u' ')
+        ++e;
+    return text.mid(start, e - start);
+}
+
+// Pairs each input token with the laid-out token that stands for it (-1 where the layout
+// lost it). Equal keys are paired in order; where they differ, the nearest point from which
+// two tokens agree again is sought in a window, so a token the layout added or lost costs
+// a few steps, not a scan of the whole text.
+std::vector<qsizetype> AlignTokens(const QStringList &in, const QStringList &out)
+{
+    const qsizetype n = in.size(), m = out.size();
+    std::vector<qsizetype> match(size_t(n), -1);
+    constexpr qsizetype kWindow = 24;
+    auto agree = [&](qsizetype a, qsizetype b) {
+        if (a >= n || b >= m || in.at(a) != out.at(b))
+            return false;
+        return a + 1 >= n || b + 1 >= m || in.at(a + 1) == out.at(b + 1);
+    };
+    qsizetype i = 0, j = 0;
+    qsizetype coolDown = 0; // after a search that found nothing, the next tokens are paired without one
+    while (i < n && j < m) {
+        if (in.at(i) == out.at(j)) {
+            match[size_t(i++)] = j++;
+            continue;
+        }
+        if (coolDown > 0) {
+            --coolDown;
+            match[size_t(i++)] = j++;
+            continue;
+        }
+        bool found = false;
+        for (qsizetype d = 1; d <= 2 * kWindow && !found; ++d) {
+            for (qsizetype a = qMax<qsizetype>(0, d - kWindow); a <= qMin(d, kWindow); ++a) {
+                if (agree(i + a, j + d - a)) {
+                    i += a;
+                    j += d - a;
+                    found = true;
+                    break;
+                }
+            }
+        }
+        if (!found) {
+            // Neither side recovers soon: the input token takes the laid-out one's place,
+            // and so do the next ones, so that text that differs throughout costs no search
+            // at every token.
+            match[size_t(i++)] = j++;
+            coolDown = kWindow;
+        }
+    }
+    return match;
+}
+
+// The word or number as it goes into the result: the input's text in the case the options
+// ask for (reserved words by ReserveTrans, the others by ItemTrans), whatever the layout pass
+// wrote, so that a keyword it writes itself ("INSERT INTO", "GROUP BY") keeps the user's case
+// when the options keep it.
+QString CasedText(const QString &original, const TFormatOption &o)
+{
+    return ApplyCase(original, IsReservedWord(original) ? o.ReserveTrans : o.ItemTrans);
+}
+
+// Writes the input's tokens in order, each behind the white space that the layout put in
+// front of the token standing for it, so the result reads as the same token sequence as the
+// input whatever the layout pass did. A token the layout lost keeps its own white space; a
+// token the layout added is left out. White space is then mended where the server would read
+// the text differently: two tokens never run together, a line comment is always followed by
+// a line break, and a string literal continued on the next line keeps that line break
+// (while two literals apart on one line are not turned into a continuation).
+QString WriteTokens(const QString &in, const QString &out, const TFormatOption &o, bool useLayout)
+{
+    const std::vector<TToken> ti = kdsqltoken::TokenizeRoutines(in);
+    if (ti.empty())
+        return QString();
+    const std::vector<TToken> to = useLayout ? kdsqltoken::TokenizeRoutines(out) : std::vector<TToken>();
+    QStringList ki, ko;
+    ki.reserve(qsizetype(ti.size()));
+    for (const TToken &t : ti)
+        ki.append(kdsqltoken::TokenKey(in, t));
+    ko.reserve(qsizetype(to.size()));
+    for (const TToken &t : to)
+        ko.append(kdsqltoken::TokenKey(out, t));
+    const std::vector<qsizetype> match = useLayout ? AlignTokens(ki, ko) : std::vector<qsizetype>(ti.size(), -1);
+
+    QString r;
+    r.reserve(out.size() + out.size() / 8 + 16);
+    QString prevText;
+    for (size_t k = 0; k < ti.size(); ++k) {
+        const TToken &t = ti[k];
+        const qsizetype m = match[k];
+        const qsizetype origGapStart = k > 0 ? ti[k - 1].End() : 0;
+        const QStringView origGap = QStringView(in).mid(origGapStart, t.FStart - origGapStart);
+        QString gap;
+        if (m >= 0) {
+            const qsizetype s = m > 0 ? to[size_t(m - 1)].End() : 0;
+            gap = out.mid(s, to[size_t(m)].FStart - s);
+        } else {
+            gap = origGap.toString();
+        }
+        if (k == 0)
+            gap.clear();
+        QString text = in.mid(t.FStart, t.FLength);
+        if (IsCaseToken(t))
+            text = CasedText(text, o);
+        // A literal, name or comment left open inside a routine body runs up to the closing
+        // tag with the blanks in front of it: nothing may come between them.
+        const bool keepGap = t.FKind == TTokenKind::DollarTag && origGap.isEmpty();
+        if (keepGap)
+            gap.clear();
+        if (k > 0 && useLayout) {
+            const TToken &p = ti[k - 1];
+            if (p.FKind == TTokenKind::LineComment && !HasLineBreak(gap)) {
+                gap = CRLF() + gap;
+            } else if (p.FKind == TTokenKind::String && IsPlainString(in, t)) {
+                if (HasLineBreak(origGap) && !HasLineBreak(gap))
+                    gap = CRLF() + LineIndent(r);
+                else if (!HasLineBreak(origGap) && HasLineBreak(gap))
+                    gap = QStringLiteral(" ");
+            }
+            if (gap.isEmpty() && !origGap.isEmpty() && !keepGap && kdsqltoken::NeedBlankBetween(prevText, text))
+                gap = QStringLiteral(" ");
+        }
+        r += gap;
+        r += text;
+        prevText = text;
+    }
+    // White space behind the last token, as the layout ends its text.
+    const TToken &last = ti.back();
+    const qsizetype lastMatch = match.back();
+    if (lastMatch >= 0 && size_t(lastMatch) + 1 == to.size())
+        r += QStringView(out).mid(to.back().End());
+    else if (!useLayout)
+        r += QStringView(in).mid(last.End());
+    return r;
+}
+
+} // namespace
+
 QString FormatSQL(const QString &Text, const TFormatOption &Layout)
 {
-    TFormatter formatter(Text, Layout);
-    return formatter.Run();
+    TFormatter formatter(Text, Layout, kdsqltoken::RoutineBodyTags(Text));
+    const QString laidOut = formatter.Run();
+    const QString result = WriteTokens(Text, laidOut, Layout, true);
+    if (kdsqltoken::SameStatementText(Text, result))
+        return result;
+    // Should the white space of the layout still have changed how the text reads, the input's
+    // own white space is kept and only the letter case converted.
+    return WriteTokens(Text, QString(), Layout, false);
 }

@@ -24,13 +24,11 @@ inline bool IsTagChar(QChar c)
     return IsTagStart(c) || (c.unicode() >= '0' && c.unicode() <= '9');
 }
 
-// Length of the opening "$tag$" (or "$$") at index i, 0 when none starts there.
-inline int DollarTagLength(const QString &s, qsizetype i)
+// Length of the "$tag$" (or "$$") at index i whatever stands before it, 0 when none.
+inline int DollarTagAt(const QString &s, qsizetype i)
 {
     const qsizetype n = s.size();
     if (i < 0 || i >= n || s.at(i) != u'$')
-        return 0;
-    if (i > 0 && IsIdentChar(s.at(i - 1)))
         return 0;
     qsizetype j = i + 1;
     if (j < n && s.at(j) != u'$') {
@@ -43,6 +41,17 @@ inline int DollarTagLength(const QString &s, qsizetype i)
     if (j >= n || s.at(j) != u'$')
         return 0;
     return int(j - i + 1);
+}
+
+// Length of the opening "$tag$" (or "$$") at index i, 0 when none starts there.
+inline int DollarTagLength(const QString &s, qsizetype i)
+{
+    const qsizetype n = s.size();
+    if (i < 0 || i >= n || s.at(i) != u'$')
+        return 0;
+    if (i > 0 && IsIdentChar(s.at(i - 1)))
+        return 0; // a "$" inside a name opens nothing
+    return DollarTagAt(s, i);
 }
 
 // Index just behind the closing tag of the dollar-quoted body opened at i with a tag of

@@ -60,6 +60,10 @@ void StripSQLComments(QStringList &Lines, bool Mode)
         QString out;
         out.reserve(n);
         bool cutLine = false, cutAll = false;
+        qsizetype bodyEnd = -1; // where a dollar body closed on this line: a tag may follow at once
+        // The run of name characters before i, read as the server reads it: a name, or a
+        // number ("1", "1e5") or parameter ("$1") behind which a "$" may open a body.
+        bool wordRun = false, paramRun = false, exponentSeen = false;
         qsizetype i = 0;
         while (i < n) {
             const QChar c = s.at(i);
@@ -71,6 +75,11 @@ void StripSQLComments(QStringList &Lines, bool Mode)
                 } else if (c == u'*' && next == u'/') {
                     --st.FBlockDepth;
                     i += 2;
+                    // The comment separated what stands on both sides of it: a blank
+                    // takes its place, so "1/*c*/AS" does not become "1AS".
+                    if (st.FBlockDepth == 0 && !out.isEmpty() && !IsBlankChar(out.back()) && i < n
+                        && !IsBlankChar(s.at(i)))
+                        out += u' ';
                 } else {
                     ++i;
                 }
@@ -85,6 +94,7 @@ void StripSQLComments(QStringList &Lines, bool Mode)
                     const qsizetype e = k + st.FDollarTag.size();
                     out += QStringView(s).mid(i, e - i);
                     i = e;
+                    bodyEnd = e;
                     st.FDollarTag.clear();
                 }
                 continue;
@@ -110,6 +120,21 @@ void StripSQLComments(QStringList &Lines, bool Mode)
                 ++i;
                 continue;
             }
+            const bool inRun = i > 0 && i != bodyEnd && IsIdentChar(s.at(i - 1));
+            if (!inRun && IsIdentChar(c)) {
+                wordRun = IsTagStart(c);
+                paramRun = c == u'$';
+                exponentSeen = false;
+            } else if (inRun && !wordRun && IsTagStart(c)) {
+                // Behind a number only an exponent continues it; any other letter starts a name.
+                const auto digitAt = [&](qsizetype k) { return k < n && s.at(k).unicode() >= '0' && s.at(k).unicode() <= '9'; };
+                const bool exponent = !paramRun && !exponentSeen && (c == u'e' || c == u'E')
+                                      && (digitAt(i + 1) || ((next == u'+' || next == u'-') && digitAt(i + 2)));
+                if (exponent)
+                    exponentSeen = true;
+                else
+                    wordRun = true;
+            }
             if (c == u'"') {
                 st.FIdent = true;
             } else if (c == u'\'') {
@@ -126,7 +151,7 @@ void StripSQLComments(QStringList &Lines, bool Mode)
                 cutAll = true;
                 break;
             } else if (c == u'$') {
-                const int len = DollarTagLength(s, i);
+                const int len = inRun && wordRun ? 0 : DollarTagAt(s, i);
                 if (len > 0) {
                     st.FDollarTag = s.mid(i, len);
                     out += st.FDollarTag;

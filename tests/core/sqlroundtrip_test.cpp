@@ -1,6 +1,8 @@
 // Round trips on the sandbox server: a statement formatted with any layout, or stripped of
 // its comments, gives the server the same work as the statement as written.
+#include "core/kdsqltoken.h"
 #include "core/kdsub_sql.h"
+#include "sqlcorpus.h"
 #include "support/testdb.h"
 
 #include <QDir>
@@ -34,6 +36,25 @@ QString RunForText(PGconn *conn, const QString &sql)
         out = QString::fromUtf8(PQcmdStatus(r));
     }
     PQclear(r);
+    return out;
+}
+
+// The text with the content of every plpgsql and sql routine body replaced by its tokens
+// (words in upper case), which is what the formatter may change in it besides white space.
+QString WithBodyTokens(const QString &text)
+{
+    const std::vector<qsizetype> tags = kdsqltoken::RoutineBodyTags(text);
+    QString out;
+    qsizetype at = 0;
+    for (size_t k = 0; k + 1 < tags.size(); k += 2) {
+        const qsizetype open = tags[k];
+        const qsizetype tagLength = text.indexOf(u'$', open + 1) - open + 1;
+        const qsizetype contentStart = open + tagLength;
+        out += QStringView(text).mid(at, contentStart - at);
+        out += u' ' + kdsqltoken::TokenKeys(text.mid(contentStart, tags[k + 1] - contentStart)).join(u' ') + u' ';
+        at = tags[k + 1];
+    }
+    out += QStringView(text).mid(at);
     return out;
 }
 
@@ -101,13 +122,23 @@ protected:
             "SELECT x FROM ("
             " SELECT c.relname || ':' || c.relkind || ':' || coalesce(pg_get_viewdef(c.oid), '')"
             "   FROM pg_class c WHERE c.relnamespace = '%1'::regnamespace"
-            " UNION ALL SELECT p.proname || ':' || pg_get_functiondef(p.oid)"
-            "   FROM pg_proc p WHERE p.pronamespace = '%1'::regnamespace"
             " UNION ALL SELECT table_name || ':' || column_name || ':' || data_type || ':' || coalesce(column_default, '')"
             "   FROM information_schema.columns WHERE table_schema = '%1'"
             " UNION ALL SELECT c.relname || ':' || coalesce(obj_description(c.oid), '')"
             "   FROM pg_class c WHERE c.relnamespace = '%1'::regnamespace"
             ") q(x) ORDER BY x").arg(s));
+        // Routine bodies count by their tokens: the formatter lays them out.
+        PGresult *fr = PQexec(conn(), QStringLiteral("SELECT p.proname || ':' || pg_get_function_identity_arguments(p.oid),"
+                                                     " pg_get_functiondef(p.oid) FROM pg_proc p"
+                                                     " WHERE p.pronamespace = '%1'::regnamespace AND p.prokind <> 'a'"
+                                                     " ORDER BY 1").arg(s).toUtf8().constData());
+        if (PQresultStatus(fr) == PGRES_TUPLES_OK)
+            for (int row = 0; row < PQntuples(fr); ++row)
+                out += QString::fromUtf8(PQgetvalue(fr, row, 0)) + u'\n'
+                       + WithBodyTokens(QString::fromUtf8(PQgetvalue(fr, row, 1))) + u'\n';
+        else
+            out += QStringLiteral("ERROR: ") + QString::fromUtf8(PQresultErrorMessage(fr));
+        PQclear(fr);
         const QString tables = RunForText(conn(), QStringLiteral(
             "SELECT tablename FROM pg_tables WHERE schemaname = '%1' ORDER BY 1").arg(s));
         for (const QString &t : tables.split(u'\n', Qt::SkipEmptyParts))
@@ -196,6 +227,37 @@ const char *const kChanges[] = {
     "insert into dept values (60, 'tab\there')\r\n;\r\nupdate dept set name = 'n' where id = 60\r\n;",
 };
 
+// The statements of the corpus that can run give the same answer and leave the same state
+// formatted with several layouts, and stripped of their comments, as written.
+TEST_F(RoundTrip, CorpusFormattedAndStrippedRunsTheSame)
+{
+    exec(QStringLiteral(
+        "CREATE TABLE sales (region text, item text, qty int, price numeric, sold date);"
+        "CREATE TABLE sales_archive (LIKE sales);"
+        "INSERT INTO sales VALUES ('east', 'pen', 2, 1.5, '2020-01-02'), ('west', 'ink', 5, 3, '2020-02-03'),"
+        " ('east', 'ink', 1, 3, '2021-03-04'), ('north', 'pad', 7, 2.25, '2021-04-05');"));
+    int ran = 0;
+    for (const sqlcorpus::TCase &c : sqlcorpus::Cases()) {
+        if (!c.FRuns)
+            continue;
+        const QString expected = Effect(c.FText);
+        if (expected.startsWith(QStringLiteral("ERROR"))) {
+            ADD_FAILURE() << c.FName.toStdString() << "\n" << expected.toStdString();
+            continue;
+        }
+        for (int i = 0; i < Layouts().size(); ++i) {
+            const QString formatted = FormatSQL(c.FText, Layouts()[i]);
+            EXPECT_EQ(Effect(formatted), expected) << c.FName.toStdString() << " " << LayoutName(i).toStdString() << "\n"
+                                                   << formatted.toStdString();
+        }
+        QStringList lines = c.FText.split(QStringLiteral("\r\n"));
+        StripSQLComments(lines, false);
+        EXPECT_EQ(Effect(lines.join(QStringLiteral("\r\n"))), expected) << c.FName.toStdString() << " stripped";
+        ++ran;
+    }
+    EXPECT_GT(ran, 50);
+}
+
 TEST_F(RoundTrip, FormattedQueriesGiveTheSameRows)
 {
     for (const char *q : kQueries)
@@ -273,7 +335,8 @@ TEST_F(RoundTrip, FormattedSchemaDumpRestoresTheSameSchema)
         const QString answer = RunForText(conn(), formatted);
         ASSERT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << LayoutName(i).toStdString() << answer.toStdString();
         exec(QStringLiteral("SET search_path TO %1, public").arg(schema()));
-        EXPECT_EQ(SchemaDump(testdb::params().database, schema()), original) << LayoutName(i).toStdString();
+        EXPECT_EQ(WithBodyTokens(SchemaDump(testdb::params().database, schema())), WithBodyTokens(original))
+            << LayoutName(i).toStdString();
     }
 }
 
@@ -292,7 +355,7 @@ TEST(RoundTripSample, FormattedSampleDumpRestoresTheSameDatabase)
         const QString answer = RunForText(target.get(), FormatSQL(original, DefaultLayout()));
         EXPECT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << answer.toStdString();
     }
-    EXPECT_EQ(SchemaDump(copy), original);
+    EXPECT_EQ(WithBodyTokens(SchemaDump(copy)), WithBodyTokens(original));
     testdb::exec(admin.get(), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(copy));
 }
 
@@ -301,7 +364,7 @@ TEST(RoundTripSample, FormattedSampleDumpRestoresTheSameDatabase)
 QString WithoutLoadTimes(QString dump)
 {
     static const QRegularExpression stamp(QStringLiteral("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}(\\.\\d+)?\\+\\d{2}"));
-    QStringList lines = dump.replace(stamp, QStringLiteral("<time>")).split(u'\n');
+    QStringList lines = WithBodyTokens(dump.replace(stamp, QStringLiteral("<time>"))).split(u'\n');
     lines.sort();
     return lines.join(u'\n');
 }
@@ -333,7 +396,7 @@ QString LoadSampleScripts(PGconn *admin, const QDir &scripts, const QStringList 
 TEST(RoundTripSample, FormattedSampleScriptsLoadTheSameDatabase)
 {
     testdb::ConnPtr admin = testdb::connect();
-    const QDir scripts(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../scripts/sample"));
+    const QDir scripts(sqlcorpus::SourceFolder(__FILE__) + QStringLiteral("/../../scripts/sample"));
     const QStringList files = scripts.entryList({QStringLiteral("*.sql")}, QDir::Files, QDir::Name);
     if (files.isEmpty())
         GTEST_SKIP() << "no sample scripts";
@@ -356,6 +419,88 @@ TEST(RoundTripSample, FormattedSampleScriptsLoadTheSameDatabase)
         EXPECT_EQ(WithoutLoadTimes(SchemaDump(copy, QString(), true)), original)
             << (i < 2 ? LayoutName(i) : QStringLiteral("stripped")).toStdString();
         drop(copy);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Calls of the sample database's routines whose answers must not change when the routine is
+// replaced by its formatted definition.
+const char *const kSampleCalls[] = {
+    "SELECT sales.price_with_tax(100, 0.1), sales.price_with_tax(19.99, 0)",
+    "SELECT sales.join_codes('-', 'a', 'b', 'c'), sales.join_codes(',', 'x')",
+    "SELECT * FROM sales.normalize_range(5, 1)",
+    "SELECT * FROM sales.normalize_range(1, 5)",
+    "SELECT sales.order_total(1), sales.order_total(2), sales.order_total(-1)",
+    "SELECT * FROM sales.customer_stats(1)",
+    "SELECT * FROM sales.top_customers(3, '2000-01-01') ORDER BY 1",
+    "SELECT sales.weighted_avg_step('{1,2}', 2, 3), sales.weighted_avg_final('{6,3}')",
+    "SELECT hr.department_headcount('HR'), hr.department_headcount('X')",
+    "SELECT hr.\"勤続年数\"('2000-04-01', '2024-03-31'), hr.time_subtype_diff('10:00', '08:30')",
+    "SELECT inventory.stock_of(1), inventory.stock_of(1::smallint, 1)",
+    "SELECT * FROM inventory.low_stock(1::smallint) ORDER BY 1, 2",
+    "CALL inventory.transfer_stock(1::smallint, 2::smallint, 1, 1, NULL)",
+    "CALL sales.cancel_order(1, 'test')",
+};
+
+// The answers of every call, each in its own savepoint so that one failing call leaves the
+// others their answer.
+QString SampleCallAnswers(PGconn *conn)
+{
+    QString out;
+    for (const char *call : kSampleCalls) {
+        RunForText(conn, QStringLiteral("SAVEPOINT c"));
+        out += QString::fromUtf8(call) + u'\n' + RunForText(conn, QString::fromUtf8(call)) + u'\n';
+        RunForText(conn, QStringLiteral("ROLLBACK TO SAVEPOINT c"));
+    }
+    return out;
+}
+
+// Every plpgsql and sql routine of the sample database, replaced by its formatted definition,
+// keeps the token sequence of its body and answers the calls as before.
+TEST(RoundTripSample, FormattedSampleRoutinesStayTheSame)
+{
+    const testdb::Params &p = testdb::params();
+    testdb::ConnPtr admin = testdb::connect();
+    if (testdb::scalar(admin.get(), QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = '%1'")
+                                        .arg(p.sampleDatabase)) != u"1")
+        GTEST_SKIP() << "no sample database";
+    testdb::ConnPtr conn = testdb::connect(p.sampleDatabase);
+    RunForText(conn.get(), QStringLiteral("BEGIN"));
+    const QString expected = SampleCallAnswers(conn.get());
+    RunForText(conn.get(), QStringLiteral("ROLLBACK"));
+
+    PGresult *r = PQexec(conn.get(),
+                         "SELECT p.oid, pg_get_functiondef(p.oid), p.prosrc FROM pg_proc p"
+                         " JOIN pg_language l ON l.oid = p.prolang JOIN pg_namespace n ON n.oid = p.pronamespace"
+                         " WHERE l.lanname IN ('plpgsql', 'sql') AND p.prokind IN ('f', 'p')"
+                         " AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1");
+    ASSERT_EQ(PQresultStatus(r), PGRES_TUPLES_OK);
+    struct Routine {
+        QString oid, definition, source;
+    };
+    QList<Routine> routines;
+    for (int row = 0; row < PQntuples(r); ++row)
+        routines.append({QString::fromUtf8(PQgetvalue(r, row, 0)), QString::fromUtf8(PQgetvalue(r, row, 1)),
+                         QString::fromUtf8(PQgetvalue(r, row, 2))});
+    PQclear(r);
+    ASSERT_GE(routines.size(), 20);
+
+    for (int i = 0; i < Layouts().size(); ++i) {
+        RunForText(conn.get(), QStringLiteral("BEGIN"));
+        for (const Routine &routine : std::as_const(routines)) {
+            const QString formatted = FormatSQL(routine.definition, Layouts()[i]);
+            EXPECT_NE(formatted, routine.definition) << "the body was not laid out";
+            const QString answer = RunForText(conn.get(), formatted);
+            ASSERT_FALSE(answer.startsWith(QStringLiteral("ERROR"))) << LayoutName(i).toStdString() << "\n"
+                                                                      << formatted.toStdString() << answer.toStdString();
+            const QString source = testdb::scalar(conn.get(), QStringLiteral("SELECT prosrc FROM pg_proc WHERE oid = %1").arg(routine.oid));
+            EXPECT_EQ(kdsqltoken::TokenKeys(source), kdsqltoken::TokenKeys(routine.source)) << formatted.toStdString();
+        }
+        EXPECT_EQ(SampleCallAnswers(conn.get()), expected) << LayoutName(i).toStdString();
+        RunForText(conn.get(), QStringLiteral("ROLLBACK"));
     }
 }
 
