@@ -62,8 +62,28 @@ psql_local() {
   as_pg "$PGBIN/psql" -X -q -v ON_ERROR_STOP=1 -h "$SOCK" -p "$PORT" -U postgres "$@"
 }
 
+# The role, database and tablespace the tests rely on; also run when the server was already
+# up, so a cluster made before one of them was added gets it.
+ensure_objects() {
+  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_roles WHERE rolname='$ROLE'" | grep -q 1; then
+    psql_local -d postgres -c "CREATE ROLE $ROLE LOGIN SUPERUSER PASSWORD '$PASS'"
+  fi
+  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_database WHERE datname='$DB'" | grep -q 1; then
+    psql_local -d postgres -c "CREATE DATABASE $DB OWNER $ROLE"
+  fi
+  # The tablespace's folder must belong to the server's user and be empty.
+  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_tablespace WHERE spcname='$TBS'" | grep -q 1; then
+    rm -rf "$TBSDIR"
+    mkdir -p "$TBSDIR"
+    [ "$(id -u)" -eq 0 ] && chown postgres:postgres "$TBSDIR"
+    chmod 0700 "$TBSDIR"
+    psql_local -d postgres -c "CREATE TABLESPACE $TBS OWNER $ROLE LOCATION '$TBSDIR'"
+  fi
+}
+
 start() {
   if [ -n "$(live_pid)" ]; then
+    ensure_objects
     write_env
     echo "pg-sandbox: already running on port $PORT"
     return 0
@@ -104,19 +124,7 @@ CONF
     echo "pg-sandbox: the server did not start (log: $LOG)" >&2
     exit 1
   fi
-  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_roles WHERE rolname='$ROLE'" | grep -q 1; then
-    psql_local -d postgres -c "CREATE ROLE $ROLE LOGIN SUPERUSER PASSWORD '$PASS'"
-  fi
-  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_database WHERE datname='$DB'" | grep -q 1; then
-    psql_local -d postgres -c "CREATE DATABASE $DB OWNER $ROLE"
-  fi
-  # The tablespace's folder must belong to the server's user.
-  if ! psql_local -d postgres -tAc "SELECT 1 FROM pg_tablespace WHERE spcname='$TBS'" | grep -q 1; then
-    mkdir -p "$TBSDIR"
-    [ "$(id -u)" -eq 0 ] && chown postgres:postgres "$TBSDIR"
-    chmod 0700 "$TBSDIR"
-    psql_local -d postgres -c "CREATE TABLESPACE $TBS OWNER $ROLE LOCATION '$TBSDIR'"
-  fi
+  ensure_objects
   write_env
   echo "pg-sandbox: running on 127.0.0.1:$PORT (env: $ENVFILE)"
 }
