@@ -41,6 +41,36 @@ const char *iconvNameOf(const char *pg)
     return pg; // iconv knows many of the remaining names as they are
 }
 
+// Characters that glibc's table carries through the round trip but the server's own
+// conversion of the encoding turns into others (found by comparing the two tables over
+// the symbol, punctuation and full-width ranges).
+struct ServerChange { const char *encoding; char16_t from, to; };
+const ServerChange kServerChanges[] = {
+    {"SHIFT_JIS_2004", 0x00A5, 0x005C}, {"SHIFT_JIS_2004", 0x203E, 0x007E},
+    {"SHIFT_JIS_2004", 0xFF3C, 0x005C}, {"SHIFT_JIS_2004", 0xFF5E, 0x007E},
+    {"EUC_JIS_2004", 0xFFE3, 0x203E},   {"EUC_JIS_2004", 0xFFE5, 0x00A5},
+    {"BIG5", 0x00AF, 0x203E}, {"BIG5", 0x2027, 0x2022}, {"BIG5", 0xFF0F, 0xFFFD},
+    {"BIG5", 0xFF3C, 0xFFFD}, {"BIG5", 0xFF5E, 0x223C}, {"BIG5", 0xFFE0, 0x00A2},
+    {"BIG5", 0xFFE1, 0x00A3}, {"BIG5", 0xFFE3, 0xFFFD}, {"BIG5", 0xFFE5, 0x00A5},
+};
+
+bool hasServerChanges(const QByteArray &encoding)
+{
+    for (const ServerChange &c : kServerChanges)
+        if (encoding == c.encoding)
+            return true;
+    return false;
+}
+
+// What the server makes of `ch` in `encoding`, or 0 when it keeps it.
+char16_t serverChangeOf(const QByteArray &encoding, QChar ch)
+{
+    for (const ServerChange &c : kServerChanges)
+        if (ch.unicode() == c.from && encoding == c.encoding)
+            return c.to;
+    return 0;
+}
+
 QString trimmedMessage(QString text)
 {
     while (!text.isEmpty() && text.back().isSpace())
@@ -357,13 +387,17 @@ QByteArray Connection::encode(const QString &text) const
         return text.toUtf8();
     bool ok = true;
     QByteArray out = textcodec::encode(text, ic.constData(), &ok);
-    if (!ok || textcodec::decode(out, ic.constData()) != text)
-        throw Error(Error::Kind::Refused, changedCharacterMessage(text, ic, QString::fromLatin1(FEncodingName)));
+    bool changed = !ok || textcodec::decode(out, ic.constData()) != text;
+    if (!changed && hasServerChanges(FEncodingName))
+        changed = std::any_of(text.cbegin(), text.cend(), [&](QChar ch) { return serverChangeOf(FEncodingName, ch) != 0; });
+    if (changed)
+        throw Error(Error::Kind::Refused, changedCharacterMessage(text, ic, FEncodingName));
     return out;
 }
 
-QString Connection::changedCharacterMessage(const QString &text, const QByteArray &iconv, const QString &encoding)
+QString Connection::changedCharacterMessage(const QString &text, const QByteArray &iconv, const QByteArray &pgEncoding)
 {
+    const QString encoding = QString::fromLatin1(pgEncoding);
     // Only on the way to a refusal: the first character that does not come back as itself.
     int line = 1, column = 1;
     for (qsizetype i = 0; i < text.size();) {
@@ -371,7 +405,10 @@ QString Connection::changedCharacterMessage(const QString &text, const QByteArra
         const QString ch = text.mid(i, n);
         bool ok = true;
         const QByteArray bytes = textcodec::encode(ch, iconv.constData(), &ok);
-        const QString back = ok ? textcodec::decode(bytes, iconv.constData()) : QString();
+        QString back = ok ? textcodec::decode(bytes, iconv.constData()) : QString();
+        if (ok && back == ch)
+            if (const char16_t server = serverChangeOf(pgEncoding, ch.at(0)))
+                back = QString(QChar(server));
         if (!ok || back != ch) {
             const QString where = QStringLiteral("%1 行 %2 文字目").arg(line).arg(column);
             const QString code = QStringLiteral("U+%1").arg(ch.toUcs4().value(0), 4, 16, QLatin1Char('0')).toUpper();

@@ -186,7 +186,7 @@ private:
     // The iconv name of the client encoding now (empty: UTF-8), and decoding in a given one.
     QByteArray iconvNow() const;
     static QString decodeIn(const QByteArray &iconv, const char *bytes, int length);
-    static QString changedCharacterMessage(const QString &text, const QByteArray &iconv, const QString &encoding);
+    static QString changedCharacterMessage(const QString &text, const QByteArray &iconv, const QByteArray &pgEncoding);
     std::optional<Error> endCopy(qint64 &rows);
     bool beginCopy(const QByteArray &sql, bool in);
 
