@@ -735,8 +735,11 @@ void TfrmMain::SetStatusText(const QString &text)
 void TfrmMain::SetDefMessage()
 {
     TkdConnForm *current = CurrentForm();
-    if (!current)
+    if (!current) {
+        // No connection (a first logon failed or was abandoned): no leftover progress text.
+        SetStatusText(QString());
         return;
+    }
     const int n = current->ObjectCount();
     const int m = current->SelectedObjectCount();
     if (m == 0)

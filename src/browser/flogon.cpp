@@ -8,7 +8,16 @@
 #include "core/kdsub_service.h"
 #include "core/kdsub_start.h"
 
+#include "platform/db/dbconnection.h"
+
 #include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -23,6 +32,124 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The connection waiter of the user-interface thread (see InstallConnectWaiter).
+class TConnectWaiter : public QObject, public db::ConnectWaiter
+{
+public:
+    void begin() override
+    {
+        if (FDepth++ > 0 || !OnGuiThread())
+            return;
+        FAbandoned = false;
+        qApp->installEventFilter(this);
+        // A quick logon never flashes the box.
+        FShowTimer = new QTimer(this);
+        FShowTimer->setSingleShot(true);
+        connect(FShowTimer, &QTimer::timeout, this, [this] { ShowBox(); });
+        FShowTimer->start(400);
+    }
+    void end() override
+    {
+        if (--FDepth > 0 || !OnGuiThread())
+            return;
+        qApp->removeEventFilter(this);
+        delete FShowTimer;
+        FShowTimer = nullptr;
+        delete FBox.data();
+    }
+    Result wait(int socket, bool forWrite, int msecs) override
+    {
+        if (!OnGuiThread())
+            return db::pollSocket(socket, forWrite, msecs);
+        if (FAbandoned)
+            return Result::Abandoned;
+        QEventLoop loop;
+        Result result = Result::TimedOut;
+        QSocketNotifier notifier(qintptr(socket), forWrite ? QSocketNotifier::Write : QSocketNotifier::Read);
+        connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
+            result = Result::Ready;
+            loop.quit();
+        });
+        QTimer limit;
+        limit.setSingleShot(true);
+        connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (msecs >= 0)
+            limit.start(msecs);
+        QEventLoop *outer = FLoop;
+        FLoop = &loop;
+        loop.exec();
+        FLoop = outer;
+        return FAbandoned ? Result::Abandoned : result;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        switch (e->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape) {
+                Abandon();
+                return true;
+            }
+            [[fallthrough]];
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::Drop:
+            // Input belongs to the progress box alone while the attempt runs.
+            return !InBox(watched);
+        case QEvent::Close:
+            return e->spontaneous() && !InBox(watched);
+        default:
+            return false;
+        }
+    }
+
+private:
+    static bool OnGuiThread() { return qApp && QThread::currentThread() == qApp->thread(); }
+    bool InBox(QObject *o) const
+    {
+        for (; o; o = o->parent())
+            if (o == FBox.data())
+                return true;
+        return false;
+    }
+    void Abandon()
+    {
+        FAbandoned = true;
+        if (FLoop)
+            FLoop->quit();
+    }
+    void ShowBox()
+    {
+        TkdMainForm *host = TkdMainForm::Instance();
+        auto *box = new QProgressDialog(QStringLiteral("データベースに接続中です．．．"), QStringLiteral("キャンセル"), 0, 0,
+                                        host ? host->Widget() : nullptr);
+        box->setObjectName(QStringLiteral("dlgConnecting"));
+        box->setWindowTitle(QStringLiteral("ログオン"));
+        box->setWindowModality(Qt::ApplicationModal);
+        box->setAutoReset(false);
+        box->setAutoClose(false);
+        box->setMinimumDuration(0);
+        box->setMinimumWidth(320);
+        connect(box, &QProgressDialog::canceled, this, [this] { Abandon(); });
+        FBox = box;
+        box->show();
+    }
+
+    int FDepth = 0;
+    bool FAbandoned = false;
+    QEventLoop *FLoop = nullptr;
+    QTimer *FShowTimer = nullptr;
+    QPointer<QProgressDialog> FBox;
+};
+
 QString DatabaseKey()
 {
     return QString::fromUtf16(kMainKey) + QStringLiteral("\\DATABASE");
@@ -129,6 +256,16 @@ void SaveConnectionList(TkdRegistry &reg, const QList<TLogonFields> &rows, const
     reg.WriteString(QStringLiteral("Port"), fields.Port);
     reg.WriteString(QStringLiteral("Schema"), fields.Schema);
     reg.CloseKey();
+}
+
+void InstallConnectWaiter()
+{
+    static TConnectWaiter *waiter = nullptr;
+    if (waiter)
+        return;
+    waiter = new TConnectWaiter;
+    waiter->moveToThread(qApp->thread());
+    db::setConnectWaiter(waiter);
 }
 
 QString CheckLogonFields(const TLogonFields &fields, int *field)
@@ -405,6 +542,7 @@ bool TfrmLogon::eventFilter(QObject *watched, QEvent *e)
 bool TfrmLogon::ShowWindow(const QString &host, const QString &port, const QString &dbName, const QString &schema,
                            const QString &userID, const QString &password, bool autoPass)
 {
+    InstallConnectWaiter();
     TLogonFields given{userID, password, host, port, dbName, schema, QString()};
     bool automatic = autoPass;
     // A failed connection shows its error and offers the dialog again with what was entered.
@@ -449,13 +587,28 @@ bool TfrmLogon::ShowWindow(const QString &host, const QString &port, const QStri
         }
         const TLogonFields entered = dialog.Fields();
         try {
-            TfrmObject::Create({entered.Host, entered.Port, entered.Database, entered.Schema, entered.UserID,
-                                entered.Password});
+            TfrmObject *form = TfrmObject::Create(
+                {entered.Host, entered.Port, entered.Database, entered.Schema, entered.UserID, entered.Password});
+            // A schema that does not exist was replaced by the first one there is: say so, and
+            // remember the schema in use, never the unknown name.
+            const QString used = form->ConnectionParam(QStringLiteral("MetaDefSchema"));
+            if (!entered.Schema.isEmpty() && used != entered.Schema) {
+                ShowMessageBox(QStringLiteral("スキーマ \"%1\" は存在しないため、スキーマ \"%2\" に接続しました。")
+                                   .arg(entered.Schema, used),
+                               MB_OK | MB_ICONWARNING);
+                dialog.txtSchema->setText(used);
+            }
             dialog.SaveConnections();
             return true;
         } catch (const EAbort &) {
             return false;
         } catch (const db::Error &e) {
+            // Abandoned by the user (Esc, キャンセル): no message, the dialog comes back.
+            if (e.kind == db::Error::Kind::Abandoned) {
+                given = entered;
+                automatic = false;
+                continue;
+            }
             QString text = e.message;
             if (e.kind == db::Error::Kind::Client || e.kind == db::Error::Kind::ConnectionLost)
                 text = QStringLiteral("データベースに接続できませんでした。\n") + text;

@@ -42,6 +42,11 @@ void SaveConnectionList(TkdRegistry &reg, const QList<TLogonFields> &rows, const
 // index of the field to focus (0 user, 1 database, 2 host, 3 port).
 QString CheckLogonFields(const TLogonFields &fields, int *field = nullptr);
 
+// Makes every connection the program opens on the user-interface thread wait inside the event
+// loop: windows repaint and timers run, other input is held back, Esc or the キャンセル button
+// of the progress box (shown when the attempt takes a moment) abandons the attempt. Idempotent.
+void InstallConnectWaiter();
+
 class TfrmLogon : public QDialog
 {
     Q_OBJECT

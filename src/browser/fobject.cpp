@@ -131,6 +131,7 @@ void TfrmObject::CreateSteps(const TConnectArgs &args)
     c.setParam(QStringLiteral("Password"), args.Password);
     c.setParam(QStringLiteral("ApplicationName"), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     c.setParam(QStringLiteral("CharacterSet"), TkdOption::Global().CharacterSet);
+    c.setParam(QStringLiteral("LoginTimeout"), QString::number(TkdOption::Global().ConnectTimeout));
     // Inside an open block each statement runs under its own savepoint, so an error that a
     // service swallows never aborts the user's transaction.
     c.setStatementSavepoints(true);

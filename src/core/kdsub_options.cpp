@@ -155,6 +155,7 @@ std::span<const TOptionRow<TkdOption>> OptionTable<TkdOption>()
         ReadOnly(Str("ExcelExt", &R::ExcelExt)),
         ReadOnly(Bool("CLOB_TO_CHAR", &R::CLOB_TO_CHAR, false)),
         ReadOnly(Str("CharacterSet", &R::CharacterSet, u"UTF8")),
+        ReadOnly(Int("ConnectTimeout", &R::ConnectTimeout, 30)),
         Int("Encoding", &R::Encoding, 2),
         List("AlertLogPas", &R::AlertLogPas),
         Int("IdxRebuild", &R::IdxRebuild, 20),

@@ -122,6 +122,7 @@ struct TkdOption {
     QString ExcelExt;      // read at start-up, never written back
     bool CLOB_TO_CHAR = false;  // read at start-up, never written back
     QString CharacterSet;  // read at start-up, never written back
+    int ConnectTimeout = 30;  // seconds a logon may take (0: no limit); read at start-up, never written back
     int Encoding = 0;      // text files: 0 CP932, 1 UTF-7, 2 UTF-8, 3 UTF-16LE, 4 UTF-16BE
     bool flgCallFromTbl = false;  // run-time flag, not stored
     QString NLS_LANG;

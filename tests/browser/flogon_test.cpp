@@ -9,10 +9,14 @@
 #include "core/kdsub_options.h"
 #include "core/kdsub_start.h"
 #include "platform/settingsstore.h"
+#include "support/fake_server.h"
 #include "support/qstring_printer.h"
 #include "support/testdb.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QTest>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -359,4 +363,154 @@ TEST_F(LogonTest, UnreachableHostSaysSoAndLeavesNoWindow)
     EXPECT_TRUE(Boxes[0].startsWith(QStringLiteral("データベースに接続できませんでした。"))) << Boxes[0].toStdString();
     EXPECT_TRUE(Main->ChildWindows().isEmpty());
     EXPECT_EQ(Main->cmbDBName->count(), 0);
+}
+
+// ---- connecting without freezing -----------------------------------------------------------
+
+namespace {
+const QString kConnectingText = QStringLiteral("データベースに接続中です．．．");
+
+QProgressDialog *ConnectingBox(QWidget *main)
+{
+    return main->findChild<QProgressDialog *>(QStringLiteral("dlgConnecting"));
+}
+} // namespace
+
+TEST_F(LogonTest, SilentServerTimesOutWhileTheWindowsKeepRunning)
+{
+    testdb::FakeServer silent(testdb::FakeServer::Mode::Silent);
+    const testdb::Params &p = testdb::params();
+    TkdOption::Global().ConnectTimeout = 2;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(50);
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start();
+    bool boxShown = false;
+    QTimer::singleShot(1000, [&] {
+        QProgressDialog *box = ConnectingBox(Main);
+        boxShown = box && box->isVisible() && box->labelText() == kConnectingText;
+        if (box)
+            box->grab().save(QStringLiteral("/tmp/vantor-connecting-box.png"));
+        Main->grab().save(QStringLiteral("/tmp/vantor-connecting-main.png"));
+    });
+    OnBox = [&] {
+        OnBox = nullptr;
+        OnNextDialog([](TfrmLogon *d) { d->btnCancel->click(); });
+    };
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(TfrmLogon::ShowWindow(QStringLiteral("127.0.0.1"), silent.port(), p.database, schema(), p.user,
+                                       p.password, true));
+    tick.stop();
+    TkdOption::Global().ConnectTimeout = 30;
+    EXPECT_GE(t.elapsed(), 1900);
+    EXPECT_LT(t.elapsed(), 10000);
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_TRUE(Boxes[0].startsWith(QStringLiteral("データベースに接続できませんでした。"))) << Boxes[0].toStdString();
+    EXPECT_TRUE(Boxes[0].contains(QStringLiteral("2 秒以内に応答がなかった"))) << Boxes[0].toStdString();
+    // The GUI thread went on: 2 s of 50 ms ticks, with room for a loaded machine.
+    EXPECT_GE(ticks, 10);
+    EXPECT_TRUE(boxShown);
+    EXPECT_EQ(ConnectingBox(Main), nullptr);
+    EXPECT_TRUE(Main->ChildWindows().isEmpty());
+    EXPECT_EQ(Main->cmbDBName->count(), 0);
+    EXPECT_EQ(Main->StatusText(2), QString());
+    EXPECT_FALSE(SharedRegistry().KeyExists(kDatabase)); // nothing of the failed attempt kept
+}
+
+TEST_F(LogonTest, EscOrTheBoxsCancelEndTheAttemptAtOnceAndOfferTheDialogAgain)
+{
+    testdb::FakeServer silent(testdb::FakeServer::Mode::Silent);
+    const testdb::Params &p = testdb::params();
+    struct Case { const char *how; std::function<void(QWidget *main)> giveUp; };
+    const Case cases[] = {
+        {"Esc", [](QWidget *main) {
+             QProgressDialog *box = ConnectingBox(main);
+             QTest::keyClick(box ? static_cast<QWidget *>(box) : main, Qt::Key_Escape);
+         }},
+        {"Esc in the main window", [](QWidget *main) { QTest::keyClick(main, Qt::Key_Escape); }},
+        {"キャンセル", [](QWidget *main) {
+             QProgressDialog *box = ConnectingBox(main);
+             ASSERT_NE(box, nullptr);
+             QPushButton *cancel = box->findChild<QPushButton *>();
+             ASSERT_NE(cancel, nullptr);
+             EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
+             cancel->click();
+         }},
+    };
+    for (const Case &c : cases) {
+        bool offeredAgain = false;
+        QElapsedTimer t;
+        QTimer::singleShot(1000, [&] {
+            c.giveUp(Main);
+            t.start();
+            OnNextDialog([&](TfrmLogon *d) {
+                offeredAgain = d->txtPort->text() == silent.port();
+                d->btnCancel->click();
+            });
+        });
+        QElapsedTimer all;
+        all.start();
+        EXPECT_FALSE(TfrmLogon::ShowWindow(QStringLiteral("127.0.0.1"), silent.port(), p.database, schema(), p.user,
+                                           p.password, true))
+            << c.how;
+        EXPECT_LT(all.elapsed(), 5000) << c.how; // the 30 s time-out never came into play
+        EXPECT_TRUE(offeredAgain) << c.how;
+        EXPECT_TRUE(Boxes.isEmpty()) << c.how << ": " << Boxes.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(ConnectingBox(Main), nullptr) << c.how;
+        EXPECT_TRUE(Main->ChildWindows().isEmpty()) << c.how;
+        EXPECT_EQ(Main->StatusText(2), QString()) << c.how;
+    }
+    // The program stays usable: a real logon afterwards works.
+    EXPECT_TRUE(TfrmLogon::ShowWindow(p.host, p.port, p.database, schema(), p.user, p.password, true));
+    EXPECT_EQ(Main->Connections().size(), 1);
+}
+
+TEST_F(LogonTest, FailedLogonsClearTheStatusTextAndLeaveNothingBehind)
+{
+    testdb::FakeServer hangUp(testdb::FakeServer::Mode::HangUp);
+    const testdb::Params &p = testdb::params();
+    struct Case { const char *what; QString host, port, password; };
+    const Case cases[] = {
+        {"refused port", QStringLiteral("127.0.0.1"), QStringLiteral("1"), p.password},
+        {"unknown host", QStringLiteral("no-such-host.invalid"), p.port, p.password},
+        {"wrong password", p.host, p.port, QStringLiteral("wrong")},
+        {"server gone during the logon", QStringLiteral("127.0.0.1"), hangUp.port(), p.password},
+    };
+    for (const Case &c : cases) {
+        Boxes.clear();
+        OnBox = [&] {
+            OnBox = nullptr;
+            OnNextDialog([](TfrmLogon *d) { d->btnCancel->click(); });
+        };
+        EXPECT_FALSE(TfrmLogon::ShowWindow(c.host, c.port, p.database, schema(), p.user, c.password, true)) << c.what;
+        ASSERT_EQ(Boxes.size(), 1) << c.what;
+        EXPECT_TRUE(Boxes[0].startsWith(QStringLiteral("データベースに接続できませんでした。\n"))) << c.what;
+        EXPECT_EQ(Main->StatusText(2), QString()) << c.what;
+        EXPECT_TRUE(Main->ChildWindows().isEmpty()) << c.what;
+        EXPECT_EQ(Main->cmbDBName->count(), 0) << c.what;
+        EXPECT_FALSE(SharedRegistry().KeyExists(kDatabase)) << c.what;
+    }
+}
+
+TEST_F(LogonTest, UnknownSchemaIsNamedReplacedAndNeverRemembered)
+{
+    const testdb::Params &p = testdb::params();
+    EXPECT_TRUE(TfrmLogon::ShowWindow(p.host, p.port, p.database, QStringLiteral("no_such_schema"), p.user, p.password,
+                                      true));
+    ASSERT_EQ(Main->Connections().size(), 1);
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_TRUE(Boxes[0].contains(QStringLiteral("\"no_such_schema\""))) << Boxes[0].toStdString();
+    TkdRegistry &reg = SharedRegistry();
+    ASSERT_TRUE(reg.OpenKey(kDatabase, false));
+    const QString remembered = reg.GetString(QStringLiteral("Schema"), QString());
+    reg.CloseKey();
+    EXPECT_NE(remembered, QStringLiteral("no_such_schema"));
+    EXPECT_FALSE(remembered.isEmpty());
+    EXPECT_TRUE(Boxes[0].contains(QStringLiteral("\"") + remembered + QStringLiteral("\""))) << Boxes[0].toStdString();
+    // A schema that exists is taken without a word.
+    Boxes.clear();
+    EXPECT_TRUE(TfrmLogon::ShowWindow(p.host, p.port, p.database, schema(), p.user, p.password, true));
+    EXPECT_TRUE(Boxes.isEmpty());
 }

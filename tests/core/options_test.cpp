@@ -49,7 +49,7 @@ const std::map<std::pair<QString, QString>, QVariant> &DocumentedDefaults()
                  {"ExcelFormMatrix", "{app}xlsdef/kdmatrix.xls"}, {"ExcelMatrixRow", 60},
                  {"ExcelMatrixCol", 30}, {"CrossLevel", 3}, {"DataGenCommit", 50},
                  {"UpdateToCommit", true}, {"UpdateMode", true}, {"UserUpperName", true},
-                 {"CodeAssist", true}, {"TempDir", "{app}temp/"}, {"CharacterSet", "UTF8"},
+                 {"CodeAssist", true}, {"TempDir", "{app}temp/"}, {"CharacterSet", "UTF8"}, {"ConnectTimeout", 30},
                  {"Encoding", 2}, {"IdxRebuild", 20}, {"SleepTime", 70}});
         add("PRINTOPTION", {{"LeftMargin", 20}, {"TopMargin", 20}, {"RightMargin", 20},
                             {"BottomMargin", 20}, {"FontName", gothic}, {"FontSize", 10}});
@@ -137,7 +137,7 @@ TEST_F(OptionsTest, EmptyStoreGivesEveryDocumentedDefault)
             EXPECT_EQ(row.Value, Expected(g.Key, row)) << qPrintable(g.Key + QLatin1Char('/') + row.Name);
             ++checked;
         }
-    EXPECT_EQ(checked, 281);
+    EXPECT_EQ(checked, 282);
     // A few fields by name, where the value name differs from the field.
     EXPECT_TRUE(TkdOption::Global().UseLowerName);
     EXPECT_EQ(TkdOption::Global().TempDir, AppDataFolder() + QStringLiteral("temp/"));
@@ -217,7 +217,7 @@ TEST_F(OptionsTest, StoredValuesHaveTheirNamesAndKinds)
         ASSERT_TRUE(v.has_value()) << s.Key << "/" << s.Name;
         EXPECT_EQ(v->type, s.Type) << s.Key << "/" << s.Name;
     }
-    for (const char *never : {"ExcelExt", "CLOB_TO_CHAR", "CharacterSet"})
+    for (const char *never : {"ExcelExt", "CLOB_TO_CHAR", "CharacterSet", "ConnectTimeout"})
         EXPECT_FALSE(store.value(kMain, QLatin1String(never)).has_value()) << never;
     EXPECT_EQ(store.value(KeyPath(QStringLiteral("EDITOR")), QStringLiteral("FontColor"))->dword, 0xFF000008u);
 }

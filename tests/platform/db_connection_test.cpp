@@ -3,7 +3,11 @@
 #include "platform/db/dbquery.h"
 #include "platform/db_fixture.h"
 
+#include "support/fake_server.h"
+
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <thread>
 
 namespace {
@@ -230,3 +234,169 @@ TEST_F(DbTest, FailedCopyIsAlwaysRaisedAndLeavesTheBlockUsable)
 }
 
 } // namespace
+
+// ---- connecting without blocking ----------------------------------------------------------
+
+namespace {
+
+// Sets an environment variable for one scope and restores it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const QByteArray &value) : FName(name), FHad(qEnvironmentVariableIsSet(name)), FOld(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (FHad)
+            qputenv(FName, FOld);
+        else
+            qunsetenv(FName);
+    }
+
+private:
+    const char *FName;
+    bool FHad;
+    QByteArray FOld;
+};
+
+// A waiter that counts its waits and can give up after a number of them.
+class CountingWaiter : public db::ConnectWaiter {
+public:
+    int begins = 0, ends = 0, waits = 0, abandonAfter = -1;
+    void begin() override { ++begins; }
+    void end() override { ++ends; }
+    Result wait(int socket, bool forWrite, int msecs) override
+    {
+        if (abandonAfter >= 0 && waits >= abandonAfter)
+            return Result::Abandoned;
+        ++waits;
+        return db::pollSocket(socket, forWrite, std::min(msecs < 0 ? 100 : msecs, 100));
+    }
+};
+
+} // namespace
+
+TEST(DbConnect, SilentServerEndsWithTheTimeOutMessageAndNothingOpen)
+{
+    testdb::FakeServer silent(testdb::FakeServer::Mode::Silent);
+    db::Connection c;
+    c.setParam(QStringLiteral("Server"), QStringLiteral("127.0.0.1"));
+    c.setParam(QStringLiteral("Port"), silent.port());
+    c.setParam(QStringLiteral("User_Name"), QStringLiteral("nobody"));
+    c.setParam(QStringLiteral("Database"), QStringLiteral("nothing"));
+    c.setParam(QStringLiteral("LoginTimeout"), QStringLiteral("2"));
+    ScopedEnv noEnv("PGCONNECT_TIMEOUT", QByteArray());
+    CountingWaiter waiter;
+    db::ConnectWaiter *old = db::setConnectWaiter(&waiter);
+    QElapsedTimer t;
+    t.start();
+    try {
+        c.open();
+        ADD_FAILURE() << "connected to a server that never answers";
+    } catch (const db::Error &e) {
+        EXPECT_EQ(e.kind, db::Error::Kind::Client);
+        EXPECT_TRUE(e.message.contains(QStringLiteral("2 秒以内に応答がなかった"))) << e.message.toStdString();
+        EXPECT_TRUE(e.message.contains(silent.port())) << e.message.toStdString();
+    }
+    db::setConnectWaiter(old);
+    EXPECT_GE(t.elapsed(), 1900);
+    EXPECT_LT(t.elapsed(), 6000);
+    EXPECT_FALSE(c.isConnected());
+    // The waiter saw the whole attempt, in short steps the caller's loop could use.
+    EXPECT_EQ(waiter.begins, 1);
+    EXPECT_EQ(waiter.ends, 1);
+    EXPECT_GE(waiter.waits, 10);
+}
+
+TEST(DbConnect, AbandonedAttemptEndsAtOnceAndLeavesNothingOpen)
+{
+    testdb::FakeServer silent(testdb::FakeServer::Mode::Silent);
+    db::Connection c;
+    c.setParam(QStringLiteral("Server"), QStringLiteral("127.0.0.1"));
+    c.setParam(QStringLiteral("Port"), silent.port());
+    c.setParam(QStringLiteral("User_Name"), QStringLiteral("nobody"));
+    CountingWaiter waiter;
+    waiter.abandonAfter = 3;
+    db::ConnectWaiter *old = db::setConnectWaiter(&waiter);
+    QElapsedTimer t;
+    t.start();
+    try {
+        c.open();
+        ADD_FAILURE() << "connected";
+    } catch (const db::Error &e) {
+        EXPECT_EQ(e.kind, db::Error::Kind::Abandoned);
+    }
+    db::setConnectWaiter(old);
+    EXPECT_LT(t.elapsed(), 1500);
+    EXPECT_FALSE(c.isConnected());
+    EXPECT_EQ(waiter.ends, 1);
+}
+
+TEST(DbConnect, FailuresComeWithinTheTimeOutWithTheirOwnMessage)
+{
+    testdb::FakeServer hangUp(testdb::FakeServer::Mode::HangUp);
+    const testdb::Params &p = testdb::params();
+    struct Case { const char *what; QString host, port, password; QString expected; };
+    const Case cases[] = {
+        {"refused port", QStringLiteral("127.0.0.1"), QStringLiteral("1"), p.password, QStringLiteral("refused")},
+        {"unknown host", QStringLiteral("no-such-host.invalid"), p.port, p.password, QStringLiteral("no-such-host.invalid")},
+        {"wrong password", p.host, p.port, QStringLiteral("wrong-password"), QStringLiteral("password")},
+        {"server gone during the logon", QStringLiteral("127.0.0.1"), hangUp.port(), p.password, QStringLiteral("closed")},
+    };
+    for (const Case &k : cases) {
+        db::Connection c;
+        testdb::setLayerParams(c);
+        c.setParam(QStringLiteral("Server"), k.host);
+        c.setParam(QStringLiteral("Port"), k.port);
+        c.setParam(QStringLiteral("Password"), k.password);
+        c.setParam(QStringLiteral("LoginTimeout"), QStringLiteral("10"));
+        QElapsedTimer t;
+        t.start();
+        try {
+            c.open();
+            ADD_FAILURE() << k.what << ": connected";
+        } catch (const db::Error &e) {
+            EXPECT_EQ(e.kind, db::Error::Kind::Client) << k.what;
+            EXPECT_TRUE(e.message.contains(k.expected)) << k.what << ": " << e.message.toStdString();
+        }
+        EXPECT_LT(t.elapsed(), 9000) << k.what;
+        EXPECT_FALSE(c.isConnected()) << k.what;
+    }
+}
+
+TEST(DbConnect, TimeOutOfTheEnvironmentOrAServiceFileWinsOverTheParameter)
+{
+    QTemporaryDir dir;
+    const QString serviceFile = dir.filePath(QStringLiteral("pg_service.conf"));
+    {
+        QFile f(serviceFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[slow]\nconnect_timeout=7\n[plain]\napplication_name=x\n");
+    }
+    ScopedEnv file("PGSERVICEFILE", serviceFile.toLocal8Bit());
+    struct Case { QByteArray env, service; QString param; int used; };
+    const Case cases[] = {
+        {QByteArray(), QByteArray(), QString(), db::kDefaultLoginTimeout},
+        {QByteArray(), QByteArray(), QStringLiteral("5"), 5},
+        {QByteArray(), QByteArray(), QStringLiteral("0"), 0},
+        {QByteArray("4"), QByteArray(), QStringLiteral("5"), 4},
+        {QByteArray("1"), QByteArray(), QString(), 2}, // libpq's floor of two seconds
+        {QByteArray(), QByteArray("slow"), QStringLiteral("5"), 7},
+        {QByteArray(), QByteArray("plain"), QStringLiteral("5"), 5},
+    };
+    for (const Case &k : cases) {
+        ScopedEnv env("PGCONNECT_TIMEOUT", k.env);
+        ScopedEnv service("PGSERVICE", k.service);
+        db::Connection c;
+        dbtest::setSandboxParams(c);
+        if (!k.param.isNull())
+            c.setParam(QStringLiteral("LoginTimeout"), k.param);
+        ASSERT_NO_THROW(c.open()) << k.env.constData() << "/" << k.service.constData();
+        EXPECT_TRUE(c.isConnected());
+        EXPECT_EQ(c.loginTimeoutUsed(), k.used) << k.env.constData() << "/" << k.service.constData();
+    }
+}

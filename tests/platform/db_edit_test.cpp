@@ -216,3 +216,140 @@ TEST_F(DbEdit, DisplayTextWrittenBackRoundTrips)
 }
 
 } // namespace
+
+namespace {
+
+// Two rows of a table without a key that differ only in one column whose values "=" cannot
+// tell apart (or cannot compare at all). Editing or deleting the row shown must change that
+// row and no other, whichever of the two it is.
+struct LookalikeCase {
+    const char *type;
+    const char *first;  // SQL literals (NULL allowed)
+    const char *second;
+};
+
+const LookalikeCase kLookalikes[] = {
+    {"json", "'{\"a\": 1}'", "'{\"a\":1}'"},
+    {"jsonb", "'1.0'", "'1.00'"},
+    {"numeric", "1.0", "1.00"},
+    {"numeric", "1", "1.000"},
+    {"numeric[]", "'{1.0}'", "'{1.00}'"},
+    {"interval", "'1 day'", "'24 hours'"},
+    {"interval", "'1 mon'", "'30 days'"},
+    {"float8", "'-0'", "'0'"},
+    {"float4", "'-0'", "'0'"},
+    {"bpchar", "'a'", "'a  '"},
+    {"text", "'a'", "'a '"},
+    {"int[]", "'{1,2}'", "'[0:1]={1,2}'"},
+    {"timetz", "'12:00+00'", "'13:00+01'"},
+    {"xml", "'<a/>'", "'<a></a>'"},
+    {"point", "'(1,2)'", "'(1,3)'"},
+    {"lookalike_pair", "ROW(1.0, 'x')", "ROW(1.00, 'x')"},
+    {"jsonb", "NULL", "'null'"},
+    {"text", "NULL", "''"},
+    {"int[]", "'{NULL}'", "'{}'"},
+};
+
+// The value as the result shows it (format gives '' for NULL, hence the CASE).
+const QString kShownText = QStringLiteral("CASE WHEN v IS NULL THEN '<null>' ELSE format('%s', v) END");
+
+class DbEditLookalikes : public DbEdit {
+protected:
+    void SetUp() override
+    {
+        DbEdit::SetUp();
+        FDb.execute(QStringLiteral("CREATE TYPE lookalike_pair AS (n numeric, t text)"));
+    }
+    // "mark=value" of every row, by the value's text (NULL as "<null>").
+    QString state()
+    {
+        return scalar(QStringLiteral("SELECT string_agg(m || '=' || %2, ';' ORDER BY %2, m) FROM %1.look")
+                          .arg(schema(), kShownText));
+    }
+};
+
+TEST_F(DbEditLookalikes, EditAndDeleteChangeExactlyTheRowShown)
+{
+    for (const LookalikeCase &c : kLookalikes) {
+        const QString what = QStringLiteral("%1 %2/%3").arg(QLatin1String(c.type), QLatin1String(c.first), QLatin1String(c.second));
+        FDb.execute(QStringLiteral("DROP TABLE IF EXISTS look"));
+        FDb.execute(QStringLiteral("CREATE TABLE look (m text, v %1)").arg(QLatin1String(c.type)));
+        for (int shown = 0; shown < 2; ++shown) {
+            for (const bool remove : {false, true}) {
+                FDb.execute(QStringLiteral("DELETE FROM look"));
+                FDb.execute(QStringLiteral("INSERT INTO look VALUES ('same', %1), ('same', %2)")
+                                .arg(QLatin1String(c.first), QLatin1String(c.second)));
+                db::Query q;
+                openOn(q, QStringLiteral("SELECT m, v FROM look ORDER BY %1").arg(kShownText));
+                ASSERT_TRUE(q.canModify()) << what.toStdString();
+                ASSERT_EQ(q.recordCount(), 2);
+                q.setRecNo(shown + 1);
+                auto text = [&](int row) {
+                    return q.isNull(row, 1) ? QStringLiteral("<null>") : q.valueString(row, 1);
+                };
+                const QString v = text(shown);
+                const QString other = text(1 - shown);
+                QStringList expected;
+                try {
+                    if (remove) {
+                        q.deleteRecord();
+                        expected << QStringLiteral("same=") + other;
+                    } else {
+                        q.edit();
+                        q.field(0).setAsString(QStringLiteral("edited"));
+                        q.post();
+                        EXPECT_EQ(q.field(0).asString(), QStringLiteral("edited")) << what.toStdString();
+                        EXPECT_EQ(text(shown), v) << what.toStdString();
+                        expected << QStringLiteral("edited=") + v << QStringLiteral("same=") + other;
+                        if (shown == 1)
+                            std::swap(expected[0], expected[1]);
+                    }
+                } catch (const db::Error &e) {
+                    ADD_FAILURE() << what.toStdString() << (remove ? " delete" : " edit") << " row " << shown << ": "
+                                  << e.message.toStdString();
+                    continue;
+                }
+                EXPECT_EQ(state(), expected.join(QLatin1Char(';')))
+                    << what.toStdString() << (remove ? " delete" : " edit") << " row " << shown;
+            }
+        }
+    }
+}
+
+TEST_F(DbEdit, RowsThatLookTheSameButDifferInHiddenColumnsAreRefused)
+{
+    FDb.execute(QStringLiteral("CREATE TABLE hid (a int, b int)"));
+    FDb.execute(QStringLiteral("INSERT INTO hid VALUES (1, 10), (1, 20), (2, 30)"));
+    db::Query q;
+    openOn(q, QStringLiteral("SELECT a FROM hid ORDER BY a"));
+    ASSERT_TRUE(q.canModify());
+    q.edit();
+    q.field(0).setAsInteger(5);
+    try {
+        q.post();
+        ADD_FAILURE() << "an edit picked one of two rows";
+    } catch (const db::Error &e) {
+        EXPECT_EQ(e.kind, db::Error::Kind::Refused);
+        EXPECT_TRUE(e.message.contains(QStringLiteral("複数"))) << e.message.toStdString();
+    }
+    q.cancel();
+    EXPECT_THROW(q.deleteRecord(), db::Error);
+    EXPECT_EQ(rows(QStringLiteral("hid")), QStringLiteral("(1,10);(1,20);(2,30)"));
+    // A row that is unique by what is shown is still edited and deleted.
+    q.last();
+    q.edit();
+    q.field(0).setAsInteger(3);
+    q.post();
+    EXPECT_EQ(rows(QStringLiteral("hid")), QStringLiteral("(1,10);(1,20);(3,30)"));
+    q.deleteRecord();
+    EXPECT_EQ(rows(QStringLiteral("hid")), QStringLiteral("(1,10);(1,20)"));
+    // Inside the caller's block the refusal leaves the block usable.
+    FDb.startTransaction();
+    q.first();
+    EXPECT_THROW(q.deleteRecord(), db::Error);
+    FDb.execute(QStringLiteral("INSERT INTO hid VALUES (9, 90)"));
+    FDb.commit();
+    EXPECT_EQ(rows(QStringLiteral("hid")), QStringLiteral("(1,10);(1,20);(9,90)"));
+}
+
+} // namespace

@@ -4,9 +4,14 @@
 #include "platform/db/dbsql.h"
 #include "platform/textcodec.h"
 
+#include <QDeadlineTimer>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstring>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace db {
 
@@ -15,12 +20,14 @@ void detail::ResultDeleter::operator()(pg_result *r) const { PQclear(r); }
 namespace {
 
 // iconv names of the server's encodings that are not UTF-8. UTF8 and SQL_ASCII take the
-// UTF-8 path (nullptr).
+// UTF-8 path (nullptr). Each table must match the server's own conversion, or a text that
+// survives the round trip here could still change on the server: the server's EUC_JP maps
+// like Windows (0xA1C1 is ～), as glibc's EUC-JP-MS does, not like its plain EUC-JP (〜).
 const char *iconvNameOf(const char *pg)
 {
     struct Map { const char *pg; const char *iconv; };
     static const Map map[] = {
-        {"UTF8", nullptr}, {"SQL_ASCII", nullptr}, {"SJIS", "CP932"}, {"EUC_JP", "EUC-JP"},
+        {"UTF8", nullptr}, {"SQL_ASCII", nullptr}, {"SJIS", "CP932"}, {"EUC_JP", "EUC-JP-MS"},
         {"EUC_JIS_2004", "EUC-JISX0213"}, {"SHIFT_JIS_2004", "SHIFT_JISX0213"},
         {"LATIN1", "ISO-8859-1"}, {"LATIN2", "ISO-8859-2"}, {"LATIN9", "ISO-8859-15"},
         {"WIN1250", "CP1250"}, {"WIN1251", "CP1251"}, {"WIN1252", "CP1252"}, {"WIN874", "CP874"},
@@ -32,6 +39,36 @@ const char *iconvNameOf(const char *pg)
         if (qstricmp(pg, m.pg) == 0)
             return m.iconv;
     return pg; // iconv knows many of the remaining names as they are
+}
+
+// Characters that glibc's table carries through the round trip but the server's own
+// conversion of the encoding turns into others (found by comparing the two tables over
+// the symbol, punctuation and full-width ranges).
+struct ServerChange { const char *encoding; char16_t from, to; };
+const ServerChange kServerChanges[] = {
+    {"SHIFT_JIS_2004", 0x00A5, 0x005C}, {"SHIFT_JIS_2004", 0x203E, 0x007E},
+    {"SHIFT_JIS_2004", 0xFF3C, 0x005C}, {"SHIFT_JIS_2004", 0xFF5E, 0x007E},
+    {"EUC_JIS_2004", 0xFFE3, 0x203E},   {"EUC_JIS_2004", 0xFFE5, 0x00A5},
+    {"BIG5", 0x00AF, 0x203E}, {"BIG5", 0x2027, 0x2022}, {"BIG5", 0xFF0F, 0xFFFD},
+    {"BIG5", 0xFF3C, 0xFFFD}, {"BIG5", 0xFF5E, 0x223C}, {"BIG5", 0xFFE0, 0x00A2},
+    {"BIG5", 0xFFE1, 0x00A3}, {"BIG5", 0xFFE3, 0xFFFD}, {"BIG5", 0xFFE5, 0x00A5},
+};
+
+bool hasServerChanges(const QByteArray &encoding)
+{
+    for (const ServerChange &c : kServerChanges)
+        if (encoding == c.encoding)
+            return true;
+    return false;
+}
+
+// What the server makes of `ch` in `encoding`, or 0 when it keeps it.
+char16_t serverChangeOf(const QByteArray &encoding, QChar ch)
+{
+    for (const ServerChange &c : kServerChanges)
+        if (ch.unicode() == c.from && encoding == c.encoding)
+            return c.to;
+    return 0;
 }
 
 QString trimmedMessage(QString text)
@@ -65,6 +102,70 @@ void Connection::clearParams()
     FParams.clear();
 }
 
+ConnectWaiter::Result pollSocket(int socket, bool forWrite, int msecs)
+{
+    pollfd p{socket, short(forWrite ? POLLOUT : POLLIN), 0};
+    for (;;) {
+        const int n = ::poll(&p, 1, msecs);
+        if (n > 0)
+            return ConnectWaiter::Result::Ready;
+        if (n == 0)
+            return ConnectWaiter::Result::TimedOut;
+        if (errno != EINTR)
+            return ConnectWaiter::Result::Ready; // let libpq see and report the socket's trouble
+    }
+}
+
+namespace {
+
+class PollWaiter : public ConnectWaiter {
+public:
+    Result wait(int socket, bool forWrite, int msecs) override { return pollSocket(socket, forWrite, msecs); }
+};
+
+ConnectWaiter *&installedWaiter()
+{
+    static ConnectWaiter *waiter = nullptr;
+    return waiter;
+}
+
+// Frees an attempt's connection unless it was handed over.
+struct PendingConn {
+    PGconn *conn = nullptr;
+    ~PendingConn()
+    {
+        if (conn)
+            PQfinish(conn);
+    }
+};
+
+// connect_timeout as libpq resolved it from the service file and the environment (our
+// parameters never carry it); nullopt when nobody gave one.
+std::optional<int> resolvedConnectTimeout(PGconn *c)
+{
+    std::optional<int> out;
+    if (PQconninfoOption *opts = PQconninfo(c)) {
+        for (PQconninfoOption *o = opts; o->keyword; ++o)
+            if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val && *o->val) {
+                bool ok = false;
+                const int v = QByteArray(o->val).trimmed().toInt(&ok);
+                if (ok)
+                    out = v <= 0 ? 0 : std::max(v, 2); // libpq's own rule: below 2 means 2
+            }
+        PQconninfoFree(opts);
+    }
+    return out;
+}
+
+} // namespace
+
+ConnectWaiter *setConnectWaiter(ConnectWaiter *waiter)
+{
+    ConnectWaiter *old = installedWaiter();
+    installedWaiter() = waiter;
+    return old;
+}
+
 void Connection::open()
 {
     if (FConn)
@@ -89,16 +190,82 @@ void Connection::open()
         vals.push_back(v.constData());
     keys.push_back(nullptr);
     vals.push_back(nullptr);
-    PGconn *c = PQconnectdbParams(keys.data(), vals.data(), 0);
+
+    // The attempt never blocks: libpq is polled whenever its socket is ready, and the
+    // waiter keeps the caller's event loop running meanwhile.
+    PendingConn pending;
+    pending.conn = PQconnectStartParams(keys.data(), vals.data(), 0);
+    PGconn *c = pending.conn;
     if (!c)
         throw Error(Error::Kind::Client, QStringLiteral("libpq のメモリが不足しています。"));
-    if (PQstatus(c) != CONNECTION_OK) {
+    auto failure = [&] {
         Error e(Error::Kind::Client, trimmedMessage(QString::fromUtf8(PQerrorMessage(c))));
-        PQfinish(c);
-        raise(std::move(e), Filter::Apply);
+        if (e.message.isEmpty())
+            e.message = QStringLiteral("データベースに接続できません。");
+        return e;
+    };
+    if (PQstatus(c) == CONNECTION_BAD) {
+        raise(failure(), Filter::Apply);
+        return;
+    }
+    bool given = false;
+    int seconds = FParams.value(QStringLiteral("LoginTimeout")).trimmed().toInt(&given);
+    if (!given || seconds < 0)
+        seconds = kDefaultLoginTimeout;
+    if (const std::optional<int> fromClient = resolvedConnectTimeout(c))
+        seconds = *fromClient;
+    FLoginTimeoutUsed = seconds;
+    const QDeadlineTimer deadline = seconds > 0 ? QDeadlineTimer(qint64(seconds) * 1000) : QDeadlineTimer(QDeadlineTimer::Forever);
+
+    static PollWaiter pollWaiter;
+    ConnectWaiter &waiter = installedWaiter() ? *installedWaiter() : pollWaiter;
+    waiter.begin();
+    struct End {
+        ConnectWaiter &w;
+        ~End() { w.end(); }
+    } end{waiter};
+
+    PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+    for (;;) {
+        if (status == PGRES_POLLING_OK)
+            break;
+        if (status == PGRES_POLLING_FAILED) {
+            raise(failure(), Filter::Apply);
+            return;
+        }
+        if (PQsocket(c) < 0) { // no socket to wait on: libpq reports what went wrong
+            status = PQconnectPoll(c);
+            if (status != PGRES_POLLING_OK)
+                status = PGRES_POLLING_FAILED;
+            continue;
+        }
+        ConnectWaiter::Result r = ConnectWaiter::Result::TimedOut;
+        if (!deadline.hasExpired()) {
+            const qint64 left = deadline.remainingTime();
+            r = waiter.wait(PQsocket(c), status == PGRES_POLLING_WRITING, left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX)));
+        }
+        if (r == ConnectWaiter::Result::Abandoned)
+            throw Error(Error::Kind::Abandoned, QStringLiteral("データベースへの接続を中止しました。"));
+        if (r == ConnectWaiter::Result::TimedOut) {
+            if (!deadline.hasExpired())
+                continue;
+            const QString host = QString::fromUtf8(PQhost(c));
+            const QString port = QString::fromUtf8(PQport(c));
+            raise(Error(Error::Kind::Client,
+                        QStringLiteral("サーバー %1:%2 から %3 秒以内に応答がなかったため、接続を打ち切りました。")
+                            .arg(host, port)
+                            .arg(seconds)),
+                  Filter::Apply);
+            return;
+        }
+        status = PQconnectPoll(c);
+    }
+    if (PQstatus(c) != CONNECTION_OK) {
+        raise(failure(), Filter::Apply);
         return;
     }
     FConn = c;
+    pending.conn = nullptr;
     PQsetNoticeReceiver(FConn, &Connection::noticeReceiver, this);
     FCancel = PQgetCancel(FConn);
     FNotices.clear();
@@ -220,11 +387,47 @@ QByteArray Connection::encode(const QString &text) const
         return text.toUtf8();
     bool ok = true;
     QByteArray out = textcodec::encode(text, ic.constData(), &ok);
-    if (!ok)
-        throw Error(Error::Kind::Refused,
-                    QStringLiteral("クライアントの文字コード %1 で表せない文字が含まれているため、送信しませんでした。")
-                        .arg(QString::fromLatin1(FEncodingName)));
+    bool changed = !ok || textcodec::decode(out, ic.constData()) != text;
+    if (!changed && hasServerChanges(FEncodingName))
+        changed = std::any_of(text.cbegin(), text.cend(), [&](QChar ch) { return serverChangeOf(FEncodingName, ch) != 0; });
+    if (changed)
+        throw Error(Error::Kind::Refused, changedCharacterMessage(text, ic, FEncodingName));
     return out;
+}
+
+QString Connection::changedCharacterMessage(const QString &text, const QByteArray &iconv, const QByteArray &pgEncoding)
+{
+    const QString encoding = QString::fromLatin1(pgEncoding);
+    // Only on the way to a refusal: the first character that does not come back as itself.
+    int line = 1, column = 1;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString ch = text.mid(i, n);
+        bool ok = true;
+        const QByteArray bytes = textcodec::encode(ch, iconv.constData(), &ok);
+        QString back = ok ? textcodec::decode(bytes, iconv.constData()) : QString();
+        if (ok && back == ch)
+            if (const char16_t server = serverChangeOf(pgEncoding, ch.at(0)))
+                back = QString(QChar(server));
+        if (!ok || back != ch) {
+            const QString where = QStringLiteral("%1 行 %2 文字目").arg(line).arg(column);
+            const QString code = QStringLiteral("U+%1").arg(ch.toUcs4().value(0), 4, 16, QLatin1Char('0')).toUpper();
+            if (!ok)
+                return QStringLiteral("文字「%1」(%2, %3) はクライアントの文字コード %4 で表せないため、送信しませんでした。")
+                    .arg(ch, code, where, encoding);
+            const QString backCode = QStringLiteral("U+%1").arg(back.toUcs4().value(0), 4, 16, QLatin1Char('0')).toUpper();
+            return QStringLiteral("文字「%1」(%2, %3) はクライアントの文字コード %4 では「%5」(%6) に変わってしまうため、送信しませんでした。")
+                .arg(ch, code, where, encoding, back, backCode);
+        }
+        if (ch == QLatin1String("\n")) {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+        i += n;
+    }
+    return QStringLiteral("クライアントの文字コード %1 で正しく送れない文字が含まれているため、送信しませんでした。").arg(encoding);
 }
 
 QString Connection::decode(const char *bytes, int length) const

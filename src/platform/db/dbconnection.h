@@ -27,6 +27,30 @@ struct ResultDeleter { void operator()(pg_result *r) const; };
 using ResultPtr = std::unique_ptr<pg_result, ResultDeleter>;
 } // namespace detail
 
+// How a connection waits for its socket while it is being opened. The default blocks in
+// poll(); a program with windows installs one that keeps its event loop running and lets
+// the user give up (Esc, a cancel button).
+class ConnectWaiter {
+public:
+    enum class Result { Ready, TimedOut, Abandoned };
+    virtual ~ConnectWaiter() = default;
+    // Around one connection attempt (end() is called however it ends).
+    virtual void begin() {}
+    virtual void end() {}
+    // Until `socket` is readable (or writable), `msecs` have passed (-1: no limit), or the
+    // user gave up.
+    virtual Result wait(int socket, bool forWrite, int msecs) = 0;
+};
+// The waiter of every connection opened from now on; nullptr restores the default. Returns
+// the previous one.
+ConnectWaiter *setConnectWaiter(ConnectWaiter *waiter);
+// The default wait: poll() on the socket.
+ConnectWaiter::Result pollSocket(int socket, bool forWrite, int msecs);
+
+// Seconds a connection attempt may take when neither the parameter "LoginTimeout" nor
+// a service file or the environment (connect_timeout, PGCONNECT_TIMEOUT) says otherwise.
+constexpr int kDefaultLoginTimeout = 30;
+
 // The state of the server-side transaction as libpq reports it.
 enum class TransactionState { Idle, Active, InBlock, InFailedBlock, Unknown };
 
@@ -39,15 +63,21 @@ public:
 
     // ---- parameters ------------------------------------------------------------------
     // Names as the design writes them: "Server", "Port", "Database", "User_Name",
-    // "Password", "MetaDefSchema", "ApplicationName", "CharacterSet" (others are kept
-    // and ignored). They reach libpq as keyword/value arrays, never as a conninfo text.
+    // "Password", "MetaDefSchema", "ApplicationName", "CharacterSet", and "LoginTimeout"
+    // (seconds; 0 waits without limit) (others are kept and ignored). They reach libpq as keyword/value arrays, never as a conninfo text.
     QString param(const QString &name) const;
     void setParam(const QString &name, const QString &value);
     const QMap<QString, QString> &params() const { return FParams; }
     void clearParams();
 
     // ---- connect -----------------------------------------------------------------
-    void open();  // throws Error; "CharacterSet" becomes the client encoding when not empty
+    // Throws Error; "CharacterSet" becomes the client encoding when not empty. The attempt
+    // runs without blocking the thread's event loop (see ConnectWaiter): it ends after the
+    // time-out (a connect_timeout of a service file or the environment wins over
+    // "LoginTimeout") with Kind::Client, or when the user gives up with Kind::Abandoned.
+    void open();
+    // The time-out in seconds the last open() used (0: none).
+    int loginTimeoutUsed() const { return FLoginTimeoutUsed; }
     void close(); // never throws; open results lose their server-side cursor
     bool isConnected() const;
 
@@ -65,8 +95,11 @@ public:
     // The client encoding libpq reports right now ("UTF8", "SJIS", "EUC_JP", …). It may change
     // by any statement ("SET CLIENT_ENCODING TO …"); every text is converted in it.
     QString clientEncoding() const;
-    // Text → bytes in the client encoding. Throws Error (Refused) for a text holding U+0000
-    // or a character the encoding cannot hold, before anything is sent.
+    // Text → bytes in the client encoding. Throws Error (Refused) for a text holding U+0000,
+    // a character the encoding cannot hold, or one it would silently change (the bytes do
+    // not decode back to the same text: SJIS turns ¥ into \ and 〜 into ～), before anything
+    // is sent; the message names the first such character and its line and column. Every
+    // text the layer sends goes through it; callers encode COPY data with it too.
     QByteArray encode(const QString &text) const;
     QString decode(const char *bytes, int length) const;
 
@@ -170,6 +203,7 @@ private:
     // The iconv name of the client encoding now (empty: UTF-8), and decoding in a given one.
     QByteArray iconvNow() const;
     static QString decodeIn(const QByteArray &iconv, const char *bytes, int length);
+    static QString changedCharacterMessage(const QString &text, const QByteArray &iconv, const QByteArray &pgEncoding);
     std::optional<Error> endCopy(qint64 &rows);
     bool beginCopy(const QByteArray &sql, bool in);
 
@@ -200,6 +234,7 @@ private:
     ErrorHook FOnError;
     StatementObserver FStatementObserver;
     std::vector<QString> FSavepoints;
+    int FLoginTimeoutUsed = 0;
     bool FAutoCommit = true;
     bool FStatementSavepoints = true;
     bool FErrorFilter = true;

@@ -132,6 +132,7 @@ void DataSet::releaseResult()
     FBuffer.clear();
     FColumnNames.clear();
     FHasEquality.clear();
+    FCoversTable = false;
     FCurrent = 0;
     FEof = FBof = true;
     FFetchedAll = true;
@@ -752,7 +753,16 @@ bool DataSet::canModify()
     for (const QString &n : FColumnNames)
         if (n.isEmpty())
             return false;
-    FUpdatable = anyEquality;
+    // Rows that agree in every column of the table are true duplicates; rows that agree
+    // only in the columns shown may differ in the others.
+    std::vector<int> shown;
+    for (const Field &f : FFields)
+        shown.push_back(f.tableColumn());
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    FCoversTable = int(shown.size()) == PQntuples(cols.get());
+    (void)anyEquality;
+    FUpdatable = true;
     return FUpdatable;
 }
 
@@ -877,31 +887,68 @@ QByteArray DataSet::returningList() const
     return out;
 }
 
+QByteArray DataSet::rowCondition(const Row &row, std::vector<unsigned> &types,
+                                 std::vector<std::optional<QByteArray>> &values) const
+{
+    // The row is found by all its original values, each compared by its text form as the
+    // server writes it (format('%s', col), the type's own output), so values that "=" calls
+    // equal but that show differently (numeric 1.0 and 1.00, interval '1 day' and '24 hours',
+    // float -0 and 0, jsonb 1.0 and 1.00) and types without "=" (json, xml, geometry) take
+    // part. Where the type has "=" the value is compared with it too, first, so an index
+    // can find the candidates. A NULL is "IS NULL".
+    QByteArray equal, text;
+    pg_result *res = blockOf(row);
+    for (std::size_t i = 0; i < FFields.size(); ++i) {
+        const QByteArray col = quoteIdent(FConn, FColumnNames[i]);
+        if (PQgetisnull(res, int(row.index), int(i))) {
+            equal += (equal.isEmpty() ? "" : " AND ") + col + " IS NULL";
+            continue;
+        }
+        const QByteArray value(PQgetvalue(res, int(row.index), int(i)), PQgetlength(res, int(row.index), int(i)));
+        if (FHasEquality[i]) {
+            types.push_back(FFields[i].typeOid());
+            values.emplace_back(value);
+            equal += (equal.isEmpty() ? "" : " AND ") + col + " = $" + QByteArray::number(qsizetype(values.size()));
+        }
+        types.push_back(25); // text
+        values.emplace_back(value);
+        text += " AND pg_catalog.format('%s', " + col + ") = $" + QByteArray::number(qsizetype(values.size()));
+    }
+    return equal.isEmpty() ? QByteArray("true") + text : equal + text;
+}
+
 QByteArray DataSet::identityWhere(const Row &row, std::vector<unsigned> &types,
                                   std::vector<std::optional<QByteArray>> &values) const
 {
-    // The row is found by all its original values (NULL-safe: "IS NULL" for a NULL, "="
-    // otherwise, which is "IS NOT DISTINCT FROM" in a form an index can serve). Of several
-    // identical rows exactly one is taken, by its physical address.
-    QByteArray cond;
-    pg_result *res = blockOf(row);
-    for (std::size_t i = 0; i < FFields.size(); ++i) {
-        if (!FHasEquality[i])
-            continue;
-        if (!cond.isEmpty())
-            cond += " AND ";
-        const QByteArray col = quoteIdent(FConn, FColumnNames[i]);
-        if (PQgetisnull(res, int(row.index), int(i))) {
-            cond += col + " IS NULL";
-        } else {
-            types.push_back(FFields[i].typeOid());
-            values.emplace_back(QByteArray(PQgetvalue(res, int(row.index), int(i)),
-                                           PQgetlength(res, int(row.index), int(i))));
-            cond += col + " = $" + QByteArray::number(qsizetype(values.size()));
-        }
-    }
+    const QByteArray cond = rowCondition(row, types, values);
     const QByteArray table = quoteIdent(FConn, FTableSchema) + "." + quoteIdent(FConn, FTableName);
-    return "(tableoid, ctid) = (SELECT tableoid, ctid FROM " + table + " WHERE " + cond + " LIMIT 1)";
+    // Rows equal in every column of the table are interchangeable: one of them is taken by
+    // its physical address. When columns are not shown, the subquery finds every match, and
+    // more than one makes the server refuse (cardinality violation) instead of picking one.
+    return "(tableoid, ctid) = (SELECT tableoid, ctid FROM " + table + " WHERE " + cond
+           + (FCoversTable ? " LIMIT 1)" : ")");
+}
+
+void DataSet::requireSingleMatch(const Row &row)
+{
+    if (FCoversTable)
+        return;
+    // The result does not show every column of the table: rows that look the same may
+    // differ in the others, and no edit may guess which one is meant.
+    const QByteArray table = quoteIdent(FConn, FTableSchema) + "." + quoteIdent(FConn, FTableName);
+    std::vector<unsigned> types;
+    std::vector<std::optional<QByteArray>> values;
+    const QByteArray cond = rowCondition(row, types, values);
+    detail::ResultPtr res;
+    FConn->leaveOwnBlock();
+    FConn->protect([&] {
+        res = FConn->runParams("SELECT count(*) FROM (SELECT 1 FROM " + table + " WHERE " + cond + " LIMIT 2) s", types,
+                               values, Connection::Filter::Never);
+    });
+    if (res && QByteArray(PQgetvalue(res.get(), 0, 0)).toInt() > 1)
+        throw Error(Error::Kind::Refused,
+                    QStringLiteral("表示されている列の値が同じ行が複数あるため、どの行か決められません。"
+                                   "変更しませんでした。行を一意に識別できる列（主キーなど）を含めて検索してください。"));
 }
 
 detail::ResultPtr DataSet::runChange(const QByteArray &sql, const std::vector<unsigned> &types,
@@ -968,6 +1015,7 @@ void DataSet::post()
             cancel();
             return;
         }
+        requireSingleMatch(FRows[std::size_t(FCurrent)]);
         const QByteArray where = identityWhere(FRows[std::size_t(FCurrent)], types, values);
         sql = "UPDATE " + table + " SET " + sets + " WHERE " + where + " RETURNING " + returningList();
     } else {
@@ -1013,6 +1061,7 @@ void DataSet::deleteRecord()
     }
     if (!canModify())
         throw readOnlyError();
+    requireSingleMatch(FRows[std::size_t(FCurrent)]);
     FBuffer.clear();
     setState(State::Browse);
     std::vector<unsigned> types;

@@ -161,8 +161,13 @@ private:
         index = int(r.index);
         return FBlocks[r.block].get();
     }
+    // The condition that finds a row again by its values, the WHERE of a change built on
+    // it, and the refusal when a result that hides columns matches more than one row.
+    QByteArray rowCondition(const Row &row, std::vector<unsigned> &types,
+                            std::vector<std::optional<QByteArray>> &values) const;
     QByteArray identityWhere(const Row &row, std::vector<unsigned> &types,
                              std::vector<std::optional<QByteArray>> &values) const;
+    void requireSingleMatch(const Row &row);
     QByteArray returningList() const;
     detail::ResultPtr runChange(const QByteArray &sql, const std::vector<unsigned> &types,
                                 const std::vector<std::optional<QByteArray>> &values);
@@ -221,6 +226,7 @@ private:
     QString FTableSchema, FTableName;
     std::vector<QString> FColumnNames;  // attribute names in the base table, per field
     std::vector<bool> FHasEquality;     // per field: the type has an equality operator
+    bool FCoversTable = false;          // the fields show every column of the base table
     std::vector<std::optional<OptBytes>> FBuffer; // pending values (unset / NULL / bytes)
     int FInsertAt = -1; // row index of a record being inserted
 };

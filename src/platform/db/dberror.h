@@ -20,6 +20,7 @@ public:
         ResultLost,     // the rest of an open result can no longer be fetched
         Refused,        // the layer refused the request before sending anything
         Usage,          // the caller used the layer wrongly (no such field, wrong state)
+        Abandoned,      // the user gave up waiting (a connection attempt abandoned)
     };
 
     Error() = default;
