@@ -12,11 +12,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <exception>
 #include <functional>
 
 class QIcon;
+class QMenu;
+class QAction;
 namespace db { class Query; }
 #include <QTabWidget>
 #include <QToolButton>
@@ -107,6 +110,24 @@ public:
         Q_UNUSED(ShowRefObject); Q_UNUSED(DefTopRecord); Q_UNUSED(OID); Q_UNUSED(TableName);
         return nullptr;
     }
+    // The object list (the source of drags onto the work space) and its selected rows in list
+    // order: caption, image index (object-type code) and sub-items as the list holds them.
+    struct TObjectItem {
+        QString Caption;
+        int ImageIndex = -1;
+        QStringList SubItems;
+    };
+    virtual QWidget *ObjectListWidget() const { return nullptr; }
+    virtual QList<TObjectItem> SelectedObjectItems() const { return {}; }
+    // The user-command and report submenus of the main window changed: the window copies their
+    // generated items (those above the separator) into its own submenus.
+    virtual void SetCommandList(QMenu *source) { Q_UNUSED(source); }
+    virtual void SetReportList(QMenu *source) { Q_UNUSED(source); }
+    // A generated item of those submenus was clicked while this window is current; the item's
+    // "commandName" property names the command or report, its data is the sequence number of
+    // a command or the kind tag of a report.
+    virtual void UserCommandClick(QAction *item) { Q_UNUSED(item); }
+    virtual void ReportClick(QAction *item) { Q_UNUSED(item); }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -150,6 +171,10 @@ public:
     {
         return static_cast<T *>(FindWindow(&T::staticMetaObject, caption, show));
     }
+    // The menu of the active child window joins the main menu bar after the View menu; a
+    // window sets its menu when it becomes active and clears it (nullptr) when it stops being
+    // active. Setting another menu replaces the one shown.
+    virtual void MergeMenu(QMenu *menu) { Q_UNUSED(menu); }
     // True while the main window is closing down (child windows were already asked).
     virtual bool Closing() const = 0;
 
