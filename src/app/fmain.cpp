@@ -482,6 +482,8 @@ void TfrmMain::AddConnection(TkdConnForm *form)
         cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
     }
     cmbDBNameChange();
+    // The work space shows the entries of the connections now open.
+    GuardedCall([this] { ShowWorkSpace(nullptr); });
 }
 
 void TfrmMain::RemoveConnection(TkdConnForm *form)
@@ -497,6 +499,7 @@ void TfrmMain::RemoveConnection(TkdConnForm *form)
         cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
     }
     cmbDBNameChange();
+    GuardedCall([this, form] { ShowWorkSpace(form); });
 }
 
 QList<TkdConnForm *> TfrmMain::Connections() const

@@ -75,7 +75,8 @@ void TfrmMain::BuildWorkSpace()
 {
     dckWorkSpace = new QDockWidget(QStringLiteral("ワークスペース"), this);
     dckWorkSpace->setObjectName(QStringLiteral("dckWorkSpace"));
-    dckWorkSpace->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    // Closable only so that its View-menu item may hide it; it has no title bar to close it by.
+    dckWorkSpace->setFeatures(QDockWidget::DockWidgetClosable);
     dckWorkSpace->setTitleBarWidget(new QWidget(dckWorkSpace));
     dckWorkSpace->setAllowedAreas(Qt::AllDockWidgetAreas);
     lstWorkSpace = new TkdListView;
@@ -511,6 +512,7 @@ void TfrmMain::LoadWindowLayout()
         addDockWidget(area, dckWorkSpace);
     }
     dckWorkSpace->setVisible(visible);
+    mnuWorkSpace->setChecked(visible);
     const bool vertical = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
     FWorkSpaceSize = reg.GetInteger(QStringLiteral("WorkSpaceSize"), vertical ? kWorkSpaceHeight : 200);
     FSizePending = true;
