@@ -1,6 +1,7 @@
 // The main window's actions, menus and tool bars, their enabling rules, the commands that open
 // other windows, and the user-command, report and web-page submenus.
 #include "app/fmain.h"
+#include "app/fsupport.h"
 
 #include "controls/feoption.h"
 #include "controls/kdcomctrls.h"
@@ -343,7 +344,7 @@ void TfrmMain::BuildActions()
         Act(QLatin1String(action))->setData(address);
         on(action, [address] { QDesktopServices::openUrl(QUrl(address)); });
     }
-    on("actHelpSupport", [this] { OpenWindow(QStringLiteral("TfrmSupport"), false); });
+    on("actHelpSupport", [this] { TfrmSupport::ShowWindow(this); });
 
     // New-object buttons: an empty editor of their type on the current connection.
     const std::tuple<QAction **, const char *, const char *, int> newButtons[] = {

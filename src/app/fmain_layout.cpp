@@ -106,6 +106,7 @@ void TfrmMain::BuildWorkSpace()
     };
     connect(lstWorkSpace, &QTreeWidget::itemDoubleClicked, this,
             [this] { GuardedCall([this] { WorkSpaceOpen(TkdOption::Global().OpenMode); }); });
+    SetWorkSpaceStyle(1);
     dckWorkSpace->setWidget(lstWorkSpace);
     addDockWidget(Qt::BottomDockWidgetArea, dckWorkSpace);
 
@@ -475,6 +476,8 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 void TfrmMain::LoadWindowLayout()
 {
     TkdRegistry &reg = SharedRegistry();
+    // The work space's height is set once the window is laid out, on the first start too.
+    FSizePending = true;
     if (!reg.OpenKey(kLayoutKey, false))
         return;
     struct Close {

@@ -2,6 +2,7 @@
 // key, the menus, the enabling rules of the editing commands and what the commands do, the
 // user-command and report submenus, the menu merge of child windows, help and the status bar.
 #include "app/fmain.h"
+#include "app/fsupport.h"
 #include "app/stubconn.h"
 #include "controls/kdhhelp.h"
 #include "controls/kdmacro.h"
@@ -25,6 +26,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -726,4 +728,50 @@ TEST_F(MainCommandsTest, F1OpensAnExistingPageOfTheFocusedWindow)
     for (const QUrl &url : opened)
         EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << url.toString().toStdString();
     EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(SupportInformation, TextShowsPathsAsTheyAreAndSplitsTheSearchPath)
+{
+    TSupportFacts f;
+    f.Version = QStringLiteral("0.1 (x86_64)");
+    f.ProgramPath = QStringLiteral("/opt/Kelvane/bin/vantor");
+    f.LibpqPath = QStringLiteral("/usr/lib/x86_64-linux-gnu/libpq.so.5");
+    f.LibpqVersion = 150004;
+    f.OS = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
+    f.Group = QStringLiteral("staff");
+    f.Path = QStringLiteral("/usr/Local/bin:/usr/bin:");
+    const QStringList text = SupportText(f);
+    EXPECT_EQ(text, (QStringList{
+                        "【Kelvane情報】",
+                        "  バージョン         : 0.1 (x86_64)",
+                        "  プログラムのパス   : /opt/Kelvane/bin/vantor",
+                        "",
+                        "【PostgreSQL情報】",
+                        "  libpqのパス        : /usr/lib/x86_64-linux-gnu/libpq.so.5",
+                        "  libpqのバージョン  : 15.4",
+                        "",
+                        "【OS情報】",
+                        "  OS                 : Debian GNU/Linux 12 (bookworm)",
+                        "  ユーザ権限         : staff",
+                        "  PATH環境変数       : /usr/Local/bin",
+                        "                       /usr/bin",
+                        "                       ",
+                    }));
+    // The running system gives every fact.
+    const TSupportFacts here = SupportFacts();
+    EXPECT_TRUE(here.LibpqPath.contains(QStringLiteral("libpq"))) << here.LibpqPath.toStdString();
+    EXPECT_GT(here.LibpqVersion, 0);
+    EXPECT_FALSE(here.Group.isEmpty());
+}
+
+TEST_F(MainCommandsTest, SupportDialogCopiesItsTextOnce)
+{
+    Make();
+    TfrmSupport dlg(Main);
+    QApplication::clipboard()->clear();
+    dlg.actCopyExecute();
+    EXPECT_EQ(Boxes, QStringList{QStringLiteral("クリップボードに出力しました。")});
+    EXPECT_EQ(QApplication::clipboard()->text(), dlg.txtSupport->toPlainText());
+    EXPECT_TRUE(dlg.txtSupport->toPlainText().contains(QStringLiteral("\n  PATH環境変数       : ")));
+    EXPECT_TRUE(dlg.txtSupport->isReadOnly());
 }

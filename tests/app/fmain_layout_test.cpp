@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 #include <QTest>
 #include <QToolBar>
@@ -377,4 +378,28 @@ TEST(WorkSpaceStoreTest, SaveRewritesTheStoreAndKeepsOnlyTheFieldsOfEachKind)
     EXPECT_EQ(WorkSpaceStore().at(1).ObjectName, QStringLiteral("e"));
     WorkSpaceStore().clear();
     SaveWorkSpace();
+}
+
+TEST_F(LayoutTest, EveryBarShowsAllItsButtonsWithAWorkSpaceAndAMenuOpen)
+{
+    Make();
+    Main->resize(1100, 700);
+    auto *a = StubConnForm::Open(Main, QStringLiteral("scott"), QStringLiteral("sales"));
+    a->Items = {Item("emp", 45, "public"), Item("dept_view", 47, "public"), Item("calc", 52, "public", "integer", "7")};
+    Main->WorkSpaceDrop(a);
+    Flush();
+    for (QToolBar *bar : Bars())
+        EXPECT_GE(bar->width(), bar->sizeHint().width() - 2) << bar->objectName().toStdString();
+    EXPECT_EQ(Main->lstWorkSpace->topLevelItemCount(), 3);
+    QMenu *edit = Main->menuBar()->findChild<QMenu *>(QStringLiteral("mnuEdit"));
+    edit->popup(Main->mapToGlobal(QPoint(60, 20)));
+    Flush();
+    EXPECT_TRUE(edit->isVisible());
+    // Pictures for a person to look at, when asked for.
+    const QString dir = qEnvironmentVariable("VANTOR_SHOT_DIR");
+    if (!dir.isEmpty()) {
+        Main->grab().save(dir + QStringLiteral("/main-window.png"));
+        edit->grab().save(dir + QStringLiteral("/main-window-edit-menu.png"));
+    }
+    edit->hide();
 }
