@@ -50,6 +50,8 @@ QList<TMainActionRow> MainActionRows();
 // The catalog query of open-definition: every object of one schema (:OWNER) and name (:OBJNM)
 // among tables, views, indexes, functions, types, triggers, sequences, constraints and rules.
 QString OpenDefinitionSQL();
+// The help context of a window class ("TfrmSQL" 30100); 0 when it has none.
+int HelpContextOfClass(const QString &className);
 
 // The user-command list of the Tools menu: name and sequence number, in menu order (sorted
 // by name ignoring case, then by number with the exchange sort the menu has always used).

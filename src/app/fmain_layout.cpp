@@ -616,19 +616,88 @@ void TfrmMain::TileChildren(Qt::Orientation orientation)
 // ---------------------------------------------------------------------------------------------
 // Help
 
+int HelpContextOfClass(const QString &className)
+{
+    struct TContext {
+        const char *Class;
+        int Context;
+    };
+    static const TContext contexts[] = {
+        {"TfrmMain", 100},
+        {"TfrmLogon", 200},
+        {"TfrmObject", 10100},
+        {"TfrmTable", 10200},
+        {"TfrmIndex", 10300},
+        {"TfrmView", 10400},
+        {"TfrmTrigger", 11200},
+        {"TfrmSeq", 11300},
+        {"TfrmConst", 12100},
+        {"TfrmRule", 12200},
+        {"TfrmExecProc", 20100},
+        {"TfrmScriptOption", 20300},
+        {"TfrmPrint", 20400},
+        {"TfrmMatrix", 20700},
+        {"TfrmGrant", 20800},
+        {"TfrmAnalyze", 20900},
+        {"TfrmGrep", 21100},
+        {"TfrmDataGenerate", 21200},
+        {"TfrmProject", 21300},
+        {"TfrmXlsSQL", 21400},
+        {"TfrmSQL", 30100},
+        {"TfrmExecScript", 30200},
+        {"TfrmField", 30300},
+        {"TfrmTemplate", 30400},
+        {"TfrmUserList", 40100},
+        {"TfrmUser", 40200},
+        {"TfrmSchema", 40300},
+        {"TfrmRole", 40400},
+        {"TfrmStorage", 40500},
+        {"TfrmTBS", 40600},
+        {"TfrmSession", 40900},
+        {"TfrmLock", 41100},
+        {"TfrmDB", 41200},
+        {"TfrmExp", 41400},
+        {"TfrmImp", 41500},
+        {"TfrmLoader", 41600},
+        {"TfrmOption", 50100},
+        {"TfrmNameTable", 50300},
+        {"TfrmUserCommand", 50400},
+        {"TfrmXLSSetup", 50500},
+        {"TfrmComp", 50600},
+        {"TfrmDDLExec", 50700},
+        {"TfrmDDLPreview", 50800},
+        {"TfrmPerform", 51000},
+        {"TfrmSQLBldConnect", 51100},
+        {"TfrmSQLCatch", 51200},
+        {"TfrmSQLCRUD", 51300},
+        {"TfrmComment", 51501},
+        {"TfrmIndexAdviser", 51600},
+        {"TfrmPreview", 12100},
+        {"TfrmEditorOption", 50200},
+    };
+    for (const TContext &c : contexts)
+        if (className == QLatin1String(c.Class))
+            return c.Context;
+    return 0;
+}
+
 int TfrmMain::ActiveHelpContext() const
 {
-    QWidget *w = QApplication::activeWindow();
-    if (!w || w == this) {
+    // From the focused control outwards; without one, the active window.
+    QWidget *w = QApplication::focusWidget();
+    if (!w)
+        w = QApplication::activeWindow();
+    if (!w || w == this)
         if (QMdiSubWindow *sub = mdiMain->activeSubWindow())
             w = sub->widget();
-    }
     for (; w; w = w->parentWidget()) {
+        // A window's own context, else the one of its class.
         const QVariant v = w->property("HelpContext");
         if (v.isValid() && v.toInt() > 0)
             return v.toInt();
-        if (w == this)
-            break;
+        if (w->isWindow() || qobject_cast<QMdiSubWindow *>(w->parentWidget()))
+            if (const int c = HelpContextOfClass(QLatin1String(w->metaObject()->className())))
+                return c;
     }
     return 0;
 }

@@ -77,7 +77,6 @@ TfrmSupport::TfrmSupport(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmSupport"));
     setWindowTitle(QStringLiteral("サポート情報"));
-    setProperty("HelpContext", 0);
     auto *box = new QVBoxLayout(this);
     auto *tolCmd = new QToolBar;
     tolCmd->setObjectName(QStringLiteral("tolCmd"));

@@ -724,7 +724,9 @@ TEST_F(MainCommandsTest, F1OpensAnExistingPageOfTheFocusedWindow)
     Trigger("actHelp");
     THTMLHelp::SetOpenHook({});
     ASSERT_EQ(opened.size(), 3);
-    EXPECT_TRUE(opened.at(0).toLocalFile().endsWith(QStringLiteral("50200.html")));
+    EXPECT_TRUE(opened.at(0).toLocalFile().endsWith(QStringLiteral("/50200.html")));
+    EXPECT_TRUE(opened.at(1).toLocalFile().endsWith(QStringLiteral("/100.html")));
+    EXPECT_TRUE(opened.at(2).toLocalFile().endsWith(QStringLiteral("/index.html")));
     for (const QUrl &url : opened)
         EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << url.toString().toStdString();
     EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(QLatin1Char('\n')).toStdString();
@@ -774,4 +776,22 @@ TEST_F(MainCommandsTest, SupportDialogCopiesItsTextOnce)
     EXPECT_EQ(QApplication::clipboard()->text(), dlg.txtSupport->toPlainText());
     EXPECT_TRUE(dlg.txtSupport->toPlainText().contains(QStringLiteral("\n  PATH環境変数       : ")));
     EXPECT_TRUE(dlg.txtSupport->isReadOnly());
+}
+
+TEST(HelpPages, EveryWindowClassHasAnExistingPage)
+{
+    const QString folder = THTMLHelp::HelpFolder();
+    ASSERT_FALSE(folder.isEmpty());
+    const char *const classes[] = {"TfrmMain", "TfrmLogon", "TfrmObject", "TfrmTable", "TfrmSQL", "TfrmPreview",
+                                   "TfrmConst", "TfrmOption", "TfrmEditorOption", "TfrmSupportless", "TfrmIndexAdviser",
+                                   "TfrmComment", "TfrmSession", "TfrmDDLExec"};
+    for (const char *name : classes) {
+        const int context = HelpContextOfClass(QLatin1String(name));
+        if (qstrcmp(name, "TfrmSupportless") == 0) {
+            EXPECT_EQ(context, 0);
+            continue;
+        }
+        EXPECT_GT(context, 0) << name;
+        EXPECT_TRUE(QFileInfo::exists(THTMLHelp::PageFor(context))) << name;
+    }
 }
