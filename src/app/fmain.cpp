@@ -1,5 +1,6 @@
 #include "app/fmain.h"
 
+#include "controls/kdcodeassist.h"
 #include "controls/kdhhelp.h"
 #include "controls/kdsharedsettings.h"
 #include "controls/kdstsbar.h"
@@ -95,6 +96,7 @@ TfrmMain::TfrmMain(const QStringList &args, QWidget *parent) : QMainWindow(paren
 TfrmMain::~TfrmMain()
 {
     FDestroying = true;
+    TkdCodeAssist::SetImageProvider({});
     disconnect(mdiMain, nullptr, this, nullptr);
     if (TkdMainForm::Instance() == this)
         TkdMainForm::SetInstance(nullptr);
@@ -170,6 +172,8 @@ void TfrmMain::FormCreate()
     FDefaultBarState = saveState(1);
 
     FHelp = new THTMLHelp(this);
+    // Code-assist candidates show the images of the main image list.
+    TkdCodeAssist::SetImageProvider([this](int index) { return Image(index); });
     ConnectUpdates();
     qApp->installEventFilter(this);
 

@@ -12,6 +12,7 @@
 #include "core/kdreg.h"
 #include "core/kdshortcut.h"
 #include "core/kdsub_msg.h"
+#include "core/kdsub_options.h"
 #include "core/kdsub_sql.h"
 #include "core/kdsub_start.h"
 #include "support/qstring_printer.h"
@@ -794,4 +795,29 @@ TEST(HelpPages, EveryWindowClassHasAnExistingPage)
         EXPECT_GT(context, 0) << name;
         EXPECT_TRUE(QFileInfo::exists(THTMLHelp::PageFor(context))) << name;
     }
+}
+
+TEST_F(MainCommandsTest, AnUpdateToCommitChangeEndsOrStartsTheTransactionOfEveryConnection)
+{
+    Make();
+    auto *a = StubConnForm::Open(Main, QStringLiteral("a"), QStringLiteral("db"));
+    auto *b = StubConnForm::Open(Main, QStringLiteral("b"), QStringLiteral("db"));
+    const bool before = TkdOption::Global().UpdateToCommit;
+    bool next = !before;
+    kdopeners::Register(QStringLiteral("TfrmOption"), [&](const TOpenerArgs &) {
+        TkdOption::Global().UpdateToCommit = next;
+        return nullptr;
+    });
+    Trigger("actToolOption");
+    const QString first = next ? QStringLiteral("COMMIT") : QStringLiteral("BEGIN");
+    EXPECT_EQ(a->Statements, QStringList{first});
+    EXPECT_EQ(b->Statements, QStringList{first});
+    // No change: nothing is sent.
+    Trigger("actToolOption");
+    EXPECT_EQ(a->Statements.size(), 1);
+    next = before;
+    Trigger("actToolOption");
+    EXPECT_EQ(a->Statements.last(), next ? QStringLiteral("COMMIT") : QStringLiteral("BEGIN"));
+    EXPECT_EQ(b->Statements.size(), 2);
+    TkdOption::Global().UpdateToCommit = before;
 }
