@@ -12,6 +12,7 @@ PKGS=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth x11-utils imagemagick
   locales
+  breeze-icon-theme libqt6svg6
 )
 # clang with libFuzzer builds the fuzz targets (scripts/fuzz.sh sets VANTOR_FUZZ=1).
 if [ "${VANTOR_FUZZ:-0}" = 1 ]; then PKGS+=(clang); fi

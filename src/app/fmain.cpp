@@ -30,6 +30,7 @@
 #include <QPolygonF>
 #include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -106,6 +107,16 @@ TfrmMain::~TfrmMain()
 
 void TfrmMain::FormCreate()
 {
+    // The icon theme of the commands, once for the whole run (a desktop may have chosen one).
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString &dir :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory))
+            if (!paths.contains(dir))
+                paths << dir;
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(QStringLiteral("breeze"));
+    }
     setWindowTitle(kTitle);
     setWindowIcon(Image(0));
     setDockOptions(QMainWindow::AnimatedDocks);
@@ -270,6 +281,29 @@ QIcon TfrmMain::Image(int index) const
     auto it = FImages.constFind(index);
     if (it != FImages.constEnd())
         return *it;
+    // Commands: icons of the desktop theme, when it has them; object kinds and anything the
+    // theme lacks: drawn glyphs.
+    struct ThemeIcon { int code; const char *name; };
+    static const ThemeIcon themeIcons[] = {
+        {1, "server-database"},       {3, "user-identity"},        {5, "view-process-users"},
+        {6, "object-locked"},         {7, "document-export"},      {8, "document-import"},
+        {9, "document-open-data"},    {10, "document-edit"},       {11, "system-run"},
+        {12, "view-list-details"},    {13, "network-connect"},     {14, "network-disconnect"},
+        {15, "dialog-ok-apply"},      {16, "dialog-cancel"},       {17, "document-open"},
+        {18, "document-save-as"},     {19, "edit-undo"},           {20, "edit-cut"},
+        {21, "edit-copy"},            {22, "edit-paste"},          {23, "edit-find"},
+        {24, "search"},               {25, "window-duplicate"},    {26, "view-split-top-bottom"},
+        {27, "view-split-left-right"}, {28, "media-playback-start"}, {41, "edit-delete"},
+        {91, "security-high"},        {92, "link"},                {98, "document-print"},
+        {105, "view-process-system"}, {106, "view-table-of-contents-ltr"}, {107, "view-statistics"},
+        {119, "vcs-diff"},    {120, "tools-wizard"},
+    };
+    for (const ThemeIcon &t : themeIcons)
+        if (t.code == index && QIcon::hasThemeIcon(QLatin1String(t.name))) {
+            const QIcon icon = QIcon::fromTheme(QLatin1String(t.name));
+            FImages.insert(index, icon);
+            return icon;
+        }
     struct Glyph { int code; const char *text; QRgb colour; };
     static const Glyph glyphs[] = {
         // The database root of the tree; the login schema (126) in its own colour and with a
