@@ -156,35 +156,67 @@ void TfrmMain::EditSelectMode()
 // ---------------------------------------------------------------------------------------------
 // Find and replace
 
+namespace {
+// A find or replace dialog: the text boxes named in `fields` (caption, object name) one per
+// row, a match-case box below them, and a column of buttons (caption, object name) on the
+// right whose first is the default. A window of its own beside the main window: while it is
+// active no main-window shortcut reaches the editors behind it.
+struct TSearchDialog {
+    QDialog *Dialog;
+    QList<QLineEdit *> Fields;
+    QCheckBox *MatchCase;
+    QList<QPushButton *> Buttons;
+};
+
+TSearchDialog MakeSearchDialog(QWidget *owner, const QString &name, const QString &title,
+                               const QList<std::pair<QString, QString>> &fields,
+                               const QList<std::pair<QString, QString>> &buttons)
+{
+    TSearchDialog d;
+    d.Dialog = new QDialog(owner);
+    d.Dialog->setObjectName(name);
+    d.Dialog->setWindowTitle(title);
+    auto *grid = new QGridLayout(d.Dialog);
+    int row = 0;
+    for (const auto &[caption, objectName] : fields) {
+        grid->addWidget(new QLabel(caption), row, 0);
+        auto *edit = new QLineEdit;
+        edit->setObjectName(objectName);
+        edit->setMinimumWidth(240);
+        grid->addWidget(edit, row++, 1);
+        d.Fields << edit;
+    }
+    d.MatchCase = new QCheckBox(QStringLiteral("大文字と小文字を区別する(&C)"));
+    grid->addWidget(d.MatchCase, row, 0, 1, 2);
+    auto *column = new QVBoxLayout;
+    for (const auto &[caption, objectName] : buttons) {
+        auto *b = new QPushButton(caption);
+        b->setObjectName(objectName);
+        column->addWidget(b);
+        d.Buttons << b;
+    }
+    d.Buttons.first()->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("キャンセル"));
+    QObject::connect(cancel, &QPushButton::clicked, d.Dialog, &QDialog::hide);
+    column->addWidget(cancel);
+    column->addStretch(1);
+    grid->addLayout(column, 0, 2, row + 1, 1);
+    return d;
+}
+} // namespace
+
 QDialog *TfrmMain::FindDialog()
 {
     if (FFindDialog)
         return FFindDialog;
-    // A window of its own beside the main window: while it is active no main-window shortcut
-    // reaches the editors behind it.
-    FFindDialog = new QDialog(this);
-    FFindDialog->setObjectName(QStringLiteral("dlgFind"));
-    FFindDialog->setWindowTitle(QStringLiteral("検索"));
-    auto *grid = new QGridLayout(FFindDialog);
-    grid->addWidget(new QLabel(QStringLiteral("検索する文字列(&N):")), 0, 0);
-    FFindText = new QLineEdit;
-    FFindText->setObjectName(QStringLiteral("edtFindText"));
-    FFindText->setMinimumWidth(240);
-    grid->addWidget(FFindText, 0, 1);
-    FFindCase = new QCheckBox(QStringLiteral("大文字と小文字を区別する(&C)"));
+    const TSearchDialog d = MakeSearchDialog(this, QStringLiteral("dlgFind"), QStringLiteral("検索"),
+                                             {{QStringLiteral("検索する文字列(&N):"), QStringLiteral("edtFindText")}},
+                                             {{QStringLiteral("次を検索(&F)"), QStringLiteral("btnFindNext")}});
+    FFindDialog = d.Dialog;
+    FFindText = d.Fields.at(0);
+    FFindCase = d.MatchCase;
     FFindCase->setObjectName(QStringLiteral("chkFindCase"));
-    grid->addWidget(FFindCase, 1, 0, 1, 2);
-    auto *buttons = new QVBoxLayout;
-    auto *next = new QPushButton(QStringLiteral("次を検索(&F)"));
-    next->setObjectName(QStringLiteral("btnFindNext"));
-    next->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("キャンセル"));
-    buttons->addWidget(next);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-    grid->addLayout(buttons, 0, 2, 2, 1);
-    connect(next, &QPushButton::clicked, this, [this] { GuardedCall([this] { EditFindNext(false); }); });
-    connect(cancel, &QPushButton::clicked, FFindDialog, &QDialog::hide);
+    connect(d.Buttons.at(0), &QPushButton::clicked, this, [this] { GuardedCall([this] { EditFindNext(false); }); });
     return FFindDialog;
 }
 
@@ -192,39 +224,21 @@ QDialog *TfrmMain::ReplaceDialog()
 {
     if (FReplaceDialog)
         return FReplaceDialog;
-    FReplaceDialog = new QDialog(this);
-    FReplaceDialog->setObjectName(QStringLiteral("dlgReplace"));
-    FReplaceDialog->setWindowTitle(QStringLiteral("置換"));
-    auto *grid = new QGridLayout(FReplaceDialog);
-    grid->addWidget(new QLabel(QStringLiteral("検索する文字列(&N):")), 0, 0);
-    FReplFind = new QLineEdit;
-    FReplFind->setObjectName(QStringLiteral("edtReplaceFind"));
-    FReplFind->setMinimumWidth(240);
-    grid->addWidget(FReplFind, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("置換後の文字列(&P):")), 1, 0);
-    FReplText = new QLineEdit;
-    FReplText->setObjectName(QStringLiteral("edtReplaceText"));
-    grid->addWidget(FReplText, 1, 1);
-    FReplCase = new QCheckBox(QStringLiteral("大文字と小文字を区別する(&C)"));
+    const TSearchDialog d = MakeSearchDialog(
+        this, QStringLiteral("dlgReplace"), QStringLiteral("置換"),
+        {{QStringLiteral("検索する文字列(&N):"), QStringLiteral("edtReplaceFind")},
+         {QStringLiteral("置換後の文字列(&P):"), QStringLiteral("edtReplaceText")}},
+        {{QStringLiteral("次を検索(&F)"), QStringLiteral("btnReplaceFindNext")},
+         {QStringLiteral("置換して次に(&R)"), QStringLiteral("btnReplace")},
+         {QStringLiteral("すべて置換(&A)"), QStringLiteral("btnReplaceAll")}});
+    FReplaceDialog = d.Dialog;
+    FReplFind = d.Fields.at(0);
+    FReplText = d.Fields.at(1);
+    FReplCase = d.MatchCase;
     FReplCase->setObjectName(QStringLiteral("chkReplaceCase"));
-    grid->addWidget(FReplCase, 2, 0, 1, 2);
-    auto *buttons = new QVBoxLayout;
-    auto *next = new QPushButton(QStringLiteral("次を検索(&F)"));
-    next->setObjectName(QStringLiteral("btnReplaceFindNext"));
-    next->setDefault(true);
-    auto *one = new QPushButton(QStringLiteral("置換して次に(&R)"));
-    one->setObjectName(QStringLiteral("btnReplace"));
-    auto *all = new QPushButton(QStringLiteral("すべて置換(&A)"));
-    all->setObjectName(QStringLiteral("btnReplaceAll"));
-    auto *cancel = new QPushButton(QStringLiteral("キャンセル"));
-    for (QPushButton *b : {next, one, all, cancel})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-    grid->addLayout(buttons, 0, 2, 3, 1);
-    connect(next, &QPushButton::clicked, this, [this] { GuardedCall([this] { EditFindNext(true); }); });
-    connect(one, &QPushButton::clicked, this, [this] { GuardedCall([this] { ReplaceOne(); }); });
-    connect(all, &QPushButton::clicked, this, [this] { GuardedCall([this] { ReplaceAll(); }); });
-    connect(cancel, &QPushButton::clicked, FReplaceDialog, &QDialog::hide);
+    connect(d.Buttons.at(0), &QPushButton::clicked, this, [this] { GuardedCall([this] { EditFindNext(true); }); });
+    connect(d.Buttons.at(1), &QPushButton::clicked, this, [this] { GuardedCall([this] { ReplaceOne(); }); });
+    connect(d.Buttons.at(2), &QPushButton::clicked, this, [this] { GuardedCall([this] { ReplaceAll(); }); });
     return FReplaceDialog;
 }
 
