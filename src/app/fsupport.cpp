@@ -103,7 +103,12 @@ TfrmSupport::TfrmSupport(QWidget *parent) : QDialog(parent)
     txtSupport->setObjectName(QStringLiteral("txtSupport"));
     txtSupport->setReadOnly(true);
     txtSupport->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtSupport->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // A monospaced font whose Japanese characters are two columns wide keeps the colons of the
+    // labels in one column.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontDatabase::hasFamily(QStringLiteral("Noto Sans Mono CJK JP")))
+        font.setFamily(QStringLiteral("Noto Sans Mono CJK JP"));
+    txtSupport->setFont(font);
     box->addWidget(txtSupport, 1);
     auto *buttons = new QDialogButtonBox;
     QPushButton *btnOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);

@@ -2,6 +2,7 @@
 // bar) and the work space's entries: registration, titles, duplicates, opening, renaming,
 // removing, and entries of closed connections.
 #include "app/fmain.h"
+#include "app/fsupport.h"
 #include "app/stubconn.h"
 #include "controls/kdcomctrls.h"
 #include "controls/kdstsbar.h"
@@ -400,6 +401,10 @@ TEST_F(LayoutTest, EveryBarShowsAllItsButtonsWithAWorkSpaceAndAMenuOpen)
     if (!dir.isEmpty()) {
         Main->grab().save(dir + QStringLiteral("/main-window.png"));
         edit->grab().save(dir + QStringLiteral("/main-window-edit-menu.png"));
+        Main->ReplaceDialog()->adjustSize();
+        Main->ReplaceDialog()->grab().save(dir + QStringLiteral("/replace-dialog.png"));
+        TfrmSupport support(Main);
+        support.grab().save(dir + QStringLiteral("/support-dialog.png"));
     }
     edit->hide();
 }
