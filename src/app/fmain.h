@@ -107,6 +107,7 @@ public:
     using TkdMainForm::FindWindow;
     bool Closing() const override { return FClosing; }
     void MergeMenu(QMenu *menu) override;
+    bool ObjectListReport() const override;
     // TkdMainServices
     QAction *FindAction(const QString &actionName) const override;
     void EditorSettingsLoaded(const TkdEditorSettings &settings) override;

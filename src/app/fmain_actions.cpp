@@ -382,8 +382,7 @@ void TfrmMain::BuildActions()
     // The list style of every connection window's object list.
     auto applyStyle = [this](bool report) {
         for (TkdConnForm *conn : Connections())
-            if (auto *list = conn->Widget()->findChild<TkdListView *>(QStringLiteral("lstObject")))
-                list->setHeaderHidden(!report);
+            conn->SetObjectListStyle(report);
     };
     connect(mnuDispList, &QAction::triggered, this, [applyStyle] { applyStyle(false); });
     connect(mnuDispReport, &QAction::triggered, this, [applyStyle] { applyStyle(true); });
@@ -657,6 +656,11 @@ void TfrmMain::BuildMenus()
     // Every menu runs the enabling rules before it shows.
     for (QMenu *m : findChildren<QMenu *>())
         connect(m, &QMenu::aboutToShow, this, &TfrmMain::UpdateEditActions);
+}
+
+bool TfrmMain::ObjectListReport() const
+{
+    return mnuDispReport->isChecked();
 }
 
 void TfrmMain::MergeMenu(QMenu *menu)

@@ -110,6 +110,8 @@ public:
         Q_UNUSED(ShowRefObject); Q_UNUSED(DefTopRecord); Q_UNUSED(OID); Q_UNUSED(TableName);
         return nullptr;
     }
+    // The View menu's "一覧" (false) or "詳細" (true) style for the object list.
+    virtual void SetObjectListStyle(bool Report) { Q_UNUSED(Report); }
     // The object list (the source of drags onto the work space) and its selected rows in list
     // order: caption, image index (object-type code) and sub-items as the list holds them.
     struct TObjectItem {
@@ -175,6 +177,9 @@ public:
     // window sets its menu when it becomes active and clears it (nullptr) when it stops being
     // active. Setting another menu replaces the one shown.
     virtual void MergeMenu(QMenu *menu) { Q_UNUSED(menu); }
+    // The object-list style chosen in the View menu ("詳細": true), which a connection window
+    // takes when it opens.
+    virtual bool ObjectListReport() const { return true; }
     // True while the main window is closing down (child windows were already asked).
     virtual bool Closing() const = 0;
 

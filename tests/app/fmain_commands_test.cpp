@@ -235,6 +235,12 @@ TEST_F(MainCommandsTest, SixToolBarsCarryTheirCommandsAndConnectionCommandsFollo
     auto *conn = StubConnForm::Open(Main, QStringLiteral("u"), QStringLiteral("db"));
     for (QAction *a : {Main->btnNewTable, Main->actAdminUser, Main->actViewSQL, Main->mnuReload, Main->mnuDispList})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    // List and detail style reach every connection window.
+    Main->mnuDispList->trigger();
+    EXPECT_FALSE(conn->ReportStyle);
+    EXPECT_FALSE(Main->ObjectListReport());
+    Main->mnuDispReport->trigger();
+    EXPECT_TRUE(conn->ReportStyle);
     // A new-object button opens an empty editor of its type in the current schema.
     conn->SetParam(QStringLiteral("MetaDefSchema"), QStringLiteral("sales"));
     Main->btnNewView->trigger();

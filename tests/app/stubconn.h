@@ -53,6 +53,8 @@ public:
         return nullptr;
     }
     QWidget *ObjectListWidget() const override { return ObjectList; }
+    void SetObjectListStyle(bool Report) override { ReportStyle = Report; }
+    bool ReportStyle = true;
     QList<TObjectItem> SelectedObjectItems() const override { return Items; }
     void SetParam(const QString &name, const QString &value) { FParams[name] = value; }
 
