@@ -154,7 +154,7 @@ TEST_F(LayoutTest, MaximisedCloseKeepsTheLastNormalBounds)
     EXPECT_FALSE(Main->isMinimized());
 }
 
-TEST_F(LayoutTest, HiddenAndFloatingBarsComeBackAsTheyWereAndResetDocksThem)
+TEST_F(LayoutTest, HiddenAndMovedBarsComeBackAsTheyWereAndResetDocksThem)
 {
     Make();
     Main->pnlAdmin->hide();
