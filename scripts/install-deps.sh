@@ -14,6 +14,7 @@ PKGS=(
   locales
   poppler-utils
   python3-openpyxl
+  breeze-icon-theme libqt6svg6
 )
 # clang with libFuzzer builds the fuzz targets (scripts/fuzz.sh sets VANTOR_FUZZ=1).
 if [ "${VANTOR_FUZZ:-0}" = 1 ]; then PKGS+=(clang); fi

@@ -1,6 +1,9 @@
 #include "app/fmain.h"
 
+#include "controls/kdcodeassist.h"
+#include "controls/kdhhelp.h"
 #include "controls/kdsharedsettings.h"
+#include "controls/kdstsbar.h"
 #include "core/kdreg.h"
 #include "core/kdsub_msg.h"
 #include "core/kdsub_object.h"
@@ -27,6 +30,7 @@
 #include <QPolygonF>
 #include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -93,6 +97,7 @@ TfrmMain::TfrmMain(const QStringList &args, QWidget *parent) : QMainWindow(paren
 TfrmMain::~TfrmMain()
 {
     FDestroying = true;
+    TkdCodeAssist::SetImageProvider({});
     disconnect(mdiMain, nullptr, this, nullptr);
     if (TkdMainForm::Instance() == this)
         TkdMainForm::SetInstance(nullptr);
@@ -102,19 +107,33 @@ TfrmMain::~TfrmMain()
 
 void TfrmMain::FormCreate()
 {
+    // The icon theme of the commands, once for the whole run (a desktop may have chosen one).
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString &dir :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory))
+            if (!paths.contains(dir))
+                paths << dir;
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(QStringLiteral("breeze"));
+    }
     setWindowTitle(kTitle);
     setWindowIcon(Image(0));
-    BuildActions();
-    BuildBars();
-    BuildMenus();
+    setDockOptions(QMainWindow::AnimatedDocks);
 
     mdiMain = new QMdiArea;
     mdiMain->setObjectName(QStringLiteral("mdiMain"));
     mdiMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(mdiMain, &QMdiArea::subWindowActivated, this, &TfrmMain::SubWindowActivated);
+    setCentralWidget(mdiMain);
 
-    // Task bar: one button per child window, in a horizontally scrolling strip above the status bar.
+    BuildActions();
+    BuildBars();
+
+    // Task bar: one button per child window, in a horizontally scrolling strip in the bottom
+    // tool-bar area, so that from the bottom edge come the status bar, the task bar and then
+    // a work space docked at the bottom.
     scrTask = new QScrollArea;
     scrTask->setObjectName(QStringLiteral("scrTask"));
     scrTask->setWidgetResizable(true);
@@ -129,37 +148,45 @@ void TfrmMain::FormCreate()
     FTaskLayout->setSpacing(1);
     FTaskLayout->addStretch(1);
     scrTask->setWidget(tolTask);
+    ctlTask = new QToolBar(QStringLiteral("タスクバー"), this);
+    ctlTask->setObjectName(QStringLiteral("ctlTask"));
+    ctlTask->setMovable(false);
+    ctlTask->setFloatable(false);
+    ctlTask->toggleViewAction()->setVisible(false);
+    ctlTask->setContextMenuPolicy(Qt::PreventContextMenu);
+    ctlTask->addWidget(scrTask);
+    addToolBar(Qt::BottomToolBarArea, ctlTask);
+    connect(mnuTaskBar, &QAction::toggled, ctlTask, &QWidget::setVisible);
     FTaskGroup = new QButtonGroup(this);
     FTaskGroup->setExclusive(true);
     popTask = new QMenu(this);
     popTask->addAction(mnuCloseWindow);
 
-    auto *central = new QWidget;
-    auto *box = new QVBoxLayout(central);
-    box->setContentsMargins(0, 0, 0, 0);
-    box->setSpacing(0);
-    box->addWidget(mdiMain, 1);
-    box->addWidget(scrTask);
-    setCentralWidget(central);
+    BuildWorkSpace();
+    BuildMenus();
 
-    // Status bar: panel 0 (100, right), panel 1 (20, centred), panel 2 messages.
-    auto *bar = statusBar();
-    bar->setObjectName(QStringLiteral("stsMain"));
-    bar->setSizeGripEnabled(true);
-    for (int i = 0; i < 3; ++i) {
-        FPanels[i] = new QLabel;
-        FPanels[i]->setObjectName(QStringLiteral("stsMainPanel%1").arg(i));
-        FPanels[i]->setFrameShape(QFrame::Panel);
-        FPanels[i]->setFrameShadow(QFrame::Sunken);
-    }
-    FPanels[0]->setFixedWidth(100);
-    FPanels[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    FPanels[1]->setFixedWidth(20);
-    FPanels[1]->setAlignment(Qt::AlignCenter);
-    FPanels[2]->setMinimumWidth(50);
-    bar->addWidget(FPanels[0]);
-    bar->addWidget(FPanels[1]);
-    bar->addWidget(FPanels[2], 1);
+    // Status bar: panel 0 (100, right), panel 1 (20, centred), panel 2 messages. Hints of
+    // actions never reach it.
+    stsMain = new TkdStatusBar;
+    stsMain->setObjectName(QStringLiteral("stsMain"));
+    stsMain->AddPanel(100, Qt::AlignRight | Qt::AlignVCenter);
+    stsMain->AddPanel(20, Qt::AlignCenter);
+    stsMain->AddPanel(0);
+    setStatusBar(stsMain);
+    connect(mnuStsbar, &QAction::toggled, stsMain, &QWidget::setVisible);
+
+    // Bar colour of the menu bar, the tool bars and the task bar, to the right edge.
+    setStyleSheet(QStringLiteral("QMenuBar#mnuMain, QToolBar { background: #C6DBFD; }"
+                                 " QMenuBar#mnuMain::item { background: transparent; }"
+                                 " QMenuBar#mnuMain::item:selected { background: #99B4D1; }"
+                                 " QScrollArea#scrTask, QWidget#tolTask { background: #C6DBFD; }"));
+    FDefaultBarState = saveState(1);
+
+    FHelp = new THTMLHelp(this);
+    // Code-assist candidates show the images of the main image list.
+    TkdCodeAssist::SetImageProvider([this](int index) { return Image(index); });
+    ConnectUpdates();
+    qApp->installEventFilter(this);
 
     resize(1024, 720);
 
@@ -187,6 +214,9 @@ void TfrmMain::FormCreate()
         }
     }
     LoadWindowLayout();
+    SetCommandList();
+    SetReportList();
+    SetHomePage();
     // Workbooks are written as .xlsx files.
     if (TkdOption::Global().ExcelExt.isEmpty())
         TkdOption::Global().ExcelExt = QStringLiteral(".XLSX");
@@ -243,200 +273,6 @@ void TfrmMain::CollectEditorSettings(TkdEditorSettings &settings)
     SaveSharedEditorProp(settings);
 }
 
-void TfrmMain::LoadWindowLayout()
-{
-    TkdRegistry &reg = SharedRegistry();
-    if (!reg.OpenKey(QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\MAIN"), true))
-        return;
-    const QRect g = geometry();
-    const int state = reg.GetInteger(QStringLiteral("WindowState"), 0);
-    if (state == 0 || state == 1) {
-        setGeometry(reg.GetInteger(QStringLiteral("Left"), g.left()), reg.GetInteger(QStringLiteral("Top"), g.top()),
-                    std::max(200, reg.GetInteger(QStringLiteral("Width"), g.width())),
-                    std::max(150, reg.GetInteger(QStringLiteral("Height"), g.height())));
-    } else if (state == 2) {
-        setWindowState(Qt::WindowMaximized);
-    }
-    scrTask->setVisible(reg.GetBool(QStringLiteral("TaskBar"), true));
-    statusBar()->setVisible(reg.GetBool(QStringLiteral("StatusBar"), true));
-    pnlDB->setVisible(reg.GetBool(QStringLiteral("pnlDBVisible"), true));
-    mnuTaskBar->setChecked(!scrTask->isHidden());
-    mnuStsbar->setChecked(!statusBar()->isHidden());
-    reg.CloseKey();
-}
-
-void TfrmMain::SaveWindowLayout()
-{
-    TkdRegistry &reg = SharedRegistry();
-    if (!reg.OpenKey(QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\MAIN"), true))
-        throw std::runtime_error("GUI\\MAIN");
-    const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
-    reg.WriteInteger(QStringLiteral("WindowState"), state);
-    if (state == 0) {
-        const QRect g = geometry();
-        reg.WriteInteger(QStringLiteral("Left"), g.left());
-        reg.WriteInteger(QStringLiteral("Top"), g.top());
-        reg.WriteInteger(QStringLiteral("Width"), g.width());
-        reg.WriteInteger(QStringLiteral("Height"), g.height());
-    }
-    reg.WriteBool(QStringLiteral("TaskBar"), !scrTask->isHidden());
-    reg.WriteBool(QStringLiteral("StatusBar"), !statusBar()->isHidden());
-    reg.WriteBool(QStringLiteral("pnlDBVisible"), !pnlDB->isHidden());
-    reg.CloseKey();
-}
-
-static QAction *MakeAction(QObject *owner, const char *name, const QString &text, const QString &hint = QString())
-{
-    auto *a = new QAction(text, owner);
-    a->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty()) {
-        a->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
-        a->setStatusTip(hint.section(QLatin1Char('|'), 1));
-    }
-    return a;
-}
-
-void TfrmMain::BuildActions()
-{
-    actDBCommit = MakeAction(this, "actDBCommit", QStringLiteral("コミット(&C)"),
-                             QStringLiteral("COMMIT|現在継続中のトランザクション操作を確定します。"));
-    actDBRollback = MakeAction(this, "actDBRollback", QStringLiteral("ロールバック(&R)"),
-                               QStringLiteral("ROLLBACK|現在継続中のトランザクション操作を取り消します。"));
-    actDBLogon = MakeAction(this, "actDBLogon", QStringLiteral("データベース接続(&L)"),
-                            QStringLiteral("データベース接続|データベースに接続します。"));
-    actDBLogoff = MakeAction(this, "actDBLogoff", QStringLiteral("データベース切断(&D)"),
-                             QStringLiteral("データベース切断|データベースから切断します。"));
-    actFileExit = MakeAction(this, "actFileExit", QStringLiteral("終了(&X)"));
-    actDBCommit->setIcon(Image(15));
-    actDBRollback->setIcon(Image(16));
-    actDBLogon->setIcon(Image(13));
-    actDBLogoff->setIcon(Image(14));
-    connect(actDBCommit, &QAction::triggered, this, [this] { GuardedCall([this] { actDBCommitExecute(); }); });
-    connect(actDBRollback, &QAction::triggered, this, [this] { GuardedCall([this] { actDBRollbackExecute(); }); });
-    connect(actDBLogon, &QAction::triggered, this, [this] { GuardedCall([this] { actDBLogonExecute(); }); });
-    connect(actDBLogoff, &QAction::triggered, this, [this] { actDBLogoffExecute(); });
-    connect(actFileExit, &QAction::triggered, this, &QWidget::close);
-
-    // Commands whose windows come with their own units; they exist now for the enabling rule.
-    actViewSQL = MakeAction(this, "actViewSQL", QStringLiteral("SQLウィンドウ(&S)"));
-    actViewScript = MakeAction(this, "actViewScript", QStringLiteral("スクリプト実行(&E)"));
-    actViewField = MakeAction(this, "actViewField", QStringLiteral("テーブル・カラム(&F)"));
-    actViewTemplate = MakeAction(this, "actViewTemplate", QStringLiteral("SQLリファレンス(&T)"));
-    actViewComp = MakeAction(this, "actViewComp", QStringLiteral("オブジェクト比較(&C)"));
-    actViewSQLCatch = MakeAction(this, "actViewSQLCatch", QStringLiteral("SQL統計情報(&Q)"));
-    actViewSQLCRUD = MakeAction(this, "actViewSQLCRUD", QStringLiteral("CRUDマトリックス(&R)"));
-    actToolIndexAdviser = MakeAction(this, "actToolIndexAdviser", QStringLiteral("インデックスアドバイザ(&I)"));
-    actAdminUser = MakeAction(this, "actAdminUser", QStringLiteral("ユーザー情報(&U)"));
-    actAdminStorage = MakeAction(this, "actAdminStorage", QStringLiteral("テーブルスペース情報(&T)"));
-    actAdminSession = MakeAction(this, "actAdminSession", QStringLiteral("セッション情報(&S)"));
-    actAdminLock = MakeAction(this, "actAdminLock", QStringLiteral("ロック情報(&L)"));
-    actAdminDatabase = MakeAction(this, "actAdminDatabase", QStringLiteral("サーバ情報(&D)"));
-    actAdminPerform = MakeAction(this, "actAdminPerform", QStringLiteral("パフォーマンス情報(&P)"));
-    actAdminExport = MakeAction(this, "actAdminExport", QStringLiteral("バックアップ(&E)"));
-    actAdminImport = MakeAction(this, "actAdminImport", QStringLiteral("リストア(&I)"));
-    actAdminLoad = MakeAction(this, "actAdminLoad", QStringLiteral("データロード(&O)"));
-    actToolCommandSetup = MakeAction(this, "actToolCommandSetup", QStringLiteral("ユーザーコマンド設定(&U)..."));
-    btnNewTable = MakeAction(this, "btnNewTable", QStringLiteral("新規テーブル"));
-    btnNewIndex = MakeAction(this, "btnNewIndex", QStringLiteral("新規インデックス"));
-    btnNewView = MakeAction(this, "btnNewView", QStringLiteral("新規ビュー"));
-    btnNewFunc = MakeAction(this, "btnNewFunc", QStringLiteral("新規ファンクション"));
-    btnNewType = MakeAction(this, "btnNewType", QStringLiteral("新規タイプ"));
-    btnNewTrigger = MakeAction(this, "btnNewTrigger", QStringLiteral("新規トリガー"));
-    btnNewSeq = MakeAction(this, "btnNewSeq", QStringLiteral("新規シーケンス"));
-    btnNewConst = MakeAction(this, "btnNewConst", QStringLiteral("新規制約"));
-    btnNewRule = MakeAction(this, "btnNewRule", QStringLiteral("新規ルール"));
-    const std::pair<QAction *, int> newButtons[] = {{btnNewTable, 45}, {btnNewIndex, 46}, {btnNewView, 47},
-                                                   {btnNewFunc, 52},  {btnNewType, 55},  {btnNewTrigger, 57},
-                                                   {btnNewSeq, 58},   {btnNewConst, 66}, {btnNewRule, 127}};
-    for (const auto &[action, code] : newButtons) {
-        action->setIcon(Image(code));
-        action->setData(code);
-    }
-
-    mnuDispList = MakeAction(this, "mnuDispList", QStringLiteral("一覧(&L)"));
-    mnuDispReport = MakeAction(this, "mnuDispReport", QStringLiteral("詳細(&D)"));
-    mnuDispList->setCheckable(true);
-    mnuDispReport->setCheckable(true);
-    mnuDispReport->setChecked(true);
-    auto *dispGroup = new QActionGroup(this);
-    dispGroup->addAction(mnuDispList);
-    dispGroup->addAction(mnuDispReport);
-    mnuReload = MakeAction(this, "mnuReload", QStringLiteral("最新の情報に更新(&R)"));
-    mnuReload->setShortcut(QKeySequence(Qt::Key_F5));
-    connect(mnuReload, &QAction::triggered, this, &TfrmMain::mnuReloadClick);
-    mnuTaskBar = MakeAction(this, "mnuTaskBar", QStringLiteral("タスクバー"));
-    mnuTaskBar->setCheckable(true);
-    mnuTaskBar->setChecked(true);
-    connect(mnuTaskBar, &QAction::toggled, this, [this](bool on) { scrTask->setVisible(on); });
-    mnuStsbar = MakeAction(this, "mnuStsbar", QStringLiteral("ステータスバー"));
-    mnuStsbar->setCheckable(true);
-    mnuStsbar->setChecked(true);
-    connect(mnuStsbar, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-    mnuCloseWindow = MakeAction(this, "mnuCloseWindow", QStringLiteral("閉じる"),
-                                QStringLiteral("閉じる|選択中のウィンドウを閉じます。"));
-    connect(mnuCloseWindow, &QAction::triggered, this, &TfrmMain::mnuCloseWindowClick);
-}
-
-void TfrmMain::BuildBars()
-{
-    pnlDB = addToolBar(QStringLiteral("データベース"));
-    pnlDB->setObjectName(QStringLiteral("pnlDB"));
-    pnlDB->setIconSize(QSize(16, 16));
-    pnlDB->addAction(actDBLogon);
-    pnlDB->addAction(actDBLogoff);
-    cmbDBName = new QComboBox;
-    cmbDBName->setObjectName(QStringLiteral("cmbDBName"));
-    cmbDBName->setToolTip(QStringLiteral("現行データベース"));
-    cmbDBName->setMinimumWidth(340);
-    cmbDBName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    // Only a pick by the user runs the enabling rule; selections made in code do not.
-    connect(cmbDBName, &QComboBox::activated, this, [this] { GuardedCall([this] { cmbDBNameChange(); }); });
-    pnlDB->addWidget(cmbDBName);
-    pnlDB->addAction(actDBCommit);
-    pnlDB->addAction(actDBRollback);
-}
-
-void TfrmMain::BuildMenus()
-{
-    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    file->addAction(actDBCommit);
-    file->addAction(actDBRollback);
-    file->addSeparator();
-    file->addAction(actDBLogon);
-    file->addAction(actDBLogoff);
-    file->addSeparator();
-    file->addAction(actFileExit);
-
-    QMenu *view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
-    view->setObjectName(QStringLiteral("mnuDisplay"));
-    view->addAction(mnuDispList);
-    view->addAction(mnuDispReport);
-    view->addSeparator();
-    view->addAction(mnuReload);
-    view->addSeparator();
-    view->addAction(mnuTaskBar);
-    view->addAction(mnuStsbar);
-    // The list items and reload are enabled only while a connection is open.
-    connect(view, &QMenu::aboutToShow, this, [this] {
-        const bool open = cmbDBName->count() > 0;
-        mnuDispList->setEnabled(open);
-        mnuDispReport->setEnabled(open);
-        mnuReload->setEnabled(open);
-        mnuTaskBar->setChecked(scrTask->isVisible());
-        mnuStsbar->setChecked(statusBar()->isVisible());
-    });
-
-    QMenu *window = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
-    window->setObjectName(QStringLiteral("mnuWindow"));
-    auto *cascade = window->addAction(QStringLiteral("重ねて表示(&C)"));
-    cascade->setObjectName(QStringLiteral("actWindowCascade"));
-    connect(cascade, &QAction::triggered, this, [this] { mdiMain->cascadeSubWindows(); });
-    auto *tile = window->addAction(QStringLiteral("並べて表示(&T)"));
-    tile->setObjectName(QStringLiteral("actWindowTileH"));
-    connect(tile, &QAction::triggered, this, [this] { mdiMain->tileSubWindows(); });
-}
-
 // ---------------------------------------------------------------------------------------------
 // Images: the main image list, indexed by object-type code for object kinds.
 
@@ -445,6 +281,29 @@ QIcon TfrmMain::Image(int index) const
     auto it = FImages.constFind(index);
     if (it != FImages.constEnd())
         return *it;
+    // Commands: icons of the desktop theme, when it has them; object kinds and anything the
+    // theme lacks: drawn glyphs.
+    struct ThemeIcon { int code; const char *name; };
+    static const ThemeIcon themeIcons[] = {
+        {1, "server-database"},       {3, "user-identity"},        {5, "view-process-users"},
+        {6, "object-locked"},         {7, "document-export"},      {8, "document-import"},
+        {9, "document-open-data"},    {10, "document-edit"},       {11, "system-run"},
+        {12, "view-list-details"},    {13, "network-connect"},     {14, "network-disconnect"},
+        {15, "dialog-ok-apply"},      {16, "dialog-cancel"},       {17, "document-open"},
+        {18, "document-save-as"},     {19, "edit-undo"},           {20, "edit-cut"},
+        {21, "edit-copy"},            {22, "edit-paste"},          {23, "edit-find"},
+        {24, "search"},               {25, "window-duplicate"},    {26, "view-split-top-bottom"},
+        {27, "view-split-left-right"}, {28, "media-playback-start"}, {41, "edit-delete"},
+        {91, "security-high"},        {92, "link"},                {98, "document-print"},
+        {105, "view-process-system"}, {106, "view-table-of-contents-ltr"}, {107, "view-statistics"},
+        {119, "vcs-diff"},    {120, "tools-wizard"},
+    };
+    for (const ThemeIcon &t : themeIcons)
+        if (t.code == index && QIcon::hasThemeIcon(QLatin1String(t.name))) {
+            const QIcon icon = QIcon::fromTheme(QLatin1String(t.name));
+            FImages.insert(index, icon);
+            return icon;
+        }
     struct Glyph { int code; const char *text; QRgb colour; };
     static const Glyph glyphs[] = {
         // The database root of the tree; the login schema (126) in its own colour and with a
@@ -661,6 +520,8 @@ void TfrmMain::AddConnection(TkdConnForm *form)
         cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
     }
     cmbDBNameChange();
+    // The work space shows the entries of the connections now open.
+    GuardedCall([this] { ShowWorkSpace(nullptr); });
 }
 
 void TfrmMain::RemoveConnection(TkdConnForm *form)
@@ -676,6 +537,7 @@ void TfrmMain::RemoveConnection(TkdConnForm *form)
         cmbDBName->setCurrentIndex(cmbDBName->count() - 1);
     }
     cmbDBNameChange();
+    GuardedCall([this, form] { ShowWorkSpace(form); });
 }
 
 QList<TkdConnForm *> TfrmMain::Connections() const
@@ -708,7 +570,7 @@ void TfrmMain::cmbDBNameChange()
     for (QAction *a : {actDBCommit, actDBRollback, actDBLogoff, actViewSQL, actViewScript, actViewField,
                        actViewTemplate, actViewComp, actViewSQLCatch, actViewSQLCRUD, actToolIndexAdviser,
                        btnNewTable, btnNewIndex, btnNewView, btnNewFunc, btnNewTrigger, btnNewRule, btnNewSeq,
-                       btnNewConst})
+                       btnNewConst, mnuDispList, mnuDispReport, mnuReload})
         a->setEnabled(open);
     btnNewType->setEnabled(open && (!current || current->DBVer() >= 80000));
     for (QAction *a : {actAdminUser, actAdminStorage, actAdminSession, actAdminLock, actAdminDatabase,
@@ -724,12 +586,12 @@ void TfrmMain::cmbDBNameChange()
 
 QString TfrmMain::StatusText(int index) const
 {
-    return index >= 0 && index < 3 ? FPanels[index]->text() : QString();
+    return stsMain->PanelText(index);
 }
 
 void TfrmMain::SetStatusText(const QString &text)
 {
-    FPanels[2]->setText(text);
+    stsMain->SetPanelText(2, text);
 }
 
 void TfrmMain::SetDefMessage()
@@ -759,7 +621,8 @@ void TfrmMain::SetLoopMessage(int nowCount, int maxCount)
     else
         text = QString::number(nowCount) + QStringLiteral(" / ") + QString::number(maxCount) + kEscHint;
     SetStatusText(text);
-    FPanels[2]->repaint();
+    if (QLabel *panel = stsMain->Panel(2))
+        panel->repaint();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -867,6 +730,16 @@ void TfrmMain::FormClose()
     const QStringList failures = RunCloseSteps(FCloseSteps);
     if (!failures.isEmpty())
         ShowError(QStringLiteral("終了時の保存に失敗しました。\n") + failures.join(QLatin1Char('\n')));
+}
+
+bool TfrmMain::event(QEvent *e)
+{
+    // Hints of actions stay in their tool tips: the status bar's panels belong to the windows.
+    if (e->type() == QEvent::StatusTip)
+        return true;
+    if (e->type() == QEvent::LayoutRequest || e->type() == QEvent::Show)
+        QTimer::singleShot(0, this, [this] { ApplyPendingLayout(); });
+    return QMainWindow::event(e);
 }
 
 void TfrmMain::closeEvent(QCloseEvent *e)

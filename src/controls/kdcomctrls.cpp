@@ -50,6 +50,38 @@ TkdListView::TkdListView(QWidget *AOwner) : QTreeWidget(AOwner)
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this, &TkdListView::ColumnClick);
     setItemDelegate(new TkdColumnAlignDelegate(this));
+    connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        QTreeWidgetItem *item = FEditItem;
+        FEditItem = nullptr;
+        if (!item)
+            return;
+        item->setFlags(FEditFlags);
+        QString text = item->text(0);
+        if (text == FEditOld)
+            return;
+        if (OnEdited)
+            OnEdited(this, item, text);
+        item->setText(0, text.isEmpty() ? FEditOld : text);
+    });
+}
+
+void TkdListView::EditCaption(QTreeWidgetItem *AItem)
+{
+    if (!AItem)
+        AItem = currentItem();
+    if (!AItem || IsEditing())
+        return;
+    FEditItem = AItem;
+    FEditOld = AItem->text(0);
+    FEditFlags = AItem->flags();
+    AItem->setFlags(FEditFlags | Qt::ItemIsEditable);
+    scrollToItem(AItem);
+    editItem(AItem, 0);
+}
+
+bool TkdListView::IsEditing() const
+{
+    return FEditItem != nullptr;
 }
 
 QString TkdListView::SubItem(const QTreeWidgetItem *AItem, int AIndex)

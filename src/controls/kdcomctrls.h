@@ -54,6 +54,13 @@ public:
 
     TLVCompareEvent OnCompare;
 
+    // In-place editing of an item's caption (column 0); nothing without an item. When the
+    // editing ends with a changed text, OnEdited gets the item and the new text (which it may
+    // change; an empty text put back by the handler restores the old caption).
+    void EditCaption(QTreeWidgetItem *AItem = nullptr);
+    bool IsEditing() const;
+    std::function<void(TkdListView *ASender, QTreeWidgetItem *AItem, QString &AText)> OnEdited;
+
 public Q_SLOTS:
     void selectAll() override;
     // Captions of the selected items, in list order and joined by CR LF, to the clipboard.
@@ -68,6 +75,9 @@ protected:
 private:
     bool IsNumericColumn(int AColumn) const;
     int FSortID = 1;
+    QTreeWidgetItem *FEditItem = nullptr;
+    QString FEditOld;
+    Qt::ItemFlags FEditFlags;
 };
 
 class TkdTreeNode : public QTreeWidgetItem

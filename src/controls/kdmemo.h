@@ -217,6 +217,30 @@ public:
     // Undo, or redo when wParam is 1; nothing on a read-only editor.
     void UndoMessage(int wParam);
 
+    // Search options of Search.
+    enum TSearchOption { sfrDown = 1, sfrMatchCase = 2 };
+    // Finds Text as plain text (no patterns) after the selection (sfrDown) or before it and
+    // selects the match; false when there is none. The search does not wrap around.
+    bool Search(const QString &Text, int Options);
+    // Indents (or unindents) the selected rows, or the caret row, by one tab stop.
+    void SelTabIndent();
+    void SelTabUnIndent();
+    // The selection in characters from the start of the text, every line break counting two
+    // characters (a CR LF), whatever the text's own line ends are.
+    int SelStart() const;
+    int SelLength() const;
+    void SetSelStart(int Value);
+    void SetSelLength(int Value);
+    // Caret row and column, both from 0, in characters.
+    int Row() const;
+    int Col() const;
+    // Number of lines of the text (at least 1).
+    int GetLineNumberCount() const { return qMax(1, lines()); }
+    // Box (rectangular) or line selection.
+    enum TSelectionMode { smLine, smBox };
+    TSelectionMode SelectionMode() const;
+    void SetSelectionMode(TSelectionMode Mode);
+
     // Toggles "--" line comments on the selected rows or the caret row.
     void SelCommentOut();
     // Selects the multi-word keyword token at the caret.
@@ -264,6 +288,7 @@ protected:
 
 private:
     void ConvertSelCase(bool upper);
+    void ShiftSelectedRows(bool forward);
     void PaintMarks();
     void SendCodeAssistRequest();
     void PlayRecord(int index);

@@ -12,11 +12,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <exception>
 #include <functional>
 
 class QIcon;
+class QMenu;
+class QAction;
 namespace db { class Query; }
 class TScriptSink;
 #include <QTabWidget>
@@ -126,6 +129,26 @@ public:
                               TScriptSink &Sink, const QString &NewSchema = QString(),
                               const QString &NewObjectName = QString(), quint32 OID = 0,
                               const QString &TableName = QString());
+    // The View menu's "一覧" (false) or "詳細" (true) style for the object list.
+    virtual void SetObjectListStyle(bool Report) { Q_UNUSED(Report); }
+    // The object list (the source of drags onto the work space) and its selected rows in list
+    // order: caption, image index (object-type code) and sub-items as the list holds them.
+    struct TObjectItem {
+        QString Caption;
+        int ImageIndex = -1;
+        QStringList SubItems;
+    };
+    virtual QWidget *ObjectListWidget() const { return nullptr; }
+    virtual QList<TObjectItem> SelectedObjectItems() const { return {}; }
+    // The user-command and report submenus of the main window changed: the window copies their
+    // generated items (those above the separator) into its own submenus.
+    virtual void SetCommandList(QMenu *source) { Q_UNUSED(source); }
+    virtual void SetReportList(QMenu *source) { Q_UNUSED(source); }
+    // A generated item of those submenus was clicked while this window is current; the item's
+    // "commandName" property names the command or report, its data is the sequence number of
+    // a command or the kind tag of a report.
+    virtual void UserCommandClick(QAction *item) { Q_UNUSED(item); }
+    virtual void ReportClick(QAction *item) { Q_UNUSED(item); }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -169,6 +192,13 @@ public:
     {
         return static_cast<T *>(FindWindow(&T::staticMetaObject, caption, show));
     }
+    // The menu of the active child window joins the main menu bar after the View menu; a
+    // window sets its menu when it becomes active and clears it (nullptr) when it stops being
+    // active. Setting another menu replaces the one shown.
+    virtual void MergeMenu(QMenu *menu) { Q_UNUSED(menu); }
+    // The object-list style chosen in the View menu ("詳細": true), which a connection window
+    // takes when it opens.
+    virtual bool ObjectListReport() const { return true; }
     // True while the main window is closing down (child windows were already asked).
     virtual bool Closing() const = 0;
 

@@ -207,3 +207,71 @@ void SaveShortcuts(TkdRegistry &reg, const std::function<QAction *(const QString
             reg.WriteString(QLatin1String(row.Value), ShortCutToText(action->shortcut()));
     }
 }
+
+namespace {
+struct VirtualKey {
+    int Code;
+    Qt::Key Key;
+};
+constexpr VirtualKey kVirtualKeys[] = {
+    {0x08, Qt::Key_Backspace}, {0x09, Qt::Key_Tab},    {0x0D, Qt::Key_Return}, {0x1B, Qt::Key_Escape},
+    {0x20, Qt::Key_Space},     {0x21, Qt::Key_PageUp}, {0x22, Qt::Key_PageDown}, {0x23, Qt::Key_End},
+    {0x24, Qt::Key_Home},      {0x25, Qt::Key_Left},   {0x26, Qt::Key_Up},     {0x27, Qt::Key_Right},
+    {0x28, Qt::Key_Down},      {0x2D, Qt::Key_Insert}, {0x2E, Qt::Key_Delete}, {0xBD, Qt::Key_Minus},
+};
+} // namespace
+
+QKeySequence ShortcutCodeToKeySequence(int code)
+{
+    if (code <= 0)
+        return QKeySequence();
+    Qt::KeyboardModifiers mods;
+    if (code & 0x2000)
+        mods |= Qt::ShiftModifier;
+    if (code & 0x4000)
+        mods |= Qt::ControlModifier;
+    if (code & 0x8000)
+        mods |= Qt::AltModifier;
+    const int vk = code & 0xFF;
+    int key = 0;
+    if ((vk >= 0x30 && vk <= 0x39) || (vk >= 0x41 && vk <= 0x5A))
+        key = vk;
+    else if (vk >= 0x60 && vk <= 0x69)
+        key = Qt::Key_0 + (vk - 0x60);
+    else if (vk >= 0x70 && vk <= 0x87)
+        key = Qt::Key_F1 + (vk - 0x70);
+    else
+        for (const VirtualKey &v : kVirtualKeys)
+            if (v.Code == vk)
+                key = v.Key;
+    if (key == 0)
+        return QKeySequence();
+    return QKeySequence(QKeyCombination(mods, static_cast<Qt::Key>(key)));
+}
+
+int KeySequenceToShortcutCode(const QKeySequence &shortcut)
+{
+    if (shortcut.isEmpty())
+        return 0;
+    const QKeyCombination kc = shortcut[0];
+    const int key = kc.key();
+    int vk = 0;
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        vk = key;
+    else if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        vk = 0x70 + (key - Qt::Key_F1);
+    else
+        for (const VirtualKey &v : kVirtualKeys)
+            if (v.Key == key)
+                vk = v.Code;
+    if (vk == 0)
+        return 0;
+    int code = vk;
+    if (kc.keyboardModifiers() & Qt::ShiftModifier)
+        code |= 0x2000;
+    if (kc.keyboardModifiers() & Qt::ControlModifier)
+        code |= 0x4000;
+    if (kc.keyboardModifiers() & Qt::AltModifier)
+        code |= 0x8000;
+    return code;
+}

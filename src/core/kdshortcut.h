@@ -35,3 +35,9 @@ std::span<const TShortcutRow> ShortcutRows();
 void LoadShortcuts(TkdRegistry &reg, const std::function<QAction *(const QString &)> &findAction);
 // Writes the current shortcut of every row's action into the current key.
 void SaveShortcuts(TkdRegistry &reg, const std::function<QAction *(const QString &)> &findAction);
+
+// The integer shortcut code of command files: 8192 Shift, 16384 Ctrl, 32768 Alt, plus the
+// key's virtual-key number (letters and digits as their capital ASCII codes, F1 = 112 …).
+// 0 or a key without a counterpart gives no shortcut.
+QKeySequence ShortcutCodeToKeySequence(int code);
+int KeySequenceToShortcutCode(const QKeySequence &shortcut);

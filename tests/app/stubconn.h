@@ -44,9 +44,27 @@ public:
         if (TkdMainForm *host = TkdMainForm::Instance())
             host->SelectConnection(this);
     }
+    QWidget *OpenObject(int ObjectType, const QString &Schema, const QString &ObjectName, TOpenMode OpenMode,
+                        bool ShowRefObject, int DefTopRecord, quint32 OID, const QString &TableName) override
+    {
+        Q_UNUSED(ShowRefObject);
+        Opened << QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                      .arg(ObjectType).arg(Schema, ObjectName).arg(int(OpenMode)).arg(DefTopRecord).arg(OID).arg(TableName);
+        return nullptr;
+    }
+    QWidget *ObjectListWidget() const override { return ObjectList; }
+    void SetObjectListStyle(bool Report) override { ReportStyle = Report; }
+    bool ReportStyle = true;
+    QList<TObjectItem> SelectedObjectItems() const override { return Items; }
+    void SetParam(const QString &name, const QString &value) { FParams[name] = value; }
+
     int Objects = 0;
     int Selected = 0;
     QStringList Statements;
+    // OpenObject calls as "type|schema|name|mode|count|oid|table".
+    QStringList Opened;
+    QWidget *ObjectList = nullptr;
+    QList<TObjectItem> Items;
 
 protected:
     void closeEvent(QCloseEvent *e) override

@@ -1,6 +1,7 @@
 // Keyboard macros: recording in one editor and playing back into another.
 #include "controls/kdmacro.h"
 #include "controls/kdmemo.h"
+#include "controls/kdsharedsettings.h"
 #include "support/qstring_printer.h"
 
 #include <QAction>
@@ -148,4 +149,32 @@ TEST_F(MacroFixture, ClosingTheEditorKeepsTheRecordedKeys)
 TEST(SharedMacroListTest, OneListForTheWholeRun)
 {
     EXPECT_EQ(SharedMacroList(), SharedMacroList());
+}
+
+TEST(SharedMacroListTest, ARecordingInOneEditorPlaysBackInAnother)
+{
+    QWidget window;
+    auto *box = new QVBoxLayout(&window);
+    auto *first = new TkdMemo;
+    auto *second = new TkdMemo;
+    box->addWidget(first);
+    box->addWidget(second);
+    // Every SQL editor gets the one list when its window is built.
+    ApplySharedSettings(first);
+    ApplySharedSettings(second);
+    ASSERT_EQ(first->MacroList(), SharedMacroList());
+    ASSERT_EQ(second->MacroList(), SharedMacroList());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    first->setFocus();
+    QCoreApplication::processEvents();
+    first->BeginRec();
+    QTest::keyClicks(first, QStringLiteral("xy"));
+    first->EndRec();
+    EXPECT_EQ(SharedMacroList()->Status(), TkdMacroStatus::msWaiting);
+    second->setFocus();
+    QCoreApplication::processEvents();
+    second->Execute();
+    EXPECT_EQ(second->text(), QStringLiteral("xy"));
+    EXPECT_EQ(first->text(), QStringLiteral("xy"));
 }
