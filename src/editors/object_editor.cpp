@@ -118,13 +118,11 @@ TObjectEditor::TObjectEditor(TkdConnForm *Owner, const TEditorPolicy &Policy, TS
     pnlName->setObjectName(QStringLiteral("pnlName"));
     auto *nameRow = new QHBoxLayout(pnlName);
     nameRow->setContentsMargins(4, 0, 4, 0);
-    const TEditCharCase nameCase = UseLowerName() ? ecNormal : ecLowerCase;
     if (Policy.HasSchema) {
         nameRow->addWidget(new QLabel(QStringLiteral("スキーマ"), pnlName));
         cmbSchema = new TkdComboBox(pnlName);
         cmbSchema->setObjectName(QStringLiteral("cmbSchema"));
         cmbSchema->setEditable(true);
-        cmbSchema->SetCharCase(nameCase);
         cmbSchema->setMinimumWidth(140);
         nameRow->addWidget(cmbSchema);
         nameRow->addWidget(new QLabel(QStringLiteral("名前"), pnlName));
@@ -133,7 +131,6 @@ TObjectEditor::TObjectEditor(TkdConnForm *Owner, const TEditorPolicy &Policy, TS
     }
     txtName = new TkdStrEdit(pnlName);
     txtName->setObjectName(QStringLiteral("txtName"));
-    txtName->SetCharCase(nameCase);
     txtName->setMinimumWidth(180);
     nameRow->addWidget(txtName);
     tolCmd->addWidget(pnlName);
@@ -227,6 +224,12 @@ void TObjectEditor::ChangedIsNew()
         SetTaskCaption(NameText());
     }
     pnlName->setEnabled(IsNew());
+    // Typed names of a new object fold to lower case (unless UseLowerName); the names of an
+    // existing object are shown exactly as the catalog holds them.
+    const TEditCharCase nameCase = IsNew() && !UseLowerName() ? ecLowerCase : ecNormal;
+    txtName->SetCharCase(nameCase);
+    if (cmbSchema)
+        cmbSchema->SetCharCase(nameCase);
     for (QWidget *page : {tabSource, tabGrant, tabCross})
         if (page)
             pagObject->setTabVisible(pagObject->indexOf(page), !IsNew());

@@ -50,6 +50,7 @@ void ApplySchemaAcl(TSchemaDef &Def, bool AclNull, const QStringList &AclItems)
 {
     Def.PublicCreate = Def.PublicUsage = false;
     Def.Grants.clear();
+    Def.AclExplicit = !AclNull;
     if (AclNull) {
         Def.Grants[Def.Owner] = TSchemaGrant{true, false, true, false};
         return;
@@ -106,6 +107,13 @@ QStringList SchemaCreateLines(const TSchemaDef &Def, const QString &Name, const 
     QStringList l;
     l << QStringLiteral("CREATE SCHEMA ") + Q(Name) << QStringLiteral("AUTHORIZATION ") + Q(Def.Owner) << QStringLiteral(";");
     const QString pub = QStringLiteral("public");
+    if (Def.AclExplicit && !Def.Owner.isEmpty()) {
+        const TSchemaGrant owner = Def.Grants.value(Def.Owner);
+        if (!owner.Create)
+            PrivilegeLines(l, QStringLiteral("REVOKE"), QStringLiteral("CREATE"), Name, Def.Owner, false);
+        if (!owner.Usage)
+            PrivilegeLines(l, QStringLiteral("REVOKE"), QStringLiteral("USAGE"), Name, Def.Owner, false);
+    }
     if (Def.PublicCreate)
         PrivilegeLines(l, QStringLiteral("GRANT"), QStringLiteral("CREATE"), Name, pub, false);
     if (Def.PublicUsage)

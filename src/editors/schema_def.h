@@ -19,6 +19,9 @@ struct TSchemaDef {
     bool PublicCreate = false;
     bool PublicUsage = false;
     QMap<QString, TSchemaGrant> Grants; // by role name; roles without privileges may be missing
+    // The access list was read and is not NULL: privileges the owner lacks are revoked from
+    // it in the CREATE text (a new schema would otherwise give them back).
+    bool AclExplicit = false;
     bool operator==(const TSchemaDef &) const = default;
 };
 

@@ -57,7 +57,8 @@ TfrmSchema::TfrmSchema(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode 
     cmbOwner->setObjectName(QStringLiteral("cmbOwner"));
     cmbOwner->setEditable(true);
     cmbOwner->setMaxVisibleItems(20);
-    cmbOwner->SetCharCase(UseLowerName() ? ecNormal : ecLowerCase);
+    // Role names are shown and written exactly as the catalog holds them.
+    cmbOwner->SetCharCase(ecNormal);
     cmbOwner->setMinimumWidth(200);
     pnlUser->addWidget(cmbOwner);
     auto *group = new QGroupBox(QStringLiteral("public権限"), tabDefine);
@@ -145,6 +146,7 @@ TSchemaDef TfrmSchema::ControlsDef() const
     d.Owner = cmbOwner->Text();
     d.PublicCreate = chkCreate->isChecked();
     d.PublicUsage = chkUsage->isChecked();
+    d.AclExplicit = FAclExplicit && !IsNew();
     for (TPrivilegeList *list : {chkRole, chkUser})
         for (const QString &role : list->Roles()) {
             const int c = list->LineOf(role, 0);
@@ -159,6 +161,7 @@ TSchemaDef TfrmSchema::ControlsDef() const
 void TfrmSchema::SetControls(const TSchemaDef &Def)
 {
     cmbOwner->setEditText(Def.Owner);
+    FAclExplicit = Def.AclExplicit;
     chkCreate->setChecked(Def.PublicCreate);
     chkUsage->setChecked(Def.PublicUsage);
     for (TPrivilegeList *list : {chkRole, chkUser})

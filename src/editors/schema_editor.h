@@ -44,4 +44,5 @@ private:
     void ShowOwnerList();
 
     TSchemaDef FSaved;
+    bool FAclExplicit = false;
 };

@@ -120,15 +120,13 @@ TfrmSeq::TfrmSeq(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode)
     grid->addWidget(new QLabel(QStringLiteral("キャッシュサイズ"), tabDefine), row, 0);
     grid->addWidget(txtCache, row, 1);
     ++row;
-    const TEditCharCase nameCase = UseLowerName() ? ecNormal : ecLowerCase;
+    // The table and column boxes show catalog names exactly (mixed case included).
     cmbTable = new TkdComboBox(tabDefine);
     cmbTable->setObjectName(QStringLiteral("cmbTable"));
     cmbTable->setEditable(true);
-    cmbTable->SetCharCase(nameCase);
     cmbColumn = new TkdComboBox(tabDefine);
     cmbColumn->setObjectName(QStringLiteral("cmbColumn"));
     cmbColumn->setEditable(true);
-    cmbColumn->SetCharCase(nameCase);
     chkOwned = new TkdCheckBox(QStringLiteral("NONE"), tabDefine);
     chkOwned->setObjectName(QStringLiteral("chkOwned"));
     auto *owned = new QHBoxLayout;

@@ -131,11 +131,6 @@ protected:
     {
         testdb::SchemaTest::SetUp();
         SetLogonProc({});
-        TkdOption::Global().UpdateToCommit = true;
-        TkdOption::Global().UseLowerName = false;
-        TkdOption::Global().CharacterSet = QStringLiteral("UTF8");
-        TkdOption::Global().ShowDDL = true;
-        TkdOption::Global().CloseDDL = true;
         Main = new TfrmMain;
         Main->SetCloseSteps({});
         Main->show();
@@ -145,9 +140,26 @@ protected:
         const testdb::Params &p = testdb::params();
         Conn = TfrmObject::Create({p.host, p.port, p.database, schema(), p.user, p.password});
         FlushEvents();
+        // After the main window and the connection window read the stored settings.
+        TkdOption::Global().UpdateToCommit = true;
+        TkdOption::Global().UseLowerName = false;
+        TkdOption::Global().CharacterSet = QStringLiteral("UTF8");
+        TkdOption::Global().ShowDDL = true;
+        TkdOption::Global().CloseDDL = true;
     }
     void TearDown() override
     {
+        TearDownWindows();
+        ClearEditorRegistry();
+        TkdOption::Global().UpdateToCommit = false;
+        TkdOption::Global().UseLowerName = false;
+        testdb::SchemaTest::TearDown();
+    }
+    // Closes the run logs, the editors and the main window (once).
+    void TearDownWindows()
+    {
+        if (!Main)
+            return;
         for (TfrmDDLExec *w : TfrmDDLExec::Windows()) {
             ScriptedMessageBoxes yes;
             yes.Answer(IDYES);
@@ -163,11 +175,8 @@ protected:
             Main->close();
         }
         delete Main;
+        Main = nullptr;
         FlushEvents();
-        ClearEditorRegistry();
-        TkdOption::Global().UpdateToCommit = false;
-        TkdOption::Global().UseLowerName = false;
-        testdb::SchemaTest::TearDown();
     }
     template <class T>
     T *OpenEditor(int code, const QString &schemaName, const QString &name, TOpenMode mode = omDefine)

@@ -69,6 +69,32 @@ TEST_F(SchemaDefTest, CreateTextOfTheExample)
                            "GRANT CREATE ON SCHEMA \"sales\" TO \"dev\" WITH GRANT OPTION", ";"}));
 }
 
+TEST_F(SchemaDefTest, CreateTextRevokesWhatTheOwnerGaveUp)
+{
+    struct Case {
+        bool aclNull;
+        QStringList items;
+        QStringList revokes;
+    };
+    const QList<Case> cases = {
+        {true, {}, {}},
+        {false, {"o=UC/o"}, {}},
+        {false, {}, {"REVOKE CREATE ON SCHEMA s FROM o", ";", "REVOKE USAGE ON SCHEMA s FROM o", ";"}},
+        {false, {"o=U/o", "=U/o"}, {"REVOKE CREATE ON SCHEMA s FROM o", ";", "GRANT USAGE ON SCHEMA s TO public", ";"}},
+    };
+    for (const Case &c : cases) {
+        TSchemaDef d;
+        d.Owner = "o";
+        ApplySchemaAcl(d, c.aclNull, c.items);
+        const QStringList lines = SchemaCreateLines(d, "s", {});
+        QStringList expected = {"CREATE SCHEMA s", "AUTHORIZATION o", ";"};
+        expected += c.revokes;
+        if (c.aclNull || c.items.size() == 1 && c.items[0] == "o=UC/o")
+            expected.clear(), expected << "CREATE SCHEMA s" << "AUTHORIZATION o" << ";";
+        EXPECT_EQ(lines, expected) << c.items.join(",");
+    }
+}
+
 TEST_F(SchemaDefTest, AlterTextOfChanges)
 {
     TSchemaDef saved;

@@ -33,11 +33,14 @@ protected:
     }
     void TearDown() override
     {
-        EditorDbTest::TearDown();
+        EditorDbTest::TearDownWindows();
         for (const QString &s : Schemas)
-            exec("DROP SCHEMA IF EXISTS " + s + " CASCADE");
-        for (const QString &r : {U, U2, Dev})
+            exec("DROP SCHEMA IF EXISTS " + QuoteIdentifier(s, true) + " CASCADE");
+        for (const QString &r : {U, U2, Dev}) {
+            exec("DROP OWNED BY " + r);
             exec("DROP ROLE IF EXISTS " + r);
+        }
+        EditorDbTest::TearDown();
     }
     QString NewSchema(const QString &suffix)
     {
@@ -203,7 +206,8 @@ TEST_F(SchemaEditorTest, NewSchemaThenSourcePageOfAFullSchemaRollsBack)
     EXPECT_EQ(runner.Ran[1].mid(0, 2), QStringList({"DROP SCHEMA " + s, ";"}));
     EXPECT_EQ(runner.Errors, 1) << "the server refuses to drop a schema that holds objects";
     EXPECT_TRUE(Exists(s + ".holds")) << "rolled back";
-    EXPECT_TRUE(w->Modified());
+    EXPECT_EQ(w->pagObject->currentWidget(), w->tabSource);
+    EXPECT_FALSE(w->IsNew());
     CloseEditor(w);
 }
 
@@ -249,6 +253,7 @@ TEST_F(SchemaEditorTest, ScriptRoundTrip)
         "REVOKE ALL ON SCHEMA %1 FROM " + U,
     };
     for (const QString &name : {QString("rt"), QString("Mixed Case"), QString("表")}) {
+        SCOPED_TRACE(name.toStdString());
         for (const QString &setup : setups) {
             const QString s = NewSchema(name);
             const QString q = QuoteIdentifier(s, true);
