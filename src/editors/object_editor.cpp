@@ -106,7 +106,13 @@ TObjectEditor::TObjectEditor(TkdConnForm *Owner, const TEditorPolicy &Policy, TS
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    tolCmd = new QToolBar(this);
+    // The tool bar and the name panel share the top row; the panel stays visible however
+    // narrow the window is (a tool bar would hide it in its overflow menu).
+    auto *top = new QWidget(this);
+    auto *topRow = new QHBoxLayout(top);
+    topRow->setContentsMargins(0, 0, 0, 0);
+    topRow->setSpacing(0);
+    tolCmd = new QToolBar(top);
     tolCmd->setObjectName(QStringLiteral("tolCmd"));
     tolCmd->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     tolCmd->addAction(actCompile);
@@ -114,7 +120,7 @@ TObjectEditor::TObjectEditor(TkdConnForm *Owner, const TEditorPolicy &Policy, TS
     tolCmd->addAction(actRefresh);
     tolCmd->addAction(actExit);
     tolCmd->addSeparator();
-    pnlName = new QWidget(tolCmd);
+    pnlName = new QWidget(top);
     pnlName->setObjectName(QStringLiteral("pnlName"));
     auto *nameRow = new QHBoxLayout(pnlName);
     nameRow->setContentsMargins(4, 0, 4, 0);
@@ -123,7 +129,7 @@ TObjectEditor::TObjectEditor(TkdConnForm *Owner, const TEditorPolicy &Policy, TS
         cmbSchema = new TkdComboBox(pnlName);
         cmbSchema->setObjectName(QStringLiteral("cmbSchema"));
         cmbSchema->setEditable(true);
-        cmbSchema->setMinimumWidth(140);
+        cmbSchema->setMinimumWidth(110);
         nameRow->addWidget(cmbSchema);
         nameRow->addWidget(new QLabel(QStringLiteral("名前"), pnlName));
     } else {
@@ -131,10 +137,11 @@ TObjectEditor::TObjectEditor(TkdConnForm *Owner, const TEditorPolicy &Policy, TS
     }
     txtName = new TkdStrEdit(pnlName);
     txtName->setObjectName(QStringLiteral("txtName"));
-    txtName->setMinimumWidth(180);
+    txtName->setMinimumWidth(140);
     nameRow->addWidget(txtName);
-    tolCmd->addWidget(pnlName);
-    layout->addWidget(tolCmd);
+    topRow->addWidget(tolCmd);
+    topRow->addWidget(pnlName, 1);
+    layout->addWidget(top);
 
     pagObject = new QTabWidget(this);
     pagObject->setObjectName(QStringLiteral("pagObject"));
