@@ -44,6 +44,8 @@ TPrivilegeList::TPrivilegeList(const QStringList &Suffixes, QWidget *Parent)
     : TkdCheckListBox(Parent), FSuffixes(Suffixes)
 {
     setItemDelegate(new TGrantOptionDelegate(this));
+    // Every line has the same height: long role lists lay out at once.
+    setUniformItemSizes(true);
 }
 
 void TPrivilegeList::SetRoles(const QStringList &Roles)

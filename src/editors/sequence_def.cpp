@@ -11,24 +11,18 @@ namespace {
 // The statements of the sequence editor.
 const char *const kSequenceSql =
     "SELECT s.seqmin, s.seqmax, s.seqincrement, s.seqcycle, s.seqcache, format_type(s.seqtypid, NULL), "
-    "c.oid FROM pg_sequence s JOIN pg_class c ON c.oid = s.seqrelid "
-    "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = :SCHEMA AND c.relname = :NAME";
-const char *const kOwnedBySql =
-    "SELECT t.relname, a.attname FROM pg_depend d JOIN pg_class t ON t.oid = d.refobjid "
+    "COALESCE(pg_sequence_last_value(c.oid), s.seqstart), o.relname, o.attname "
+    "FROM pg_sequence s JOIN pg_class c ON c.oid = s.seqrelid "
+    "JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "LEFT JOIN LATERAL (SELECT t.relname, a.attname FROM pg_depend d JOIN pg_class t ON t.oid = d.refobjid "
     "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
-    "WHERE d.classid = 'pg_class'::regclass AND d.objid = CAST(:OID AS oid) "
-    "AND d.refclassid = 'pg_class'::regclass AND d.refobjsubid > 0 AND d.deptype IN ('a', 'i') "
-    "ORDER BY 1, 2 LIMIT 1";
+    "WHERE d.classid = 'pg_class'::regclass AND d.objid = c.oid AND d.refclassid = 'pg_class'::regclass "
+    "AND d.refobjsubid > 0 AND d.deptype IN ('a', 'i') ORDER BY 1, 2 LIMIT 1) o ON true "
+    "WHERE n.nspname = :SCHEMA AND c.relname = :NAME";
 
 QString Q(const QString &s)
 {
     return QuoteIdentifier(s);
-}
-
-// The exact reference of a relation, whatever the option says.
-QString ExactName(const QString &Schema, const QString &Name)
-{
-    return QuoteIdentifier(Schema, true) + QLatin1Char('.') + QuoteIdentifier(Name, true);
 }
 
 qint64 ToInt64(const QString &s)
@@ -87,18 +81,13 @@ bool LoadSequenceDef(TkdConnForm *Conn, const QString &Schema, const QString &Na
     if (d.Cache == QLatin1String("0"))
         d.Cache.clear();
     d.TypeName = q->field(5).asString().trimmed();
-    const QString oid = q->field(6).asString();
-    q->close();
-
-    q = Conn->OpenSQL(QStringLiteral("SELECT last_value FROM ") + ExactName(Schema, Name), {});
-    d.LastValue = q->eof() ? QString() : q->field(0).asString().trimmed();
-    q->close();
-
-    q = Conn->OpenSQL(QString::fromLatin1(kOwnedBySql), {oid});
-    d.OwnedNone = q->eof();
+    // The value the relation holds as last_value: the last one handed out, or START before
+    // the first NEXTVAL.
+    d.LastValue = q->field(6).asString().trimmed();
+    d.OwnedNone = q->field(7).isNull();
     if (!d.OwnedNone) {
-        d.Table = q->field(0).asString().trimmed();
-        d.Column = q->field(1).asString().trimmed();
+        d.Table = q->field(7).asString().trimmed();
+        d.Column = q->field(8).asString().trimmed();
     }
     q->close();
     InferSequenceDefaults(d);
