@@ -1,0 +1,120 @@
+// The editors' script entries and opening times against the sandbox server:
+// 1. script N sequences (default 5,000) of one schema through the editor table, side by
+//    side with `pg_dump --schema-only -n` of that schema; goal: within 2 times its wall time;
+// 2. open a sequence editor 50 times (build, load, first paint); goal: median under 100 ms;
+// 3. open a schema editor 50 times with R roles (default 5,000); goal: median under 100 ms.
+//
+// Run with the sandbox's variables set (set -a; . /tmp/vantor-pg-<port>/env; set +a), under
+// the offscreen platform: QT_QPA_PLATFORM=offscreen bench_editor_script [sequences] [roles]
+// Exits non-zero when a goal is missed.
+#include "browser/fobject.h"
+#include "core/kdeditorreg.h"
+#include "core/kdforms.h"
+#include "core/kdreg.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_start.h"
+#include "editors/editor_table.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+QString env(const char *name) { return QString::fromLocal8Bit(qgetenv(name)); }
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+// Median milliseconds of 50 opens (build, load, first paint) of one object's editor.
+double openMedian(TfrmObject *form, int code, const QString &schema, const QString &name)
+{
+    QList<double> times;
+    for (int i = 0; i < 50; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QWidget *w = form->OpenObject(code, schema, name);
+        if (!w)
+            return -1;
+        w->resize(760, 520);
+        w->show();
+        w->grab(); // the first paint
+        times << t.nsecsElapsed() / 1e6;
+        if (auto *f = qobject_cast<TkdForm *>(w))
+            f->SetModified(false);
+        delete w;
+        QCoreApplication::processEvents();
+    }
+    return median(times);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir config;
+    qputenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int roles = argc > 2 ? std::atoi(argv[2]) : 5000;
+    InitializeSharedUnit();
+    LoadSettings();
+    TkdOption::Global().UpdateToCommit = true;
+    RegisterEditors();
+    const QString database = env("PGDATABASE").isEmpty() ? QStringLiteral("postgres") : env("PGDATABASE");
+    TfrmObject *form = TfrmObject::Create({env("PGHOST"), env("PGPORT"), database, QStringLiteral("public"), env("PGUSER"), env("PGPASSWORD")});
+    form->ExecuteSQL(QStringLiteral("DROP SCHEMA IF EXISTS bench_seq CASCADE"));
+    form->ExecuteSQL(QStringLiteral("CREATE SCHEMA bench_seq"));
+    form->ExecuteSQL(QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP EXECUTE format('CREATE SEQUENCE bench_seq.s%2 START %2', i, i); END LOOP; END $$")
+                         .arg(count)
+                         .arg(QStringLiteral("%s")));
+
+    QStringList names;
+    db::Query *q = form->OpenSQL(QStringLiteral("SELECT relname FROM pg_class WHERE relnamespace = 'bench_seq'::regnamespace AND relkind = 'S' ORDER BY 1"));
+    while (!q->eof()) {
+        names << q->field(0).asString();
+        q->next();
+    }
+    q->close();
+
+    QElapsedTimer timer;
+    timer.start();
+    TScriptSink sink;
+    for (const QString &name : names)
+        form->OutputScript(58, QStringLiteral("bench_seq"), name, sink);
+    const double ours = timer.nsecsElapsed() / 1e9;
+
+    QProcess dump;
+    dump.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    timer.restart();
+    dump.start(QStringLiteral("pg_dump"), {QStringLiteral("--schema-only"), QStringLiteral("-n"), QStringLiteral("bench_seq"),
+                                           QStringLiteral("-h"), env("PGHOST"), QStringLiteral("-p"), env("PGPORT"),
+                                           QStringLiteral("-U"), env("PGUSER"), database});
+    dump.waitForFinished(-1);
+    dump.readAllStandardOutput();
+    const double theirs = timer.nsecsElapsed() / 1e9;
+    std::printf("script %d sequences: %.2f s (%lld lines); pg_dump -n: %.2f s; ratio %.2f (goal <= 2)\n", int(names.size()), ours,
+                sink.LineCount(), theirs, ours / theirs);
+
+    const double seqOpen = openMedian(form, 58, QStringLiteral("bench_seq"), names.value(0));
+    std::printf("sequence editor open: median %.1f ms (goal < 100)\n", seqOpen);
+
+    form->ExecuteSQL(QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP EXECUTE format('CREATE ROLE bench_role_%2', i); END LOOP; END $$")
+                         .arg(roles)
+                         .arg(QStringLiteral("%s")));
+    const double schemaOpen = openMedian(form, 4, QString(), QStringLiteral("bench_seq"));
+    std::printf("schema editor open with %d more roles: median %.1f ms (goal < 100)\n", roles, schemaOpen);
+    form->ExecuteSQL(QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP EXECUTE format('DROP ROLE bench_role_%2', i); END LOOP; END $$")
+                         .arg(roles)
+                         .arg(QStringLiteral("%s")));
+    form->ExecuteSQL(QStringLiteral("DROP SCHEMA bench_seq CASCADE"));
+    const bool ok = ours <= 2 * theirs && seqOpen >= 0 && seqOpen < 100 && schemaOpen >= 0 && schemaOpen < 100;
+    delete form;
+    return ok ? 0 : 1;
+}
