@@ -6,6 +6,7 @@
 //   bench_data_frame --child MODE [N]
 //
 // Connection values come from the PG* environment variables (source the sandbox's env file).
+#include "controls/kdcomctrls.h"
 #include "controls/kddbgrid.h"
 #include "controls/kddbmodel.h"
 #include "core/kdsub_start.h"

@@ -149,7 +149,11 @@ TfraData::TfraData(QWidget *AOwner) : QWidget(AOwner)
 
 TfraData::~TfraData()
 {
-    // The grids leave the data set before it goes.
+    // The window closing closes the result: widths first, then the grids leave the data set
+    // before it goes, and the query no longer calls back into the frame.
+    if (FQuery->isActive())
+        StoreWidths();
+    FQuery->disconnect(this);
     FGrid1->SetDataSource(nullptr);
     FGrid2->SetDataSource(nullptr);
 }

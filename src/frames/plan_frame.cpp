@@ -129,6 +129,7 @@ TfraExplan::TfraExplan(QWidget *AOwner) : QWidget(AOwner)
     FTree->setHeaderLabels({QStringLiteral("操作"), QStringLiteral("COST"), QStringLiteral("BYTE"), QStringLiteral("WIDTH")});
     for (int i = 1; i < 4; ++i)
         FTree->headerItem()->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
+    FTree->header()->setStretchLastSection(false);
     FTree->header()->resizeSection(0, 180);
     for (int i = 1; i < 4; ++i)
         FTree->header()->resizeSection(i, 80);
