@@ -503,6 +503,11 @@ TEST_F(DataFrameTest, MemoDialogAndDatePopupEditCells)
     int caretLine = -1, caretIndex = -1;
     TfrmMemo::ShowHook() = [&](TfrmMemo *m) {
         m->txtComment()->getCursorPosition(&caretLine, &caretIndex);
+        const QString dir = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QDir().mkpath(dir);
+            m->grab().save(dir + "/memo-dialog.png");
+        }
         m->btnOk()->click();
     };
     f->grdData1()->SetSelectedIndex(1);
@@ -558,6 +563,14 @@ TEST_F(DataFrameTest, XlsDialogChecksAndStoresOptions)
     opt.ExcelMode = 1;
     TfrmXlsSQL d;
     EXPECT_EQ(d.cmbColumn()->currentText(), "AB");
+    const QString dir = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        d.show();
+        QTest::qWait(30);
+        QDir().mkpath(dir);
+        d.grab().save(dir + "/xls-sql-dialog.png");
+        d.hide();
+    }
     EXPECT_EQ(d.txtRow()->text(), "5");
     EXPECT_TRUE(d.rdoExcel()->button(1)->isChecked());
     struct Case { QString row; bool ok; };
@@ -576,6 +589,18 @@ TEST_F(DataFrameTest, XlsDialogChecksAndStoresOptions)
             EXPECT_EQ(opt.ExcelTop, c.row.toInt() - 1);
             EXPECT_EQ(dlg.txtSaveFile()->text(), FTemp.path() + "/new.xlsx");
         }
+    }
+    // Cancel after changes stores nothing.
+    {
+        TfrmXlsSQL dlg;
+        dlg.txtSheet()->setText("changed");
+        dlg.cmbColumn()->setCurrentIndex(3);
+        dlg.rdoExcel()->button(0)->setChecked(true);
+        dlg.btnCancel()->click();
+        EXPECT_EQ(dlg.result(), 2);
+        EXPECT_EQ(opt.ExcelLeft, 27);
+        EXPECT_EQ(opt.ExcelMode, 1);
+        EXPECT_NE(opt.ExcelSheet, "changed");
     }
     // A missing form book, a legacy .xls form book, an existing target answered No.
     QFile legacy(FTemp.path() + "/old.xls");
