@@ -75,6 +75,7 @@ int child(int argc, char **argv, const std::string &mode, long n)
         f->resize(1280, 800);
         f->SetConnection(&conn);
         host.show();
+        (void)host.grab(); // fonts and styles loaded by an empty paint first, as in a running program
         t.start();
         f->SetSQL(all);
         f->Prepare();

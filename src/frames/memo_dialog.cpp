@@ -71,6 +71,11 @@ int TfrmMemo::ShowWindow(QString &AComment)
     ApplySharedSettings(dlg.FMemo);
     // Enter and Tab go into the text; no line numbers, no wrap; new lines as LF, so a value
     // read from the server keeps its line breaks.
+    // No ruler and no line numbers in this small editor.
+    TkdMemoProp prop = dlg.FMemo->Prop();
+    prop.Ruler.Visible = false;
+    prop.Leftbar.Visible = false;
+    dlg.FMemo->ApplyProp(prop);
     dlg.FMemo->setWrapMode(QsciScintilla::WrapNone);
     dlg.FMemo->setMarginWidth(0, 0);
     dlg.FMemo->setMarginWidth(1, 0);
