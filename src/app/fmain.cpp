@@ -875,3 +875,18 @@ void TfrmMain::closeEvent(QCloseEvent *e)
     FormClose();
     e->accept();
 }
+
+void TfrmMain::SetChildMenu(QMenu *menu)
+{
+    if (FChildMenu == menu)
+        return;
+    if (FChildMenu)
+        menuBar()->removeAction(FChildMenu->menuAction());
+    FChildMenu = menu;
+    if (!menu)
+        return;
+    // The child's menu stands after the main window's second menu.
+    const QList<QAction *> menus = menuBar()->actions();
+    QAction *before = menus.size() > 2 ? menus.at(2) : nullptr;
+    menuBar()->insertMenu(before, menu);
+}

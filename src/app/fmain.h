@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -63,6 +64,7 @@ public:
     QWidget *FindWindow(const QMetaObject *cls, const QString &caption, bool show) override;
     using TkdMainForm::FindWindow;
     bool Closing() const override { return FClosing; }
+    void SetChildMenu(QMenu *menu) override;
     // TkdMainServices
     QAction *FindAction(const QString &actionName) const override;
     void EditorSettingsLoaded(const TkdEditorSettings &settings) override;
@@ -160,6 +162,7 @@ private:
     TLogonValues FSwitches;
     bool FFirstPaintDone = false;
     bool FClosing = false;
+    QPointer<QMenu> FChildMenu;
     bool FDestroying = false;
     QList<TCloseStep> FCloseSteps;
     QLabel *FPanels[3] = {nullptr, nullptr, nullptr};

@@ -74,6 +74,7 @@ TfrmObject::TfrmObject()
     // Wide enough for the tree's tool buttons and its display box at first start.
     splObject->setSizes({300, 600});
     box->addWidget(splObject);
+    CreateCommands();
     resize(820, 520);
 }
 
@@ -209,8 +210,11 @@ int TfrmObject::SelectedObjectCount() const
 
 void TfrmObject::FormActivate()
 {
-    if (TkdMainForm *host = TkdMainForm::Instance())
+    mnuObjectClick();
+    if (TkdMainForm *host = TkdMainForm::Instance()) {
         host->SelectConnection(this);
+        host->SetChildMenu(mnuObject);
+    }
     if (FTaskButton)
         FTaskButton->setChecked(true);
 }
@@ -270,6 +274,11 @@ void TfrmObject::FormClose()
     FdbsBG->close();
     FdbsTrace->close();
     FClosed = true;
+    ClearCopiedObjects();
+    if (host) {
+        host->SetChildMenu(nullptr);
+        host->SetDefMessage();
+    }
     if (host && FJoined) {
         host->RemoveConnection(this);
         FJoined = false;

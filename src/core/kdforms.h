@@ -17,6 +17,7 @@
 #include <functional>
 
 class QIcon;
+class QMenu;
 namespace db { class Query; }
 class TScriptSink;
 #include <QTabWidget>
@@ -171,6 +172,9 @@ public:
     }
     // True while the main window is closing down (child windows were already asked).
     virtual bool Closing() const = 0;
+    // The active child window's own menu stands in the menu bar while it is active;
+    // nullptr takes it away again. A main window without a menu bar ignores it.
+    virtual void SetChildMenu(QMenu *menu) { Q_UNUSED(menu); }
 
     static TkdMainForm *Instance();
     static void SetInstance(TkdMainForm *mainForm);
