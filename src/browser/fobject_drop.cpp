@@ -117,7 +117,9 @@ void TfrmObject::actDeleteExecute()
                 ShowError(ErrorText(e));
                 return;
             }
-            if (lstObject->SelectedRows().size() == 1 || !opt.DelErr) {
+            // One object dropped alone, or errors not ignored: its error, and the command ends.
+            // Several objects with errors ignored: the failures are reported at the end.
+            if (!several || !opt.DelErr) {
                 ShowError(ErrorText(e));
                 return;
             }

@@ -99,7 +99,7 @@ TEST_F(ScriptOutputTest, FilesGrantsAndEmptyScriptsCounted)
     EXPECT_TRUE(ReadAll(out + u("/t1.SQL")).contains(u("CREATE TABLE ") + schema() + u(".t1")));
     EXPECT_TRUE(ReadAll(out + u("/t3.SQL")).contains(u("Marker")));
     // the hostile name stays inside the folder
-    const QStringList files = QDir(out).entryList(QDir::Files);
+    const QStringList files = QDir(out).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(files.size(), 4) << files.join(u(",")).toStdString();
     EXPECT_FALSE(QFile::exists(tmp.path() + u("/x.SQL")));
     const QString grants = ReadAll(out + u("/_GRANT.SQL"));
@@ -214,12 +214,12 @@ TEST_F(ScriptOutputTest, SearchScopesAndCase)
     EXPECT_GE(f->ObjectCount(), 1);
 
     // through the dialog
+    SelectType(f, 45);
     onDialog<TfrmGrep>([](TfrmGrep *d) {
         d->txtGrepWord->setText(u("alpha"));
         d->rdoObject[2]->setChecked(true);
         d->btnOk->click();
     });
-    SelectType(f, 45);
     f->Action(u("actGrep"))->trigger();
     EXPECT_EQ(f->ObjectCount(), 1);
     f->close();
