@@ -123,6 +123,12 @@ public:
     // progress; cursor, status and list are restored on every exit. Returns the number of
     // rows `act` ran for.
     int ObjectLoop(bool scroll, const std::function<bool(int row)> &act);
+    // One step of a loop: the progress, and Esc looked for at most every 50 ms (a key press
+    // is answered well within 0.2 s while a step costs no event processing).
+    struct TLoopStep {
+        qint64 FLast = -1;
+        bool Escape(class TkdLoopScope &loop, int count, int total);
+    };
     void OpenSelected(TOpenMode mode, int topRecord);
     void actNewExecute(int objectType);
     void actOpenDataTopExecute();

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -91,6 +92,14 @@ const char *const kSharedShortcuts[] = {
     "actExec", "actScript", "actPrint", "actCross", "actMatrix", "actGrant", "actAnalyze",
     "actGrep", "actExport", "actLoad",
 };
+
+// "New" creates an object of the node's type and shows that type's image.
+void SetNewImage(QAction *actNew, int image)
+{
+    actNew->setProperty("imageIndex", image);
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        actNew->setIcon(host->Image(image));
+}
 
 // The commands whose key belongs to the list alone (so the find box keeps Delete, F2, Enter).
 bool ListOnlyCommand(const QString &name)
@@ -384,7 +393,7 @@ void TfrmObject::mnuObjectClick()
     mnuNew1->menuAction()->setVisible(!typeNode);
     actNew->setVisible(typeNode);
     if (typeNode)
-        actNew->setProperty("imageIndex", node.Image);
+        SetNewImage(actNew, node.Image);
 
     const QList<int> rows = lstObject->SelectedRows();
     const bool sel = !rows.isEmpty();
@@ -409,7 +418,7 @@ void TfrmObject::popTreePopup()
     const bool showNew = has && (sort == 0 || sort == 1) && node.Level >= 1;
     actNew->setVisible(showNew);
     if (showNew)
-        actNew->setProperty("imageIndex", node.Image);
+        SetNewImage(actNew, node.Image);
     const bool schema = has && (node.Image == 4 || node.Image == 126);
     Action(QStringLiteral("actLogon"))->setVisible(schema);
     for (QAction *a : popTree->actions())
@@ -440,6 +449,18 @@ void DeselectRow(TObjectListView *list, int row)
 }
 } // namespace
 
+bool TfrmObject::TLoopStep::Escape(TkdLoopScope &loop, int count, int total)
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    const qint64 now = clock.elapsed();
+    if (FLast >= 0 && now - FLast < 50)
+        return false;
+    FLast = now;
+    return loop.Step(count, total);
+}
+
 int TfrmObject::ObjectLoop(bool scroll, const std::function<bool(int row)> &act)
 {
     QList<int> rows = lstObject->SelectedRows();
@@ -459,8 +480,9 @@ int TfrmObject::ObjectLoop(bool scroll, const std::function<bool(int row)> &act)
     const int total = int(rows.size());
     int count = 0;
     int row = rows.first();
+    TLoopStep step;
     while (row >= 0) {
-        if (loop.Step(count + 1, total))
+        if (step.Escape(loop, count + 1, total))
             break;
         ++count;
         if (scroll)

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QPersistentModelIndex>
 #include <QSignalBlocker>
 
 namespace {
@@ -71,7 +72,6 @@ void TfrmObject::actDeleteExecute()
 
     TkdWaitCursor wait;
     TkdLoopScope loop;
-    const QSignalBlocker quiet(lstObject->selectionModel());
     struct Refresh {
         TfrmObject *f;
         ~Refresh()
@@ -81,66 +81,70 @@ void TfrmObject::actDeleteExecute()
         }
     } refresh{this};
 
-    // The last error of each object that is still listed, by its identity.
+    // The objects travel as persistent indexes: they follow the rows while dropped rows
+    // leave the list, whatever the selection model makes of its ranges meanwhile.
     QHash<QString, QString> lastError;
     auto identity = [](const TListObject &o) {
         return o.Schema + QChar(0) + o.Name + QChar(0) + o.Table + QChar(0) + QString::number(o.Type);
     };
+    QList<QPersistentModelIndex> pending;
+    for (int row : rows)
+        pending << QPersistentModelIndex(m->index(row, 0));
+    QList<QPersistentModelIndex> remaining;
+    // What was not dropped stays selected, so the user sees what is left.
+    auto reselect = [this, m, &remaining] {
+        lstObject->clearSelection();
+        for (const QPersistentModelIndex &i : remaining)
+            if (i.isValid())
+                lstObject->selectionModel()->select(m->index(i.row(), 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
     int dropped = 0;
     bool interrupted = false;
-    int total = int(rows.size());
-    int count = 0;
-    int row = rows.first();
-    while (row >= 0) {
-        if (loop.Step(count + 1, total)) {
-            interrupted = true;
+    TLoopStep step;
+    while (!pending.isEmpty()) {
+        QList<QPersistentModelIndex> failed;
+        int droppedThisPass = 0;
+        const int total = int(pending.size());
+        for (int n = 0; n < total; ++n) {
+            if (step.Escape(loop, n + 1, total)) {
+                interrupted = true;
+                remaining = failed + pending.mid(n);
+                break;
+            }
+            const int row = pending.at(n).row();
+            lstObject->scrollTo(m->index(row, 0));
+            const TListObject o = RowObject(m, row);
+            const QString sql = DropStatement(o, cascade && (o.Type == 45 || o.Type == 52 || o.Type == 55));
+            try {
+                dbsMain()->protect([&] { ExecuteSQL(sql); });
+                m->RemoveRow(row);
+                ++dropped;
+                ++droppedThisPass;
+                lastError.remove(identity(o));
+            } catch (const std::exception &e) {
+                // One object dropped alone, errors not ignored, or the connection gone: the
+                // error, and the command ends. Several objects with errors ignored: the
+                // failures are reported at the end.
+                if (!several || !opt.DelErr || ConnectionLost(e, dbsMain())) {
+                    remaining = failed + pending.mid(n);
+                    reselect();
+                    ShowError(ErrorText(e));
+                    return;
+                }
+                failed << pending.at(n);
+                lastError.insert(identity(o), o.Schema + u'.' + o.Name + QStringLiteral(": ") + ErrorText(e));
+            }
+        }
+        if (interrupted)
             break;
-        }
-        ++count;
-        lstObject->scrollTo(m->index(row, 0));
-        const TListObject o = RowObject(m, row);
-        const QString sql = DropStatement(o, cascade && (o.Type == 45 || o.Type == 52 || o.Type == 55));
-        int next = -1;
-        try {
-            dbsMain()->protect([&] { ExecuteSQL(sql); });
-            m->RemoveRow(row);
-            ++dropped;
-            lastError.remove(identity(o));
-            // The rows after the removed one moved up by one.
-            for (int r : lstObject->SelectedRows())
-                if (r >= row) {
-                    next = r;
-                    break;
-                }
-        } catch (const std::exception &e) {
-            if (ConnectionLost(e, dbsMain())) {
-                ShowError(ErrorText(e));
-                return;
-            }
-            // One object dropped alone, or errors not ignored: its error, and the command ends.
-            // Several objects with errors ignored: the failures are reported at the end.
-            if (!several || !opt.DelErr) {
-                ShowError(ErrorText(e));
-                return;
-            }
-            lastError.insert(identity(o), o.Schema + u'.' + o.Name + QStringLiteral(": ") + ErrorText(e));
-            for (int r : lstObject->SelectedRows())
-                if (r > row) {
-                    next = r;
-                    break;
-                }
-        }
-        row = next;
-        if (row < 0) {
-            const QList<int> left = lstObject->SelectedRows();
-            // Another pass when the last one dropped something: dependants may be gone now.
-            if (!left.isEmpty() && left.size() != total) {
-                total = int(left.size());
-                count = 0;
-                row = left.first();
-            }
-        }
+        remaining = failed;
+        // Another pass while the last one dropped something: dependants may be gone now.
+        if (droppedThisPass == 0)
+            break;
+        pending = failed;
     }
+    reselect();
 
     // The end message says what happened: everything dropped, or how many and which are left.
     const QList<int> left = lstObject->SelectedRows();

@@ -226,6 +226,23 @@ TEST_F(ObjectCommandsTest, DropPassesRetryDependantsAndReportWhatIsLeft)
     Flush();
 }
 
+TEST_F(ObjectCommandsTest, DropOfAWholeSelectedListDropsEveryRow)
+{
+    // One selection range over every row: removing its first row must not lose the others.
+    for (int i = 0; i < 30; ++i)
+        exec(u("CREATE TABLE m%1 (a int)").arg(i, 2, 10, QLatin1Char('0')));
+    TfrmObject *f = Open();
+    SelectType(f, 45);
+    f->lstObject->selectAll();
+    Boxes.clear();
+    f->Action(u("actDelete"))->trigger();
+    EXPECT_EQ(Boxes.last(), u("オブジェクトが削除されました。"));
+    EXPECT_EQ(f->ObjectCount(), 0);
+    EXPECT_EQ(scalar(u("SELECT count(*) FROM pg_tables WHERE schemaname = '%1'").arg(schema())), u("0"));
+    f->close();
+    Flush();
+}
+
 TEST_F(ObjectCommandsTest, FailedDropKeepsTheOpenTransactionWithUpdateToCommitOff)
 {
     TkdOption::Global().UpdateToCommit = false;
