@@ -6,6 +6,8 @@
 #include "objcommands_fixture.h"
 #include "support/testdb.h"
 
+#include <QThread>
+
 namespace {
 
 using namespace objcmds;
@@ -104,6 +106,8 @@ TEST_F(ObjectCommandsTest, LoopStopsAtEscAndDeselectsWhatItOpened)
             // Esc arrives while the second object opens
             QKeyEvent *press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QCoreApplication::postEvent(f->lstObject, press);
+            // the loop looks for Esc at most every 50 ms
+            QThread::msleep(60);
         }
         return nullptr;
     });
