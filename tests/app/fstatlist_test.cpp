@@ -1,6 +1,7 @@
 // The statistics-history dialog offscreen: ticked entries are marked, the title bar marks
 // nothing.
 #include "app/fstatlist.h"
+#include "support/modal.h"
 #include "support/qstring_printer.h"
 
 #include <QApplication>
@@ -11,14 +12,7 @@
 
 namespace {
 
-void onDialog(std::function<void(TfrmStatList *)> Act)
-{
-    QTimer::singleShot(0, [Act] {
-        auto *d = qobject_cast<TfrmStatList *>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
-        Act(d);
-    });
-}
+void onDialog(std::function<void(TfrmStatList *)> Act) { OnModalDialog<TfrmStatList>(std::move(Act)); }
 
 TEST(StatListDialog, MarksTheTickedSnapshots)
 {

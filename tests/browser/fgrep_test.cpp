@@ -2,6 +2,7 @@
 // counts, a blank word is refused with the dialog left open, Cancel changes nothing.
 #include "browser/fgrep.h"
 #include "core/kdsub_msg.h"
+#include "support/modal.h"
 #include "support/qstring_printer.h"
 
 #include <QApplication>
@@ -17,14 +18,7 @@ namespace {
 
 QString u(const char *s) { return QString::fromUtf8(s); }
 
-void onDialog(std::function<void(TfrmGrep *)> Act)
-{
-    QTimer::singleShot(0, [Act] {
-        auto *d = qobject_cast<TfrmGrep *>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
-        Act(d);
-    });
-}
+void onDialog(std::function<void(TfrmGrep *)> Act) { OnModalDialog<TfrmGrep>(std::move(Act)); }
 
 TEST(GrepDialog, WordScopeAndCase)
 {

@@ -3,6 +3,7 @@
 // table, so the files show exactly what the command wrote where.
 #include "objcommands_fixture.h"
 #include "support/testdb.h"
+#include "support/modal.h"
 
 #include "browser/fgrep.h"
 #include "browser/fsoption.h"
@@ -27,11 +28,7 @@ using namespace objcmds;
 template <class D>
 void onDialog(std::function<void(D *)> Act)
 {
-    QTimer::singleShot(0, [Act] {
-        auto *d = qobject_cast<D *>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
-        Act(d);
-    });
+    OnModalDialog<D>(std::move(Act));
 }
 
 QString ReadAll(const QString &path)

@@ -106,6 +106,8 @@ protected:
     static void Select(TfrmObject *f, QTreeWidgetItem *node)
     {
         f->trvObject->setCurrentItem(node);
+        // the tree's settle timer (50 ms) fills the list; let it run before selecting rows
+        QTest::qWait(120);
         f->ShowObject(false);
         Flush();
         f->mnuObjectClick();
