@@ -751,3 +751,4 @@ void TfrmMain::closeEvent(QCloseEvent *e)
     FormClose();
     e->accept();
 }
+

@@ -74,6 +74,7 @@ TfrmObject::TfrmObject()
     // Wide enough for the tree's tool buttons and its display box at first start.
     splObject->setSizes({300, 600});
     box->addWidget(splObject);
+    CreateCommands();
     resize(820, 520);
 }
 
@@ -210,8 +211,11 @@ int TfrmObject::SelectedObjectCount() const
 
 void TfrmObject::FormActivate()
 {
-    if (TkdMainForm *host = TkdMainForm::Instance())
+    mnuObjectClick();
+    if (TkdMainForm *host = TkdMainForm::Instance()) {
         host->SelectConnection(this);
+        host->MergeMenu(mnuObject);
+    }
     if (FTaskButton)
         FTaskButton->setChecked(true);
 }
@@ -271,6 +275,11 @@ void TfrmObject::FormClose()
     FdbsBG->close();
     FdbsTrace->close();
     FClosed = true;
+    ClearCopiedObjects();
+    if (host) {
+        host->MergeMenu(nullptr);
+        host->SetDefMessage();
+    }
     if (host && FJoined) {
         host->RemoveConnection(this);
         FJoined = false;

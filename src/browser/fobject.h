@@ -11,8 +11,11 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
+class QAction;
+class QMenu;
 class QSplitter;
 class QToolButton;
 class QTreeWidget;
@@ -23,6 +26,9 @@ class TObjectTreePane;
 // The identity of a logon as the logon dialog passes it.
 // Text without the blanks and control characters (code 32 or below) at both ends.
 QString TrimCtl(const QString &s);
+
+// Empties the objects of the last copy (every connection window's close does it).
+void ClearCopiedObjects();
 
 struct TConnectArgs
 {
@@ -98,6 +104,61 @@ public:
     virtual void ShowTree();
     virtual void ShowObject(bool isGrep);
 
+    // Object commands (fobject_commands.cpp). The actions are children of the window named as
+    // the commands ("actDelete"); the menu "オブジェクトリスト(&O)" doubles as the list's
+    // context menu and stands in the main menu bar while the window is active.
+    QAction *Action(const QString &name) const;
+    // Enables and shows the commands for the tree node and the selection.
+    void mnuObjectClick();
+    // Shows the tree pop-up's entries for the node under it.
+    void popTreePopup();
+    // Copies the main window's shortcuts onto the commands of the same name.
+    void SetShortCut();
+    // Rebuilds the user-command submenu from the command names.
+    void SetCommandList(const QStringList &names);
+    // The report submenu's items (none yet).
+    void SetReportList() {}
+    // The per-object loop: walks the selected rows in list order while Esc is not pressed;
+    // each processed row is deselected unless `act` returns false; the status bar shows the
+    // progress; cursor, status and list are restored on every exit. Returns the number of
+    // rows `act` ran for.
+    int ObjectLoop(bool scroll, const std::function<bool(int row)> &act);
+    // One step of a loop: the progress, and Esc looked for at most every 50 ms (a key press
+    // is answered well within 0.2 s while a step costs no event processing).
+    struct TLoopStep {
+        qint64 FLast = -1;
+        bool Escape(class TkdLoopScope &loop, int count, int total);
+    };
+    void OpenSelected(TOpenMode mode, int topRecord);
+    void actNewExecute(int objectType);
+    void actOpenDataTopExecute();
+    void actDeleteExecute();
+    void actRenameExecute();
+    void actIndexFragmentExecute();
+    void actCopyExecute();
+    void UserCommandClick(const QString &name);
+    // Script output, print and full-text search (fobject_output.cpp).
+    void actScriptExecute();
+    void actPrintExecute();
+    void PrintSelected();
+    void actGrepExecute();
+    // Searches the scripts of the candidates of a scope (0 selected, 1 listed, 2 the node
+    // reloaded without the find text, 3 every object) for word; the list shows the hits.
+    void Grep(const QString &word, int scope, bool charCase);
+    // The script of a list row into sink; false when nothing was written.
+    bool WriteItemScript(int row, TScriptSink &sink);
+    // Whether an index backs a primary-key or unique constraint (its table's script has it).
+    bool BacksConstraint(const QString &schema, const QString &name);
+    // Rename in place: whether a row may be edited, and the end of an edit.
+    bool lstObjectEditing(int row) const;
+    bool lstObjectEdited(int row, QString &text);
+
+    QMenu *mnuObject = nullptr;
+    QMenu *mnuNew1 = nullptr;
+    QMenu *mnuReport = nullptr;
+    QMenu *mnuCommand = nullptr;
+    QMenu *popTree = nullptr;
+
     QString DBName;
     int MYSID = -1;
     bool g_Linux_Ver = false;
@@ -116,8 +177,15 @@ protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
 private:
     TfrmObject();
+    void CreateCommands();
+    void BuildObjectMenus();
+    QAction *NewCommand(const QString &name, const QString &caption, const QString &hint, int image,
+                        const std::function<void()> &run);
     void CreateSteps(const TConnectArgs &args);
     void CreateObjectPanes();
     bool FormCloseQuery();

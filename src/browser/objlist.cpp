@@ -90,6 +90,7 @@ QVariant TObjectListModel::data(const QModelIndex &AIndex, int ARole) const
     const TObjListRow &r = FRows[size_t(AIndex.row())];
     switch (ARole) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
     case Qt::ToolTipRole:
         return AIndex.column() == 0 ? r.Caption : r.SubItems.value(AIndex.column() - 1);
     case Qt::DecorationRole:
@@ -120,7 +121,39 @@ Qt::ItemFlags TObjectListModel::flags(const QModelIndex &AIndex) const
 {
     if (!AIndex.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+    if (AIndex.column() == 0 && CanEditCaption && CanEditCaption(AIndex.row()))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool TObjectListModel::setData(const QModelIndex &AIndex, const QVariant &AValue, int ARole)
+{
+    if (!AIndex.isValid() || AIndex.column() != 0 || ARole != Qt::EditRole || !CaptionEdited)
+        return false;
+    QString text = AValue.toString();
+    if (!CaptionEdited(AIndex.row(), text))
+        return false;
+    SetCaption(AIndex.row(), text);
+    return true;
+}
+
+void TObjectListModel::SetCaption(int ARow, const QString &Caption)
+{
+    if (ARow < 0 || ARow >= rowCount())
+        return;
+    FRows[size_t(ARow)].Caption = Caption;
+    const QModelIndex i = index(ARow, 0);
+    Q_EMIT dataChanged(i, i);
+}
+
+void TObjectListModel::RemoveRow(int ARow)
+{
+    if (ARow < 0 || ARow >= rowCount())
+        return;
+    beginRemoveRows(QModelIndex(), ARow, ARow);
+    FRows.erase(FRows.begin() + ARow);
+    endRemoveRows();
 }
 
 void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
@@ -184,7 +217,8 @@ TObjectListView::TObjectListView(QWidget *AParent)
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A click on the caption of the current row starts the rename; the model decides.
+    setEditTriggers(QAbstractItemView::SelectedClicked);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
     header()->setStretchLastSection(false);

@@ -39,6 +39,16 @@ public:
 
     // The image of an image index.
     std::function<QIcon(int)> ImageOf;
+    // Rename in place: whether a row's caption may be edited, and the edit's end (the new
+    // text; false keeps the old caption). Without them captions are not editable.
+    std::function<bool(int Row)> CanEditCaption;
+    std::function<bool(int Row, QString &Text)> CaptionEdited;
+
+    // Removes one row (a dropped object).
+    void RemoveRow(int ARow);
+    // Replaces the caption of a row.
+    void SetCaption(int ARow, const QString &Caption);
+    bool setData(const QModelIndex &AIndex, const QVariant &AValue, int ARole = Qt::EditRole) override;
 
     int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
     int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
@@ -70,6 +80,8 @@ public:
     void SetRowSelect(bool On);
     // Rows of the selection in list order.
     QList<int> SelectedRows() const;
+    // True while a caption is being edited in place.
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
 private:
     TObjectListModel *FModel;

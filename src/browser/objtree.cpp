@@ -373,6 +373,8 @@ TTreeSelection TObjectTreePane::Selection() const
         ++level;
     s.Level = level;
     s.Text = item->text(0);
+    if (auto *node = dynamic_cast<TkdTreeNode *>(item))
+        s.Image = node->Data().isValid() ? node->Data().toInt() : -1;
     if (item->parent())
         s.ParentText = item->parent()->text(0);
     return s;

@@ -79,6 +79,7 @@ struct TTreeSelection {
     QString Text;
     QString ParentText;
     TTreeOrder Order = TTreeOrder::SchemaFirst;
+    int Image = -1;        // the node's image index: its object-type code
 };
 
 // The left pane of the connection window: the tool bar pnlTool (order buttons, level

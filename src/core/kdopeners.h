@@ -42,4 +42,12 @@ QWidget *Open(const QString &Key, const TOpenerArgs &Args = TOpenerArgs());
 // Removes every opener (tests).
 void Clear();
 
+// A window that gives results back receives pointers from its caller as values
+// (QVariant::fromValue<void *>(&result)); this reads the one under Key (nullptr when none).
+template <class T>
+T *OpenerOut(const QVariantHash &Values, const char *Key)
+{
+    return static_cast<T *>(Values.value(QString::fromUtf8(Key)).value<void *>());
+}
+
 } // namespace kdopeners

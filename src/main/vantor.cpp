@@ -3,6 +3,8 @@
 // (which loads the settings and, at its first paint, starts the logon) and runs until the
 // main window closes.
 #include "app/fmain.h"
+#include "app/app_openers.h"
+#include "browser/browser_openers.h"
 #include "browser/flogon.h"
 #include "controls/kdhooks.h"
 #include "core/kdforms.h"
@@ -24,6 +26,9 @@ int main(int argc, char *argv[])
     InstallControlHooks();
     // The connection windows open editors and write scripts through the editor table.
     RegisterEditors();
+    // Dialogs that editors and tools open through the window-opener table.
+    RegisterBrowserOpeners();
+    RegisterAppOpeners();
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
