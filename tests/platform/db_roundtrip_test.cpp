@@ -16,9 +16,9 @@ TEST_F(DbRoundTrips, SmallResultsComeWholeInOneRoundTripOutsideABlock)
     FDb.execute(QStringLiteral("CREATE TABLE s (id int, v text)"));
     FDb.execute(QStringLiteral("INSERT INTO s SELECT g, 'v' || g FROM generate_series(1, 5) g"));
     struct Case { const char *name; bool small; qint64 trips; };
-    // Behind a cursor: BEGIN, DECLARE and the first block in one message, CLOSE and
-    // COMMIT in a second once every row is read.
-    const Case cases[] = {{"cursor", false, 2}, {"small", true, 1}};
+    // Behind a cursor, with a parameter: BEGIN, DECLARE (bound) and the first FETCH, then
+    // CLOSE and COMMIT in one message once every row is read.
+    const Case cases[] = {{"cursor", false, 4}, {"small", true, 1}};
     for (const Case &c : cases) {
         db::Query q(&FDb);
         q.setSmallResult(c.small);
