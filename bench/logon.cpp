@@ -1,6 +1,9 @@
 // Time of a logon to the sample database: the whole automatic logon (connection window
 // built, tree filled) through TfrmLogon::ShowWindow, and the connection alone, opened by
-// the data-access layer and by one blocking PQconnectdbParams call with the same values.
+// the data-access layer and by one blocking PQconnectdbParams call with the same values;
+// beside them a plain client's minimum, connecting and running one query. It also prints
+// the round trips the logon sends after the connection is made (a plain client: one), the
+// figure that multiplies with the network's latency.
 //
 // Needs the sandbox server: run with the variables of its env file set
 // (set -a; . /tmp/vantor-pg-<port>/env; set +a).
@@ -54,7 +57,8 @@ int main(int argc, char **argv)
     InitializeSharedUnit();
     const QString host = env("PGHOST"), port = env("PGPORT"), user = env("PGUSER"), password = env("PGPASSWORD");
 
-    std::vector<double> libpq, layer, logon;
+    std::vector<double> libpq, libpqQuery, layer, logon;
+    qint64 logonTrips = -1, logonStatements = -1;
     for (int i = 0; i < runs; ++i) {
         // One blocking call, as a plain client connects.
         {
@@ -67,6 +71,8 @@ int main(int argc, char **argv)
             PGconn *c = PQconnectdbParams(keys, vals, 0);
             const bool ok = PQstatus(c) == CONNECTION_OK;
             libpq.push_back(double(t.nsecsElapsed()) / 1e6);
+            PQclear(PQexec(c, "SELECT 1"));
+            libpqQuery.push_back(double(t.nsecsElapsed()) / 1e6);
             PQfinish(c);
             if (!ok) {
                 std::fprintf(stderr, "cannot connect to %s\n", d.constData());
@@ -102,6 +108,10 @@ int main(int argc, char **argv)
                 return 1;
             }
             logon.push_back(double(t.nsecsElapsed()) / 1e6);
+            if (TkdConnForm *form = main.CurrentForm(); form && form->dbsMain()) {
+                logonTrips = form->dbsMain()->roundTrips();
+                logonStatements = form->dbsMain()->statementCount();
+            }
             for (QMdiSubWindow *sub : main.findChildren<QMdiSubWindow *>())
                 sub->close();
             QCoreApplication::processEvents();
@@ -109,8 +119,12 @@ int main(int argc, char **argv)
         main.close();
     }
     report("PQconnectdbParams", libpq);
+    report("  + one query (plain client)", libpqQuery);
     report("db::Connection::open", layer);
     report("logon (ShowWindow, auto)", logon);
+    std::printf("logon after connecting: %lld statements in %lld round trips (plain client: 1)\n",
+                static_cast<long long>(logonStatements), static_cast<long long>(logonTrips));
+    std::printf("ratio logon / plain client (medians): %.2f\n", median(logon) / std::max(median(libpqQuery), 1e-9));
     FinalizeSharedUnit();
     return 0;
 }

@@ -139,12 +139,15 @@ void TfrmObject::CreateSteps(const TConnectArgs &args)
     c.open();
 
     DBName = args.Database;
-    MYSID = GetMySID();
+    // libpq knows the backend's process id from the start-up exchange; asking the server
+    // would cost a round trip.
+    MYSID = c.backendPid() > 0 ? c.backendPid() : GetMySID();
     ReadServerVersion();
 
     QString schema = args.Schema;
     QStringList schemas;
     GetSchemaInfo(schemas, true);
+    FLogonSchemas = schemas;
     if (!schemas.contains(schema) && !schemas.isEmpty()) {
         schema = schemas.first();
         c.setParam(QStringLiteral("MetaDefSchema"), schema);
@@ -170,6 +173,7 @@ void TfrmObject::CreateSteps(const TConnectArgs &args)
     // The layout holds the stored schema display filter that the tree is built with.
     LoadWindowLayout();
     ShowTree();
+    FLogonSchemas.reset();
     if (host) {
         FTaskButton = host->CreateTaskButton(this);
         FTaskButton->setText(FormatRecParam(rec, 0, true));
@@ -184,14 +188,21 @@ void TfrmObject::ReadServerVersion()
     FDBVer = FdbsMain->dbVer();
     if (FDBVer <= 0)
         FDBVer = 999999;
-    try {
-        db::Query *q = OpenSQL(QStringLiteral("SELECT version()"));
-        const QString text = q->isEmpty() ? QString() : q->field(0).asString();
-        q->close();
-        g_Linux_Ver = text.contains(QLatin1String("linux"));
-    } catch (const std::exception &) {
-        g_Linux_Ver = false;
+}
+
+bool TfrmObject::g_Linux_Ver()
+{
+    if (!FLinuxVer) {
+        try {
+            db::Query *q = OpenLookup(QStringLiteral("SELECT version()"));
+            const QString text = q->isEmpty() ? QString() : q->field(0).asString();
+            q->close();
+            FLinuxVer = text.contains(QLatin1String("linux"));
+        } catch (const std::exception &) {
+            return false; // asked again next time
+        }
     }
+    return *FLinuxVer;
 }
 
 QString TfrmObject::ConnectionParam(const QString &name) const
@@ -443,6 +454,7 @@ void TfrmObject::ExecuteSQL(const QString &sqlText, const QStringList &values)
 db::Query *TfrmObject::OpenSQL(const QString &sqlText)
 {
     qryExec->close();
+    qryExec->setSmallResult(false);
     qryExec->setParamCreation(false);
     qryExec->clearParams();
     qryExec->setSql(sqlText);
@@ -459,11 +471,34 @@ db::Query *TfrmObject::OpenSQL(const QString &sqlText, const QStringList &values
 {
     try {
         PrepareWithValues(sqlText, values);
+        qryExec->setSmallResult(false);
         qryExec->open();
     } catch (...) {
         qryExec->close();
         throw;
     }
+    return qryExec;
+}
+
+db::Query *TfrmObject::OpenLookup(const QString &sqlText, const QStringList &values)
+{
+    try {
+        qryExec->close();
+        if (values.isEmpty()) {
+            qryExec->setParamCreation(false);
+            qryExec->clearParams();
+            qryExec->setSql(sqlText);
+        } else {
+            PrepareWithValues(sqlText, values);
+        }
+        qryExec->setSmallResult(true);
+        qryExec->open();
+    } catch (...) {
+        qryExec->close();
+        qryExec->setSmallResult(false);
+        throw;
+    }
+    qryExec->setSmallResult(false); // the rows are read; later services choose again
     return qryExec;
 }
 
@@ -483,7 +518,7 @@ void TfrmObject::GetUser(QStringList &listData, bool addPublic)
 {
     TkdWaitCursor wait;
     listData.clear();
-    ReadFirstColumn(OpenSQL(QStringLiteral("SELECT rolname FROM pg_roles WHERE rolcanlogin = True ORDER BY 1")), listData);
+    ReadFirstColumn(OpenLookup(QStringLiteral("SELECT rolname FROM pg_roles WHERE rolcanlogin = True ORDER BY 1")), listData);
     if (addPublic)
         listData << QStringLiteral("public");
 }
@@ -492,18 +527,22 @@ void TfrmObject::GetRole(QStringList &listData)
 {
     TkdWaitCursor wait;
     listData.clear();
-    ReadFirstColumn(OpenSQL(QStringLiteral("SELECT rolname FROM pg_roles WHERE rolcanlogin = False ORDER BY 1")), listData);
+    ReadFirstColumn(OpenLookup(QStringLiteral("SELECT rolname FROM pg_roles WHERE rolcanlogin = False ORDER BY 1")), listData);
 }
 
 void TfrmObject::GetTBS(QStringList &listData)
 {
     TkdWaitCursor wait;
     listData.clear();
-    ReadFirstColumn(OpenSQL(QStringLiteral("SELECT spcname FROM pg_tablespace ORDER BY 1")), listData);
+    ReadFirstColumn(OpenLookup(QStringLiteral("SELECT spcname FROM pg_tablespace ORDER BY 1")), listData);
 }
 
 void TfrmObject::GetSchemaInfo(QStringList &listData, bool objList)
 {
+    if (objList && FLogonSchemas) {
+        listData = *FLogonSchemas; // read moments ago by the logon
+        return;
+    }
     TkdWaitCursor wait;
     listData.clear();
     const QString sql = objList
@@ -513,13 +552,13 @@ void TfrmObject::GetSchemaInfo(QStringList &listData, bool objList)
                          "(nspname LIKE 'pg_toast') OR (nspname LIKE 'pg_toast_temp%')) ORDER BY 1;")
         : QStringLiteral("SELECT nspname FROM pg_namespace WHERE (NOT(nspname LIKE 'pg_%') OR nspname = "
                          "'pg_catalog') ORDER BY 1;");
-    ReadFirstColumn(OpenSQL(sql), listData);
+    ReadFirstColumn(OpenLookup(sql), listData);
 }
 
 int TfrmObject::GetMySID()
 {
     try {
-        db::Query *q = OpenSQL(QStringLiteral("SELECT pg_backend_pid()"));
+        db::Query *q = OpenLookup(QStringLiteral("SELECT pg_backend_pid()"));
         const int pid = q->isEmpty() ? 0 : q->field(0).asString().toInt();
         q->close();
         return pid;
@@ -540,7 +579,7 @@ QString TfrmObject::GetObjComment(int objType, int oid)
     case 127: catalog = QStringLiteral("pg_rewrite"); break;
     default: return QString();
     }
-    db::Query *q = OpenSQL(QStringLiteral(" SELECT obj_description(x.oid, ") + QuoteLiteral(catalog)
+    db::Query *q = OpenLookup(QStringLiteral(" SELECT obj_description(x.oid, ") + QuoteLiteral(catalog)
                                + QStringLiteral(") AS obj_comment") + QStringLiteral(" FROM ") + catalog
                                + QStringLiteral(" x") + QStringLiteral(" WHERE x.oid = :OID"),
                            {QString::number(oid)});
@@ -579,7 +618,7 @@ void TfrmObject::GetObject(QStringList &listData, const QString &schema, const Q
     whereText += whereText.isEmpty() ? QStringLiteral(" WHERE ") + schemaColumn
                                      : QStringLiteral(" AND   ") + schemaColumn;
     const QString sql = QLatin1Char(' ') + selectPart + fromText + whereText + QStringLiteral(" ORDER ") + orderPart;
-    ReadFirstColumn(OpenSQL(sql, {schemaValue}), listData);
+    ReadFirstColumn(OpenLookup(sql, {schemaValue}), listData);
 }
 
 namespace {
@@ -651,7 +690,7 @@ void TfrmObject::GetDataType(QStringList &listData, int objType)
         QStringLiteral("timestamp with time zone"),     QStringLiteral("timestamp with time zone[]"),
         QStringLiteral("timestamp without time zone"),  QStringLiteral("timestamp without time zone[]")};
     QStringList names;
-    ReadFirstColumn(OpenSQL(QString::fromUtf8(kDataTypeSQL).arg(intervals)), names);
+    ReadFirstColumn(OpenLookup(QString::fromUtf8(kDataTypeSQL).arg(intervals)), names);
     for (const QString &name : names) {
         if (skipped.contains(name))
             continue;

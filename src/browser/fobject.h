@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -158,10 +159,13 @@ public:
     QMenu *mnuReport = nullptr;
     QMenu *mnuCommand = nullptr;
     QMenu *popTree = nullptr;
+    // True when the server's version text ("SELECT version()") contains "linux". Read from
+    // the server on first use, not at logon: no logon step needs it, and the logon saves a
+    // round trip. False when the statement fails.
+    bool g_Linux_Ver();
 
     QString DBName;
     int MYSID = -1;
-    bool g_Linux_Ver = false;
     int Disp = 0;
     bool DBAMODEFlag = false;
     QTreeWidget *trvObject = nullptr;
@@ -193,6 +197,9 @@ private:
     void LoadWindowLayout();
     void SaveWindowLayout();
     void ReadServerVersion();
+    // OpenSQL for the window's own catalog look-ups, whose results are small and read whole:
+    // the query goes out as it is, without a cursor around it (one round trip).
+    db::Query *OpenLookup(const QString &sqlText, const QStringList &values = {});
     void RunStatement(const QString &sqlText);
     // Runs qryExec's prepared text (opened when it is a query) and closes it, also on failure.
     void RunPrepared();
@@ -206,5 +213,9 @@ private:
     db::Query *qryObject = nullptr;
     int FDBVer = 0;
     bool FJoined = false;
+    std::optional<bool> FLinuxVer;
+    // The schema list read at logon, handed to the object tree's first build so that the
+    // logon reads it once; empty afterwards.
+    std::optional<QStringList> FLogonSchemas;
     bool FClosed = false;
 };

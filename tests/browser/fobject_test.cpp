@@ -107,7 +107,7 @@ TEST_F(ConnectionWindowTest, CreationConnectsAndJoinsTheMainWindow)
     EXPECT_EQ(f->DBVer(), (num / 10000) * 10000 + (num % 10000) * 100);
     EXPECT_GE(f->DBVer(), 100000);
     EXPECT_EQ(f->VerStr(90100, QStringLiteral("new"), QStringLiteral("old")), QStringLiteral("new"));
-    EXPECT_EQ(f->g_Linux_Ver, Value(f, QStringLiteral("SELECT version()")).contains(QLatin1String("linux")));
+    EXPECT_EQ(f->g_Linux_Ver(), Value(f, QStringLiteral("SELECT version()")).contains(QLatin1String("linux")));
 
     EXPECT_EQ(QString::number(f->MYSID), Value(f, QStringLiteral("SELECT pg_backend_pid()")));
     EXPECT_EQ(f->GetMySID(), f->MYSID);

@@ -547,6 +547,7 @@ void Connection::settle()
 PGresult *Connection::execRaw(const char *sql)
 {
     settle();
+    ++FRoundTrips;
     return PQexec(FConn, sql);
 }
 
@@ -554,6 +555,7 @@ Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)
 {
     requireOpen();
     settle();
+    ++FRoundTrips;
     return finish(PQexec(FConn, sql.constData()), filter);
 }
 
@@ -568,6 +570,7 @@ Connection::ResultPtr Connection::runParams(const QByteArray &sql, const std::ve
         ptrs[i] = values[i] ? values[i]->constData() : nullptr;
         lengths[i] = values[i] ? int(values[i]->size()) : 0;
     }
+    ++FRoundTrips;
     return finish(PQexecParams(FConn, sql.constData(), int(values.size()),
                                reinterpret_cast<const Oid *>(types.data()), ptrs.data(), lengths.data(),
                                nullptr, 0),

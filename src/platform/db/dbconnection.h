@@ -153,11 +153,18 @@ public:
     // turns it off.
     using StatementObserver = std::function<void(const QString &sql)>;
     void setStatementObserver(StatementObserver observer) { FStatementObserver = std::move(observer); }
-    void notifyStatement(const QString &sql) const
+    void notifyStatement(const QString &sql)
     {
+        ++FStatementCount;
         if (FStatementObserver)
             FStatementObserver(sql);
     }
+    // Counters since the connection was made: the callers' statements (as reported to the
+    // observer) and the messages sent to the server that wait for an answer (each a round
+    // trip: statements, fetches, savepoints, transaction control, COPY). The connection's
+    // own start-up exchange is not counted. For tests and benchmarks.
+    qint64 statementCount() const { return FStatementCount; }
+    qint64 roundTrips() const { return FRoundTrips; }
 
     // ---- COPY ----------------------------------------------------------------------
     // COPY … FROM STDIN: `next` fills the chunk (bytes in the client encoding, or binary
@@ -233,6 +240,8 @@ private:
     QStringList FNotices;
     ErrorHook FOnError;
     StatementObserver FStatementObserver;
+    qint64 FStatementCount = 0;
+    qint64 FRoundTrips = 0;
     std::vector<QString> FSavepoints;
     int FLoginTimeoutUsed = 0;
     bool FAutoCommit = true;

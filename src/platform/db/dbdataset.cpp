@@ -188,6 +188,7 @@ bool DataSet::sendFetch()
         FFetchError = QString::fromLocal8Bit(PQerrorMessage(c->FConn)).trimmed();
         return false;
     }
+    ++c->FRoundTrips;
     c->FPendingFetch = this;
     FFetchWanted = FNextFetch;
     FFetchGuarded = guard;
@@ -220,6 +221,7 @@ void DataSet::collectFetch()
         error = QString::fromLocal8Bit(PQerrorMessage(c->FConn)).trimmed();
     if (!error.isEmpty()) {
         if (FFetchGuarded && PQtransactionStatus(c->FConn) == PQTRANS_INERROR) {
+            ++c->FRoundTrips;
             detail::ResultPtr(PQexec(c->FConn, "ROLLBACK TO SAVEPOINT vantor_fetch; RELEASE SAVEPOINT vantor_fetch"));
             c->afterCommand();
         }

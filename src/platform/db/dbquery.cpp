@@ -173,7 +173,7 @@ detail::ResultPtr Query::runStatement(bool forOpen)
     }
     FRowsAffected = -1;
 
-    if (forOpen && FInfo.cursorable) {
+    if (forOpen && FInfo.cursorable && !FSmallResult) {
         // A plain query runs behind a cursor so that its first rows show at once and other
         // statements can run while it is partly read.
         const QByteArray body = c->encode(FInfo.cursorText);

@@ -83,6 +83,13 @@ public:
     // server-side cursor and shows its first block at once. Throws when the statement
     // returns no rows.
     void open();
+    // For results the caller knows to be small and reads whole (catalog look-ups): open()
+    // then sends a plain query as it is, in one message, and reads every row at once, so no
+    // cursor is declared, fetched and closed around it (one round trip instead of two or
+    // more outside a block). Inside the caller's block the statement still runs under its
+    // savepoint. Off by default; kept until changed.
+    bool smallResult() const { return FSmallResult; }
+    void setSmallResult(bool on) { FSmallResult = on; }
     // Runs a statement that returns no rows. A plain query (CommandKind::Select) is refused
     // before anything is sent, with a message that holds "SELECT-like commands".
     void execute();
@@ -97,6 +104,7 @@ private:
     bool FSingleStatement = false;
     std::vector<Param> FParams;
     bool FPrepared = false;
+    bool FSmallResult = false;
     StatementInfo FInfo;
     ParsedSql FParsed;
     qint64 FRowsAffected = -1;
