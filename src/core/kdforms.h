@@ -17,6 +17,7 @@
 #include <functional>
 
 class QIcon;
+class QMenu;
 namespace db { class Query; }
 class TScriptSink;
 #include <QTabWidget>
@@ -171,6 +172,10 @@ public:
     }
     // True while the main window is closing down (child windows were already asked).
     virtual bool Closing() const = 0;
+    // The menu of the active child window joins the main menu bar after the View menu; a
+    // window sets its menu when it becomes active and clears it (nullptr) when it stops being
+    // active. Setting another menu replaces the one shown.
+    virtual void MergeMenu(QMenu *menu) { Q_UNUSED(menu); }
 
     static TkdMainForm *Instance();
     static void SetInstance(TkdMainForm *mainForm);

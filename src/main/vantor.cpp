@@ -9,6 +9,7 @@
 #include "core/kdeditorreg.h"
 #include "core/kdsub_start.h"
 #include "editors/editor_table.h"
+#include "sqltools/fsql.h"
 
 #include <QApplication>
 
@@ -24,6 +25,8 @@ int main(int argc, char *argv[])
     InstallControlHooks();
     // The connection windows open editors and write scripts through the editor table.
     RegisterEditors();
+    // The commands that open the SQL window reach it through the opener table.
+    RegisterSQLWindow();
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
