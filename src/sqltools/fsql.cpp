@@ -65,8 +65,16 @@ QString Elapsed(qint64 ms)
     return QStringLiteral("処理時間(HH:MM:SS.Ms)：") + QTime(0, 0).addMSecs(int(ms)).toString(QStringLiteral("hh:mm:ss.zzz"));
 }
 
+// The run's last status text: shown again once the loop's progress display has ended.
+QString &LastStatus()
+{
+    static QString text;
+    return text;
+}
+
 void SetStatus(const QString &text)
 {
+    LastStatus() = text;
     if (TkdMainForm *m = TkdMainForm::Instance())
         m->SetStatusText(text);
 }
@@ -581,16 +589,23 @@ void TfrmSQL::actExecExecute()
     } else {
         FIsSelect = false;
         const QList<TSqlStatementLines> statements = SplitStatements(state.Lines);
-        TkdLoopScope loop;
-        for (int i = 0; i < statements.size(); ++i) {
-            // Esc between statements ends the run; the statements run so far keep their effects.
-            if (statements.size() > 1 && loop.Step(i + 1, int(statements.size()))) {
-                SetStatus(QStringLiteral("処理を中断しました。"));
-                break;
+        LastStatus().clear();
+        {
+            TkdLoopScope loop;
+            for (int i = 0; i < statements.size(); ++i) {
+                // Esc between statements ends the run; the statements run so far keep their effects.
+                if (statements.size() > 1 && loop.Step(i + 1, int(statements.size()))) {
+                    SetStatus(QStringLiteral("処理を中断しました。"));
+                    break;
+                }
+                if (!RunStatement(statements.at(i), state))
+                    break;
             }
-            if (!RunStatement(statements.at(i), state))
-                break;
         }
+        // The end of the loop restored the status bar's default text: the run's time or
+        // request stays visible.
+        if (!LastStatus().isEmpty())
+            SetStatus(LastStatus());
     }
     txtSQL->CloseCodeAssist(false);
 }

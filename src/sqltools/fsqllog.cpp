@@ -90,7 +90,9 @@ void TfrmSQLLog::Fill()
         if (std::optional<QString> t = h.Read(i)) {
             QString text = *t;
             text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            const QStringList lines = text.split(u'\n');
+            QStringList lines = text.split(u'\n');
+            if (!lines.isEmpty() && lines.last().isEmpty())
+                lines.removeLast(); // the line end after the last line
             row = QLocale::system().toString(QFileInfo(h.FilePath(i)).lastModified(), QLocale::ShortFormat)
                   + QStringLiteral("    ") + lines.mid(0, 5).join(u' ');
         }
