@@ -1,7 +1,6 @@
 #include "sqltools/fsql.h"
 #include "browser/fobject.h"
-#include "controls/kddbgrid.h"
-#include "controls/kddbmodel.h"
+#include "frames/data_frame.h"
 #include "controls/kdgrid.h"
 #include "controls/kdmemo.h"
 #include "controls/kdsqlerrormark.h"
@@ -97,12 +96,11 @@ QString ErrorText(const std::exception &e)
 
 TSQLResultPane::TSQLResultPane(QWidget *parent) : QWidget(parent)
 {
-    FQuery = new db::Query(nullptr, this);
-    FGrid = new TkdDBGridV(this);
-    FGrid->SetReadOnly(true);
+    FFrame = new TfraData(this);
+    FFrame->setObjectName(QStringLiteral("fraData"));
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
-    lay->addWidget(FGrid);
+    lay->addWidget(FFrame);
 }
 
 TSQLResultPane::~TSQLResultPane()
@@ -110,26 +108,20 @@ TSQLResultPane::~TSQLResultPane()
     Release();
 }
 
-void TSQLResultPane::ShowRows()
+db::Query *TSQLResultPane::Query() const
 {
-    if (!FModel)
-        FModel = new TkdDataSetModel(FQuery, this);
-    FGrid->SetDataSource(FModel);
+    return FFrame->qryData();
 }
 
 void TSQLResultPane::Release()
 {
-    if (FGrid)
-        FGrid->SetDataSource(nullptr);
-    delete FModel;
-    FModel = nullptr;
-    FQuery->close();
+    FFrame->qryData()->close();
 }
 
 void TSQLResultPane::SetConnection(db::Connection *conn)
 {
     Release();
-    FQuery->setConnection(conn);
+    FFrame->SetConnection(conn);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -146,7 +138,7 @@ TfrmSQL::TfrmSQL(TkdConnForm *AOwner) : TkdForm(AOwner ? static_cast<QObject *>(
     SetTaskIcon(10);
     setAcceptDrops(true);
     FLog = -1;
-    fraData->TableName = QStringLiteral("SQL");
+    fraData->Frame()->SetTableName(QStringLiteral("SQL"));
     FillConnectionBox();
     const int i = AOwner ? cmbDBName->findText(BoxText(AOwner)) : -1;
     if (i >= 0) {
@@ -568,7 +560,9 @@ TSQLResultPane *TfrmSQL::NewResultPane()
 {
     auto *p = new TSQLResultPane(this);
     p->setObjectName(QStringLiteral("fraData%1").arg(FSQLCount));
+    p->Frame()->setObjectName(p->objectName());
     p->SetConnection(OwnerForm() ? OwnerForm()->dbsMain() : nullptr);
+    p->Frame()->SetGridType(fraData->Frame()->GridType());
     p->hide();
     return p;
 }
@@ -646,7 +640,12 @@ bool TfrmSQL::RunStatement(const TSqlStatementLines &st, TRunState &state)
     QString runText = text;
     if (rows || DropsTrailingSemicolon(info.kind, text))
         runText = WithoutTrailingSemicolon(text);
-    query->setSql(runText);
+    if (pane) {
+        pane->Frame()->SetSQL(runText);
+        pane->Frame()->Prepare();
+    } else {
+        query->setSql(runText);
+    }
 
     QElapsedTimer timer;
     bool goOn = true;
@@ -660,9 +659,7 @@ bool TfrmSQL::RunStatement(const TSqlStatementLines &st, TRunState &state)
                 pagData->addTab(pane, QStringLiteral("結果%1").arg(FTab + 1));
             }
             ++FTab;
-            pane->SQL = text;
-            query->open();
-            pane->ShowRows();
+            pane->Frame()->Open();
             state.TotalMs += timer.elapsed();
             ShowTime(state.TotalMs);
         } else {

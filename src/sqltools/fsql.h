@@ -5,6 +5,7 @@
 // first statement instead. Bind variables (":name") take their values from the grid beside the
 // editor; every run records a changed text in the SQL history.
 #include "core/kdforms.h"
+#include "frames/data_frame_host.h"
 #include "sqltools/sqlsplit.h"
 
 #include <QElapsedTimer>
@@ -27,30 +28,26 @@ class TkdDBGridV;
 class TkdDataSetModel;
 namespace db { class Query; }
 
-// One result of a run: a query with its grid (one record per row). The first one is part of
-// the window's layout; the others are made for the second and later row-returning statements.
+class TfraData;
+
+// One result of a run: a data frame in a tab. The first one is part of the window's layout;
+// the others are made for the second and later row-returning statements.
 class TSQLResultPane : public QWidget
 {
     Q_OBJECT
 public:
     explicit TSQLResultPane(QWidget *parent);
     ~TSQLResultPane() override;
-    db::Query *Query() const { return FQuery; }
-    TkdDBGridV *Grid() const { return FGrid; }
-    // Binds the grid to the query after it was opened (the model follows its rows).
-    void ShowRows();
-    // Unbinds the grid and closes the query.
+    TfraData *Frame() const { return FFrame; }
+    db::Query *Query() const;
+    // Closes the query (the grids stay bound to the frame's model).
     void Release();
     void SetConnection(db::Connection *conn);
-    QString SQL;       // the statement text shown
-    QString TableName; // names an exported file of this result
 private:
-    db::Query *FQuery;
-    TkdDBGridV *FGrid;
-    TkdDataSetModel *FModel = nullptr;
+    TfraData *FFrame;
 };
 
-class TfrmSQL : public TkdForm
+class TfrmSQL : public TkdForm, public TkdDataFrameHost
 {
     Q_OBJECT
 public:
@@ -70,6 +67,8 @@ public:
     void LoadWindowLayout() override;
     void SaveWindowLayout() override;
     void Activate() override;
+    // The result frame's "read again" runs the editor text again.
+    void DataReRead() override { actExecExecute(); }
 
     // Components.
     QToolBar *tolCmd = nullptr;
