@@ -242,6 +242,8 @@ void TfrmSQL::BuildWindow()
     cmbDBName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     bar->addWidget(tolCmd);
     bar->addWidget(tolOption);
+    tolOption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    bar->addSpacing(8);
     bar->addWidget(pnlName);
     bar->addWidget(cmbDBName, 1);
     root->addLayout(bar);

@@ -305,6 +305,11 @@ TEST_F(SqlWindowTest, BindVariablesStopFirstThenBindAndReadBack)
     EXPECT_EQ(Window->grdParam->Cells(1, 1), QStringLiteral("40"));
     EXPECT_EQ(Window->grdParam->Cells(1, 2), QString());
     EXPECT_EQ(Window->grdParam->Cells(2, 2), QStringLiteral("integer[]"));
+    // A look at the window: set VANTOR_SCREENSHOT_DIR to keep a picture of it.
+    if (qEnvironmentVariableIsSet("VANTOR_SCREENSHOT_DIR")) {
+        Window->resize(900, 600);
+        Window->grab().save(qEnvironmentVariable("VANTOR_SCREENSHOT_DIR") + QStringLiteral("/sqlwindow.png"));
+    }
     // Exact numeric and bigserial; the values are read back after the change.
     Window->grdParam->SetCells(1, 1, QStringLiteral("1099511627776"));
     Window->grdParam->SetCells(2, 1, QStringLiteral("bigserial"));
