@@ -242,6 +242,7 @@ void TfrmSQL::BuildWindow()
     cmbDBName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     bar->addWidget(tolCmd);
     bar->addWidget(tolOption);
+    tolCmd->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     tolOption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     bar->addSpacing(8);
     bar->addWidget(pnlName);
