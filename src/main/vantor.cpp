@@ -11,6 +11,7 @@
 #include "core/kdeditorreg.h"
 #include "core/kdsub_start.h"
 #include "editors/editor_table.h"
+#include "sqltools/fsql.h"
 
 #include <QApplication>
 
@@ -29,6 +30,8 @@ int main(int argc, char *argv[])
     // Dialogs that editors and tools open through the window-opener table.
     RegisterBrowserOpeners();
     RegisterAppOpeners();
+    // The commands that open the SQL window reach it through the opener table.
+    RegisterSQLWindow();
     // The main window reaches the logon dialog through the core's logon entry.
     SetLogonProc([](const TLogonValues &v, bool autoPass) {
         return TfrmLogon::ShowWindow(v.Host, v.Port, v.Database, v.Schema, v.UserID, v.Password, autoPass);
