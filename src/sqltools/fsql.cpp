@@ -205,9 +205,6 @@ void TfrmSQL::BuildWindow()
     tolCmd->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     for (QAction *a : {actExec, actPrev, actNext, actLog, actExit})
         tolCmd->addAction(a);
-    for (QAction *a : tolCmd->actions())
-        if (QWidget *w = tolCmd->widgetForAction(a))
-            w->setMinimumWidth(78);
     tolOption = new QToolBar(this);
     tolOption->setObjectName(QStringLiteral("tolOption"));
     tolOption->addAction(actOpen);
