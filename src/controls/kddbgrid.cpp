@@ -304,6 +304,7 @@ void TkdDBGridDelegate::paint(QPainter *APainter, const QStyleOptionViewItem &AO
     state.Selected = AIndex == grid->currentIndex();
     state.Focused = Within(grid, QApplication::focusWidget());
     state.Highlighted = grid->CellHighlighted(record, item);
+    state.Record = record;
     QColor back = grid->ItemColor(item);
     QColor fore = pal.color(QPalette::Text);
     if (state.Highlighted) {

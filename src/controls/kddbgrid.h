@@ -127,6 +127,7 @@ struct TGridDrawState {
     bool Selected = false; // the focused cell
     bool Focused = false;  // the grid has the focus
     bool Highlighted = false;
+    int Record = -1; // the record drawn (0-based row of the data set)
 };
 
 // The core both grids share. Items are the grid's columns (TkdDBGridV) or rows (TkdDBGridH);

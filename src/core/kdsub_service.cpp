@@ -153,6 +153,22 @@ public:
         });
     }
 
+    // The lines of a section (none when it is missing).
+    QStringList lines(const QString &section) const
+    {
+        const Section *s = find(section);
+        return s ? s->lines : QStringList();
+    }
+    void setLines(const QString &section, const QStringList &lines)
+    {
+        Section *s = find(section);
+        if (!s) {
+            FSections.append({section, {}});
+            s = &FSections.back();
+        }
+        s->lines = lines;
+    }
+
     QString text() const
     {
         QString out;
@@ -200,6 +216,17 @@ IniText readIni(const QString &path, TFileEncoding encoding)
     return IniText(DecodeFileText(f.readAll(), encoding));
 }
 
+// Replaces the file as a whole, so a failed write leaves the old file.
+void writeIni(const QString &path, const IniText &ini, TFileEncoding encoding)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw TkdFileError(QStringLiteral("ファイルを書き込めません: %1 (%2)").arg(path, f.errorString()));
+    f.write(EncodeFileText(ini.text(), encoding));
+    if (!f.commit())
+        throw TkdFileError(QStringLiteral("ファイルを書き込めません: %1 (%2)").arg(path, f.errorString()));
+}
+
 } // namespace
 
 QString WhereHistoryFile(const QString &Folder, const QString &Schema, const QString &Table)
@@ -238,12 +265,83 @@ void SaveWhereHistory(const QString &Schema, const QString &Table, const QString
     // Entries beyond the new list would come back at the next load: they go.
     for (int i = count; i < MaxWhereEntries; ++i)
         ini.removeKey(WhereSection, whereKey(i));
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        throw TkdFileError(QStringLiteral("ファイルを書き込めません: %1 (%2)").arg(path, f.errorString()));
-    f.write(EncodeFileText(ini.text(), Encoding));
-    if (!f.commit())
-        throw TkdFileError(QStringLiteral("ファイルを書き込めません: %1 (%2)").arg(path, f.errorString()));
+    writeIni(path, ini, Encoding);
+}
+
+namespace {
+
+// Keys of the per-table sections are column titles: the characters that would break the
+// line or the section syntax are written as %XX.
+QString escapeIniKey(const QString &key)
+{
+    QString out;
+    out.reserve(key.size());
+    for (const QChar c : key) {
+        switch (c.unicode()) {
+        case u'%': out += QStringLiteral("%25"); break;
+        case u'=': out += QStringLiteral("%3D"); break;
+        case u'[': out += QStringLiteral("%5B"); break;
+        case u']': out += QStringLiteral("%5D"); break;
+        case u';': out += QStringLiteral("%3B"); break;
+        case u'\r': out += QStringLiteral("%0D"); break;
+        case u'\n': out += QStringLiteral("%0A"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString unescapeIniKey(const QString &key)
+{
+    QString out;
+    out.reserve(key.size());
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        if (key.at(i) == u'%' && i + 2 < key.size()) {
+            bool ok = false;
+            const int v = key.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok) {
+                out += QChar(v);
+                i += 2;
+                continue;
+            }
+        }
+        out += key.at(i);
+    }
+    return out;
+}
+
+} // namespace
+
+QString TableIniFile(const QString &Folder, const QString &BaseName)
+{
+    QString folder = Folder;
+    if (!folder.isEmpty() && !folder.endsWith(u'/'))
+        folder += u'/';
+    return folder + SafeFileName(BaseName + QStringLiteral(".ini"));
+}
+
+QList<QPair<QString, QString>> LoadIniSection(const QString &Path, const QString &Section,
+                                              TFileEncoding Encoding)
+{
+    QList<QPair<QString, QString>> out;
+    for (const QString &line : readIni(Path, Encoding).lines(Section)) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq > 0)
+            out.append({unescapeIniKey(line.left(eq)), line.mid(eq + 1)});
+    }
+    return out;
+}
+
+void SaveIniSection(const QString &Path, const QString &Section,
+                    const QList<QPair<QString, QString>> &Values, TFileEncoding Encoding)
+{
+    makeFolder(QFileInfo(Path).absolutePath());
+    IniText ini = readIni(Path, Encoding);
+    QStringList lines;
+    for (const auto &kv : Values)
+        lines << escapeIniKey(kv.first) + u'=' + kv.second;
+    ini.setLines(Section, lines);
+    writeIni(Path, ini, Encoding);
 }
 
 void LoadWhereHistory(const QString &Schema, const QString &Table, QStringList &Items)

@@ -1,4 +1,6 @@
 #pragma once
+#include <QList>
+#include <QPair>
 // Small services of the shared unit: the encoding of the program's own text files, the
 // WHERE-condition history of a table, running a client program with its output shown
 // line by line, the filters of file dialogs, locating the database client's installation
@@ -57,6 +59,19 @@ void SaveWhereHistory(const QString &Schema, const QString &Table, const QString
 // The same, in `TkdOption.TempDir` with `TkdOption.Encoding`.
 void LoadWhereHistory(const QString &Schema, const QString &Table, QStringList &Items);
 void SaveWhereHistory(const QString &Schema, const QString &Table, const QStringList &Items);
+
+// The same ini file for other per-table sections (the data grid's column widths): the file
+// Folder + SafeFileName(BaseName + ".ini"), BaseName being "schema.table".
+QString TableIniFile(const QString &Folder, const QString &BaseName);
+// The keys and values of Section in file order; keys are read back exactly as written by
+// SaveIniSection (case kept, "=", "[", "]", ";", "%" and line breaks included). A missing
+// file or section gives an empty list. Throws TkdFileError when the file cannot be read.
+QList<QPair<QString, QString>> LoadIniSection(const QString &Path, const QString &Section,
+                                              TFileEncoding Encoding);
+// Replaces Section by Values; the other sections stay as they are. The file is replaced as a
+// whole, so a failed write leaves the old file. Throws TkdFileError.
+void SaveIniSection(const QString &Path, const QString &Section,
+                    const QList<QPair<QString, QString>> &Values, TFileEncoding Encoding);
 
 // ---- running client programs ---------------------------------------------------------------
 

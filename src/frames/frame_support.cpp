@@ -1,6 +1,10 @@
 #include "frames/frame_support.h"
 
 #include "core/kdforms.h"
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/kdforms.h"
 #include "platform/db/dbquery.h"
 
 #include <QWidget>
@@ -48,4 +52,19 @@ QString OidArrayText(const QList<quint32> &oids)
     for (quint32 oid : oids)
         parts << QString::number(oid);
     return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+QToolButton *AddFrameToolButton(QWidget *bar, QVBoxLayout *column, const QString &name, int image,
+                                const QString &hint, std::function<void()> work)
+{
+    auto *b = new QToolButton(bar);
+    b->setObjectName(name);
+    b->setIcon(FrameImage(image));
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setFixedSize(24, 24);
+    b->setFocusPolicy(Qt::NoFocus);
+    QObject::connect(b, &QToolButton::clicked, bar, [work] { GuardedCall(work); });
+    column->addWidget(b);
+    return b;
 }

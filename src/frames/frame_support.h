@@ -6,8 +6,11 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 class QWidget;
+class QToolButton;
+class QVBoxLayout;
 class TkdConnForm;
 class TkdForm;
 
@@ -27,3 +30,8 @@ QList<TFrameRow> ReadFrameRows(TkdConnForm *conn, const QString &sql, const QStr
 
 // A PostgreSQL array literal of the numbers ("{1,2,3}") for an `= ANY` parameter.
 QString OidArrayText(const QList<quint32> &oids);
+
+// A 24 x 24 button of a frame's vertical tool bar: image `image` of the main image list,
+// the hint, the object name; a click runs `work` under the window guard (GuardedCall).
+QToolButton *AddFrameToolButton(QWidget *bar, QVBoxLayout *column, const QString &name, int image,
+                                const QString &hint, std::function<void()> work);

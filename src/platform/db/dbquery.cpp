@@ -255,7 +255,7 @@ detail::ResultPtr Query::runStatement(bool forOpen)
     const QByteArray text = c->encode(withParams ? FParsed.text : sqlText());
     detail::ResultPtr res;
     auto work = [&] {
-        res = withParams ? c->runParams(text, types, values) : c->run(text);
+        res = (withParams || FSingleStatement) ? c->runParams(text, types, values) : c->run(text);
         if (res && FInfo.kind == CommandKind::Commit)
             c->checkCommitTag(res.get());
     };

@@ -68,6 +68,12 @@ public:
     Param &paramByName(const QString &name); // throws Error (Usage) when none
     void clearParams();                     // drops the list (parameter creation stays)
 
+    // When on, the statement goes over the extended protocol even without parameters, so
+    // the server refuses a text that holds more than one statement instead of running them
+    // all (for statements built around text the user typed, such as EXPLAIN). Default off.
+    bool singleStatement() const { return FSingleStatement; }
+    void setSingleStatement(bool on) { FSingleStatement = on; }
+
     // ---- running -------------------------------------------------------------------
     void prepare(); // classifies the statement; nothing is sent
     bool isPrepared() const { return FPrepared; }
@@ -88,6 +94,7 @@ private:
 
     QStringList FSql;
     bool FParamCreation = true;
+    bool FSingleStatement = false;
     std::vector<Param> FParams;
     bool FPrepared = false;
     StatementInfo FInfo;
