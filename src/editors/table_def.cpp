@@ -152,7 +152,47 @@ QString Fit63(QString s)
     return s;
 }
 
+// Index of the character after the identifier that starts at `at` (quoted or plain).
+int SkipIdentifier(const QString &s, int at)
+{
+    if (at < s.size() && s.at(at) == QLatin1Char('"')) {
+        for (int i = at + 1; i < s.size(); ++i) {
+            if (s.at(i) != QLatin1Char('"'))
+                continue;
+            if (i + 1 < s.size() && s.at(i + 1) == QLatin1Char('"')) {
+                ++i;
+                continue;
+            }
+            return i + 1;
+        }
+        return s.size();
+    }
+    while (at < s.size() && s.at(at) != QLatin1Char(' ') && s.at(at) != QLatin1Char('.'))
+        ++at;
+    return at;
+}
+
 } // namespace
+
+QString RetargetIndexDef(const QString &Definition, const QString &IndexName, const QString &Table)
+{
+    // "CREATE [UNIQUE ]INDEX name ON [ONLY ]schema.table USING ..." as pg_get_indexdef writes it.
+    const int head = Definition.indexOf(QLatin1String("INDEX "));
+    if (head < 0)
+        return Definition;
+    const int nameAt = head + 6;
+    const int nameEnd = SkipIdentifier(Definition, nameAt);
+    if (Definition.mid(nameEnd, 4) != QLatin1String(" ON "))
+        return Definition;
+    int tableAt = nameEnd + 4;
+    if (Definition.mid(tableAt, 5) == QLatin1String("ONLY "))
+        tableAt += 5;
+    int tableEnd = SkipIdentifier(Definition, tableAt);
+    if (tableEnd < Definition.size() && Definition.at(tableEnd) == QLatin1Char('.'))
+        tableEnd = SkipIdentifier(Definition, tableEnd + 1);
+    return Definition.left(nameAt) + IndexName + Definition.mid(nameEnd, tableAt - nameEnd) + Table
+           + Definition.mid(tableEnd);
+}
 
 void SplitTypeText(const QString &Formatted, QString &TypeName, QString &Length)
 {
@@ -415,23 +455,13 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
               << QStringLiteral(";");
 
     if (Opt.WithIndexes) {
-        const QString oldOn = QStringLiteral(" ON ") + QuoteIdentifier(Def.Schema, false) + QLatin1Char('.')
-                              + QuoteIdentifier(Def.Name, false) + QLatin1Char(' ');
-        const QString oldOnly = QStringLiteral(" ON ONLY ") + oldOn.mid(4);
         for (const TTableIndex &ix : Def.Indexes) {
             QString text = ix.Definition;
             QString ixName = ix.Name;
             if (copy) {
                 // The copy's index: its name prefixed with the copy's, on the copy.
                 ixName = Fit63(name + QLatin1Char('_') + ix.Name);
-                const QString oldHead = QStringLiteral("INDEX ") + QuoteIdentifier(ix.Name, false) + QLatin1Char(' ');
-                const int at = text.indexOf(oldHead);
-                if (at >= 0)
-                    text.replace(at, oldHead.size(), QStringLiteral("INDEX ") + QuoteIdentifier(ixName, false) + QLatin1Char(' '));
-                if (text.contains(oldOnly))
-                    text.replace(oldOnly, QStringLiteral(" ON ONLY ") + exact + QLatin1Char(' '));
-                else
-                    text.replace(oldOn, QStringLiteral(" ON ") + exact + QLatin1Char(' '));
+                text = RetargetIndexDef(text, QuoteIdentifier(ixName, false), exact);
             }
             l << text << QStringLiteral(";");
             if (ix.Clustered)

@@ -107,6 +107,8 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
 // nothing changed. Columns match by LoadPos.
 QStringList TableAlterLines(const TTableDef &Loaded, const TTableDef &Edited, bool UseLowerName = false);
 QStringList TableDropLines(const QString &Schema, const QString &Name, bool Cascade);
+// An index definition of pg_get_indexdef under another name on another table (both quoted).
+QString RetargetIndexDef(const QString &Definition, const QString &IndexName, const QString &Table);
 // The trigger statements of the table (CREATE TRIGGER, then DISABLE/ENABLE REPLICA/ALWAYS).
 QStringList TableTriggerLines(const TTableDef &Def);
 // The name of a backup table for a rebuild: "name_bk" cut to fit 63 bytes with a number

@@ -197,6 +197,20 @@ TEST(TableDefTest, CopyRenamesKeysDropsOtherConstraintsAndRetargetsIndexes)
     EXPECT_TRUE(idx.startsWith("CREATE INDEX " + QString(60, QLatin1Char('z')) + "_t_ ON s1.")) << idx;
 }
 
+TEST(TableDefTest, RetargetIndexDefinitions)
+{
+    struct Case {
+        QString def, expected;
+    } cases[] = {
+        {"CREATE UNIQUE INDEX \"社員_email_key\" ON hr.\"社員\" USING btree (lower((email)::text)) WHERE is_active",
+         "CREATE UNIQUE INDEX c_i ON s.c USING btree (lower((email)::text)) WHERE is_active"},
+        {"CREATE INDEX \"a \"\" ON b\" ON ONLY \"x.y\".\"T\" USING btree (v)", "CREATE INDEX c_i ON ONLY s.c USING btree (v)"},
+        {"CREATE INDEX i ON t.u USING gin (v)", "CREATE INDEX c_i ON s.c USING gin (v)"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(RetargetIndexDef(c.def, "c_i", "s.c"), c.expected);
+}
+
 TEST(TableDefTest, RebuildDecisionTable)
 {
     struct Case {
