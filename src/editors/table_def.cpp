@@ -47,7 +47,8 @@ const char *const kConstraintSql =
     "FROM pg_constraint co LEFT JOIN pg_class ic ON ic.oid = co.conindid "
     "LEFT JOIN pg_tablespace its ON its.oid = ic.reltablespace "
     "WHERE co.conrelid = CAST(:OID AS oid) AND co.contype IN ('p', 'u', 'f', 'c', 'x') "
-    "AND (co.conislocal OR co.conparentid <> 0) "
+    "AND (co.conislocal OR co.conparentid <> 0 "
+    "OR EXISTS (SELECT 1 FROM pg_class pc WHERE pc.oid = co.conrelid AND pc.relispartition)) "
     "ORDER BY co.contype <> 'p', co.contype <> 'u', co.conname";
 const char *const kIndexSql =
     "SELECT ic.relname, pg_get_indexdef(i.indexrelid), i.indisclustered FROM pg_index i "
@@ -379,7 +380,9 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
     QStringList elements;
     QStringList pkMarked;
     for (const TTableColumn &c : Def.Columns) {
-        if (TrimBlanks(c.Name).isEmpty() || !c.Local)
+        // An inheritance child gets its parents' columns through INHERITS; a partition is
+        // created on its own and attached afterwards, so it writes every column.
+        if (TrimBlanks(c.Name).isEmpty() || (!c.Local && Def.PartitionOf.isEmpty()))
             continue;
         const QString qn = QI(c.Name, lower);
         elements << QStringLiteral("    ") + PadName(qn) + QLatin1Char(' ') + ColumnTypeText(c, lower)

@@ -143,9 +143,23 @@ TEST(TableDefTest, HeadsOfTemporaryUnloggedPartitionedAndZeroColumnTables)
     inherited.Local = false;
     child.Columns << inherited;
     EXPECT_EQ(TableCreateLines(child, opt),
-              (QStringList{"CREATE TABLE s1.m_1", "(", ")", ";",
+              (QStringList{"CREATE TABLE s1.m_1", "(", "    " + Pad("x", 1) + " integer", ")", ";",
                            "ALTER TABLE s1.m ATTACH PARTITION s1.m_1 FOR VALUES FROM ('2025-01-01') TO ('2025-04-01')",
                            ";"}));
+}
+
+TEST(TableDefTest, InheritanceChildLeavesInheritedColumnsToItsParents)
+{
+    TTableDef child;
+    child.Schema = "s1";
+    child.Name = "c";
+    child.Parents << "s1.p";
+    TTableColumn inherited = Col("x", "integer");
+    inherited.Local = false;
+    child.Columns << inherited << Col("y", "text");
+    TTableTextOptions opt;
+    EXPECT_EQ(TableCreateLines(child, opt),
+              (QStringList{"CREATE TABLE c", "(", "    " + Pad("y", 1) + " text", ")", "INHERITS (s1.p)", ";"}));
 }
 
 TEST(TableDefTest, NewTableKeyComesFromTheMarksAndLowerNameQuotes)
