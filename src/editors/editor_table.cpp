@@ -3,6 +3,8 @@
 #include "core/kdeditorreg.h"
 #include "editors/schema_editor.h"
 #include "editors/sequence_editor.h"
+#include "editors/table_editor.h"
+#include "editors/table_script.h"
 
 void RegisterEditors()
 {
@@ -10,4 +12,5 @@ void RegisterEditors()
     // nothing: OpenObject tells the user the window is not available, scripts stay empty.
     RegisterEditor(4, &TfrmSchema::Open, &TfrmSchema::Script);
     RegisterEditor(58, &TfrmSeq::Open, &TfrmSeq::Script);
+    RegisterEditor(45, &TfrmTable::Open, &TableScript);
 }

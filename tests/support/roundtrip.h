@@ -18,8 +18,8 @@ namespace roundtrip {
 
 // The dump text of `args` (for example {"-t", pattern} or {"-n", pattern}) in the test
 // database, without "--" lines, "\restrict"/"\unrestrict" lines and blank lines. Fails the
-// test when pg_dump fails.
-inline QString SchemaDump(const QStringList &args)
+// test when pg_dump fails. `database` empty: the test database.
+inline QString SchemaDump(const QStringList &args, const QString &database = QString())
 {
     const testdb::Params &p = testdb::params();
     QProcess proc;
@@ -28,7 +28,7 @@ inline QString SchemaDump(const QStringList &args)
     proc.setProcessEnvironment(env);
     proc.start(QStringLiteral("pg_dump"), QStringList{QStringLiteral("--schema-only"), QStringLiteral("-h"), p.host,
                                                       QStringLiteral("-p"), p.port, QStringLiteral("-U"), p.user}
-                                              + args + QStringList{p.database});
+                                              + args + QStringList{database.isEmpty() ? p.database : database});
     if (!proc.waitForFinished(120000) || proc.exitCode() != 0) {
         ADD_FAILURE() << "pg_dump failed: " << proc.readAllStandardError().toStdString();
         return QString();

@@ -1,0 +1,116 @@
+#pragma once
+// A table as the table editor shows it, read from the catalogs of a PostgreSQL 15 server, and
+// the CREATE, ALTER and DROP texts written from it. Plain values and pure functions: the
+// window, the script entry of the editor table and the tests use the same code.
+#include <QList>
+#include <functional>
+#include <QString>
+#include <QStringList>
+
+class TkdConnForm;
+
+struct TTableColumn {
+    QString Name;
+    QString TypeName;      // the type as the grid shows it (no length), e.g. "character varying[]"
+    QString Length;        // "10", "12,2" or empty
+    QString FullType;      // format_type with the modifier, as loaded; empty for a new column
+    bool NotNull = false;
+    bool PrimaryKey = false;
+    QString Default;       // pg_get_expr of the default (empty for a generated column)
+    QString Generated;     // expression of a stored generated column
+    QString Identity;      // "a" ALWAYS, "d" BY DEFAULT, empty: none
+    QString IdentityOptions; // sequence options of an identity column, "(SEQUENCE NAME ... )"
+    QString Collation;     // a collation other than the type's, quoted
+    QString Comment;
+    bool Local = true;     // false: inherited from a parent only (not written in CREATE)
+    int LoadPos = 0;       // position at load (1, 2, ...); 0 for a column added in the window
+    int AttNum = 0;
+    bool operator==(const TTableColumn &) const = default;
+};
+
+struct TTableConstraint {
+    QString Name;
+    QChar Type;            // p, u, f, c, x
+    QString Definition;    // pg_get_constraintdef
+    QString IndexWith;     // reloptions of the key's index: "fillfactor=80, ..."
+    QString IndexTablespace;
+    bool Validated = true;
+    bool operator==(const TTableConstraint &) const = default;
+};
+
+struct TTableIndex {
+    QString Name;
+    QString Definition;    // pg_get_indexdef
+    bool Clustered = false;
+    bool operator==(const TTableIndex &) const = default;
+};
+
+struct TTableTrigger {
+    QString Name;
+    QString Definition;    // pg_get_triggerdef
+    QChar Enabled;         // O, D, R, A
+    bool operator==(const TTableTrigger &) const = default;
+};
+
+// A sequence owned by a column (serial): created before the table, owned after it.
+struct TOwnedSequence {
+    QString Schema, Name, Column;
+    QStringList CreateLines; // CREATE SEQUENCE ... ending with ";"
+    bool operator==(const TOwnedSequence &) const = default;
+};
+
+struct TTableDef {
+    QString Schema, Name;
+    QString Comment;
+    QChar Persistence = QLatin1Char('p'); // p, u, t
+    QChar RelKind = QLatin1Char('r');     // r, p (partitioned), t (TOAST), f
+    QString Tablespace;                   // empty: the database's default
+    QString Options;                      // reloptions joined by ", "
+    QString OnCommit;                     // temporary tables: "DELETE ROWS", "DROP", empty
+    QStringList Parents;                  // INHERITS, qualified and quoted
+    QString PartitionBy;                  // pg_get_partkeydef
+    QString PartitionOf;                  // the parent of a partition, qualified and quoted
+    QString PartitionBound;               // "FOR VALUES ..." / "DEFAULT"
+    QString Owner;
+    QList<TTableColumn> Columns;
+    QList<TTableConstraint> Constraints;  // locally defined only
+    QList<TTableIndex> Indexes;           // indexes not behind a constraint
+    QList<TTableTrigger> Triggers;        // user triggers
+    QList<TOwnedSequence> Sequences;
+    bool operator==(const TTableDef &) const = default;
+};
+
+// Options of the text generators.
+struct TTableTextOptions {
+    QString Prefix;           // the schema prefix of the CREATE line ("" or "schema.")
+    bool UseLowerName = false;
+    bool WithIndexes = false; // CREATE INDEX statements after the table
+    QString CopySchema, CopyName; // non-empty: a copy under this name
+};
+
+// Reads the table; false when there is no such table. Server errors are thrown.
+bool LoadTableDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, TTableDef &Def);
+
+// The grid's type and length of a formatted type: ("character varying(10)[]") gives
+// "character varying[]" and "10"; "numeric(12,2)" gives "numeric" and "12,2"; time, timestamp
+// and interval keep their modifier in the type.
+void SplitTypeText(const QString &Formatted, QString &TypeName, QString &Length);
+// The type part of a column line: the base type, "(" length ")" and "[]" again for arrays.
+QString ColumnTypeText(const TTableColumn &Col, bool UseLowerName);
+
+// True when the edited table cannot be reached by ALTER TABLE: a column moved or inserted
+// between others, or a changed ON COMMIT. A new table (empty loaded name) is always created.
+bool TableNeedsRebuild(const TTableDef &Loaded, const TTableDef &Edited);
+
+QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt);
+// ALTER statements (each ending with a line ";") changing Loaded into Edited; empty when
+// nothing changed. Columns match by LoadPos.
+QStringList TableAlterLines(const TTableDef &Loaded, const TTableDef &Edited, bool UseLowerName = false);
+QStringList TableDropLines(const QString &Schema, const QString &Name, bool Cascade);
+// An index definition of pg_get_indexdef under another name on another table (both quoted).
+QString RetargetIndexDef(const QString &Definition, const QString &IndexName, const QString &Table);
+// The trigger statements of the table (CREATE TRIGGER, then DISABLE/ENABLE REPLICA/ALWAYS).
+QStringList TableTriggerLines(const TTableDef &Def);
+// The name of a backup table for a rebuild: "name_bk" cut to fit 63 bytes with a number
+// when `taken` says the name is used.
+QString TableBackupName(const QString &Name, const std::function<bool(const QString &)> &taken);
