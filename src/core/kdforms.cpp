@@ -247,9 +247,9 @@ void TkdForm::SetOwnerForm(TkdConnForm *value)
     emit OwnerFormChanged(value);
 }
 
-QString TkdForm::SchemaPrefix(const QString &schema, const QString &compareSchema) const
+QString SchemaPrefixFor(TSourceMode mode, const QString &schema, const QString &compareSchema)
 {
-    if (SourceMode == smText) {
+    if (mode == smText) {
         // Scripts follow the script options: 0 always, 1 when the schema differs, else never.
         const int owner = TScriptOption::Global().Owner;
         if (owner == 1) {
@@ -262,6 +262,11 @@ QString TkdForm::SchemaPrefix(const QString &schema, const QString &compareSchem
     if (schema.trimmed().isEmpty())
         return QString();
     return QuoteIdentifier(schema, TkdOption::Global().UseLowerName) + QLatin1Char('.');
+}
+
+QString TkdForm::SchemaPrefix(const QString &schema, const QString &compareSchema) const
+{
+    return SchemaPrefixFor(SourceMode, schema, compareSchema);
 }
 
 db::Query *TkdForm::CodeAssistQuery()

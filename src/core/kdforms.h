@@ -210,6 +210,11 @@ void SetCodeAssistHook(TCodeAssistHook hook);
 
 enum TSourceMode { smShow, smText };
 
+// The schema prefix ("schema.") of a name in generated DDL: in script text it follows the
+// script option Owner (always, only when the schema differs from compareSchema, never);
+// otherwise the quoted schema and "." whenever there is a schema.
+QString SchemaPrefixFor(TSourceMode mode, const QString &schema, const QString &compareSchema);
+
 class TkdForm : public QWidget
 {
     Q_OBJECT

@@ -1,9 +1,13 @@
 #include "editors/editor_table.h"
 
 #include "core/kdeditorreg.h"
+#include "editors/schema_editor.h"
+#include "editors/sequence_editor.h"
 
 void RegisterEditors()
 {
     // One RegisterEditor(code, open, script) per editor. Codes without an editor yet open
     // nothing: OpenObject tells the user the window is not available, scripts stay empty.
+    RegisterEditor(4, &TfrmSchema::Open, &TfrmSchema::Script);
+    RegisterEditor(58, &TfrmSeq::Open, &TfrmSeq::Script);
 }
