@@ -22,7 +22,7 @@ TEST(RoleDef, PasswordLiteralsBecomeVerifiers)
     const QList<Case> cases = {
         {"CREATE USER u\nPASSWORD 'secret'\n;", "CREATE USER u\nPASSWORD 'SCRAM-SHA-256$X:secret'\n;"},
         {"ALTER USER u password  'it''s'", "ALTER USER u password  'SCRAM-SHA-256$X:it''s'"},
-        {"PASSWORD 'a\\b c 日本'", "PASSWORD 'SCRAM-SHA-256$X:a\\b c 日本'"},
+        {"PASSWORD 'a\\b c 日本'", "PASSWORD E'SCRAM-SHA-256$X:a\\\\b c 日本'"},
         // Verifiers already in the text stay as they are.
         {"PASSWORD 'SCRAM-SHA-256$4096:abc'", "PASSWORD 'SCRAM-SHA-256$4096:abc'"},
         {"PASSWORD 'md50123456789abcdef0123456789abcdef'", "PASSWORD 'md50123456789abcdef0123456789abcdef'"},
@@ -36,7 +36,7 @@ TEST(RoleDef, PasswordLiteralsBecomeVerifiers)
         {"PASSWORD NULL", "PASSWORD NULL"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(EncryptPasswordLiterals(c.source, Fake), c.expected) << c.source;
+        EXPECT_EQ(EncryptPasswordLiterals(c.source, Fake), c.expected) << c.source.toStdString();
 }
 
 TEST(RoleDef, BarePasswordLine)
@@ -57,9 +57,10 @@ TEST(RoleDef, ConnectionLimitTexts)
     for (const Case &c : QList<Case>{{"-", true, "-1"}, {" 5 ", true, "5"}, {"", true, ""}, {"-1", true, "-1"},
                                      {"2.5", false, "2.5"}, {"1e3", false, "1e3"}, {"99999999999", false, "99999999999"}}) {
         QString t = c.in;
-        EXPECT_EQ(NormalizeConnLimit(t), c.ok) << c.in;
-        if (c.ok)
-            EXPECT_EQ(t, c.out) << c.in;
+        EXPECT_EQ(NormalizeConnLimit(t), c.ok) << c.in.toStdString();
+        if (c.ok) {
+            EXPECT_EQ(t, c.out) << c.in.toStdString();
+        }
     }
 }
 

@@ -304,13 +304,13 @@ TEST_F(RoleEditorTest, PlainLoginSeesAttributesDisabled)
     for (const QString &name : {plain, U}) {
         auto *w = qobject_cast<TfrmUser *>(own->OpenObject(2, QString(), name, omDefine));
         FlushEvents();
-        ASSERT_NE(w, nullptr) << name;
+        ASSERT_NE(w, nullptr) << name.toStdString();
         EXPECT_FALSE(w->LoginSuperUser());
         for (QWidget *c : std::initializer_list<QWidget *>{w->chkSuperUser, w->chkCreateDB, w->chkCreateRole,
                                                            w->chkSucParRole, w->chkReplication, w->chkPass, w->txtConRest})
             EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
         // Only the own password may be changed.
-        EXPECT_EQ(w->txtPassword1->isEnabled(), name == plain) << name;
+        EXPECT_EQ(w->txtPassword1->isEnabled(), name == plain) << name.toStdString();
         if (name == plain) {
             TRecordingRunner runner;
             w->txtPassword1->setText("new pw");
