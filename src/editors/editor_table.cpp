@@ -1,6 +1,7 @@
 #include "editors/editor_table.h"
 
 #include "core/kdeditorreg.h"
+#include "editors/role_editor.h"
 #include "editors/schema_editor.h"
 #include "editors/sequence_editor.h"
 #include "editors/table_editor.h"
@@ -10,7 +11,10 @@ void RegisterEditors()
 {
     // One RegisterEditor(code, open, script) per editor. Codes without an editor yet open
     // nothing: OpenObject tells the user the window is not available, scripts stay empty.
+    RegisterEditor(2, &TfrmUser::Open, &TfrmUser::Script);
+    RegisterEditor(3, &TfrmUser::Open, &TfrmUser::Script);
     RegisterEditor(4, &TfrmSchema::Open, &TfrmSchema::Script);
     RegisterEditor(58, &TfrmSeq::Open, &TfrmSeq::Script);
     RegisterEditor(45, &TfrmTable::Open, &TableScript);
+    RegisterEditor(68, &TfrmRole::Open, &TfrmRole::Script);
 }

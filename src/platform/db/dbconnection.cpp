@@ -322,6 +322,20 @@ int Connection::backendPid() const
     return FConn ? PQbackendPID(FConn) : 0;
 }
 
+QString Connection::encryptPassword(const QString &password, const QString &user) const
+{
+    if (!FConn)
+        throw Error(Error::Kind::Usage, QStringLiteral("not connected"));
+    const QByteArray pw = encode(password);
+    const QByteArray us = encode(user);
+    char *verifier = PQencryptPasswordConn(FConn, pw.constData(), us.constData(), nullptr);
+    if (!verifier)
+        throw Error(Error::Kind::Client, decode(PQerrorMessage(FConn), int(std::strlen(PQerrorMessage(FConn)))).trimmed());
+    const QString out = QString::fromLatin1(verifier);
+    PQfreemem(verifier);
+    return out;
+}
+
 QStringList Connection::takeNotices()
 {
     QStringList out;

@@ -86,6 +86,10 @@ public:
     // The same as major × 10000 + minor × 100 + patch (150400 for 15.4, 90204 for 9.2.4).
     int dbVer() const;
     int backendPid() const; // 0 when closed
+    // The password verifier the server stores for `user`, computed here in the server's
+    // `password_encryption` form (SCRAM-SHA-256, md5): DDL then carries the verifier, never
+    // the clear text. Throws Error when closed or when libpq cannot compute it.
+    QString encryptPassword(const QString &password, const QString &user) const;
 
     // ---- notices (never raised) ------------------------------------------------
     QStringList notices() const { return FNotices; }
