@@ -99,6 +99,10 @@ TfrmMain::~TfrmMain()
     FDestroying = true;
     TkdCodeAssist::SetImageProvider({});
     disconnect(mdiMain, nullptr, this, nullptr);
+    // Child windows go first, while the bars that hold their task buttons still stand: left
+    // to the base destructor, a bar could go before a window that still removes its button.
+    for (QMdiSubWindow *sub : mdiMain->subWindowList())
+        delete sub;
     if (TkdMainForm::Instance() == this)
         TkdMainForm::SetInstance(nullptr);
     if (MainServices() == this)

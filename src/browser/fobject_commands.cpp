@@ -342,10 +342,19 @@ void TfrmObject::BuildObjectMenus()
 void TfrmObject::SetShortCut()
 {
     TkdMainServices *main = MainServices();
+    // The main window's action of the same name decides, then the named one; an empty key
+    // there (a command without a default key) leaves the list's own key.
     auto copy = [this, main](const QString &own, const QString &theirs, const QKeySequence &fallback) {
         QAction *mine = Action(own);
-        QAction *source = main ? main->FindAction(theirs) : nullptr;
-        mine->setShortcut(source ? source->shortcut() : fallback);
+        QKeySequence key = fallback;
+        for (const QString &name : {own, theirs}) {
+            QAction *source = main ? main->FindAction(name) : nullptr;
+            if (source && !source->shortcut().isEmpty()) {
+                key = source->shortcut();
+                break;
+            }
+        }
+        mine->setShortcut(key);
     };
     for (const char *n : kSharedShortcuts)
         copy(QString::fromUtf8(n), QString::fromUtf8(n), QKeySequence());
