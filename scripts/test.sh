@@ -10,6 +10,11 @@ bash scripts/pg-sandbox.sh start
 trap 'bash scripts/pg-sandbox.sh stop >/dev/null 2>&1 || true' EXIT
 bash scripts/load-sample.sh
 set -a; . "/tmp/vantor-pg-${VANTOR_PG_PORT:-55432}/env"; set +a
+# A copy of the sample that no test connects to, for tests that clone it while others read
+# the sample itself (a database with sessions cannot serve as a template).
+SAMPLE="${VANTOR_SAMPLE_DB:-vantor_sample}"
+psql -X -q -d postgres -c "DROP DATABASE IF EXISTS ${SAMPLE}_template WITH (FORCE)"
+psql -X -q -d postgres -c "CREATE DATABASE ${SAMPLE}_template TEMPLATE $SAMPLE"
 export VANTOR_PG_ENV="/tmp/vantor-pg-${VANTOR_PG_PORT:-55432}/env"
 cd "${BUILD_DIR:-build}"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 600 "$@"

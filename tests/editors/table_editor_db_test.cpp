@@ -93,10 +93,10 @@ TEST_F(TableEditorTest, EveryTableOfTheSampleDatabaseScriptsBackTheSame)
         bool made = false;
         for (int i = 0; i < 30 && !made; ++i) {
             try {
-                testdb::exec(admin.get(), "CREATE DATABASE " + copy + " TEMPLATE " + QuoteIdentifier(p.sampleDatabase, true));
+                testdb::exec(admin.get(), "CREATE DATABASE " + copy + " TEMPLATE " + QuoteIdentifier(p.sampleDatabase + "_template", true));
                 made = true;
             } catch (...) {
-                QThread::msleep(500); // another test holds a session on the sample for a moment
+                QThread::msleep(500); // the server may still be ending the previous copy's sessions
             }
         }
         ASSERT_TRUE(made);
