@@ -7,4 +7,4 @@ BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}"
 if [ ! -f "$BUILD_DIR/build.ninja" ]; then
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" "$@"
 fi
-cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+cmake --build "$BUILD_DIR" --parallel "${VANTOR_JOBS:-$(nproc)}"

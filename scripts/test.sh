@@ -17,4 +17,4 @@ psql -X -q -d postgres -c "DROP DATABASE IF EXISTS ${SAMPLE}_template WITH (FORC
 psql -X -q -d postgres -c "CREATE DATABASE ${SAMPLE}_template TEMPLATE $SAMPLE"
 export VANTOR_PG_ENV="/tmp/vantor-pg-${VANTOR_PG_PORT:-55432}/env"
 cd "${BUILD_DIR:-build}"
-ctest --output-on-failure --parallel "$(nproc)" --timeout 600 "$@"
+ctest --output-on-failure --parallel "${VANTOR_JOBS:-$(nproc)}" --timeout 600 "$@"
