@@ -12,9 +12,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 const QString kGeometry = QStringLiteral("LOG");
@@ -63,38 +61,19 @@ private:
 TfrmDDLExec::TfrmDDLExec(QWidget *parent, TkdConnForm *owner, const QStringList &sql)
     : QWidget(parent, Qt::Window), FOwner(owner), FOwnerWidget(owner ? owner->Widget() : nullptr), FSQL(sql)
 {
-    setObjectName(QStringLiteral("frmDDLExec"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::ApplicationModal);
     setWindowTitle(QStringLiteral("スクリプト実行"));
-    if (TkdMainForm *host = TkdMainForm::Instance())
-        setWindowIcon(host->Image(10));
-    auto *box = new QVBoxLayout(this);
-    box->setContentsMargins(5, 5, 5, 0);
-    box->setSpacing(0);
-    txtLog = CreateStatementMemo(this, true);
-    box->addWidget(txtLog, 1);
-    auto *pnlBottom = new QWidget(this);
-    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
-    pnlBottom->setFixedHeight(37);
-    auto *bottom = new QHBoxLayout(pnlBottom);
-    bottom->setContentsMargins(0, 0, 0, 0);
-    chkErrorStop = new TkdCheckBox(QStringLiteral("エラー発生時に処理を中断する"), pnlBottom);
+    chkErrorStop = new TkdCheckBox(QStringLiteral("エラー発生時に処理を中断する"), this);
     chkErrorStop->setObjectName(QStringLiteral("chkErrorStop"));
     chkErrorStop->setChecked(true);
-    btnOK = new QPushButton(QStringLiteral("継続(&U)"), pnlBottom);
+    btnOK = new QPushButton(QStringLiteral("継続(&U)"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnCancel = new QPushButton(QStringLiteral("中止(&A)"), pnlBottom);
+    btnCancel = new QPushButton(QStringLiteral("中止(&A)"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    bottom->addWidget(chkErrorStop);
-    bottom->addStretch(1);
-    bottom->addWidget(btnOK);
-    bottom->addWidget(btnCancel);
-    bottom->addStretch(1);
-    box->addWidget(pnlBottom);
+    txtLog = BuildStatementWindow(this, "frmDDLExec", true, chkErrorStop, {btnOK, btnCancel});
     connect(btnOK, &QPushButton::clicked, this, [this] { GuardedCall([this] { btnOKClick(); }); });
     connect(btnCancel, &QPushButton::clicked, this, &QWidget::close);
-    resize(592, 366);
     OpenWindows().append(this);
 }
 
@@ -130,10 +109,7 @@ void TfrmDDLExec::ShowWindow(TkdConnForm *AOwner, const QStringList &ASQL)
         main->setCursor(Qt::WaitCursor);
     form->FTransactionLevel = form->TransactionLevel();
     LoadDialogGeometry(form, kGeometry);
-    if (main) {
-        const QPoint centre = main->frameGeometry().center();
-        form->move(centre.x() - form->width() / 2, centre.y() - form->height() / 2);
-    }
+    CentreOverMainWindow(form);
     form->show();
     form->txtLog->setFocus();
     QPointer<TfrmDDLExec> guard(form);

@@ -10,10 +10,8 @@
 #include "core/kdsub_service.h"
 #include "core/kdsub_text.h"
 
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QVBoxLayout>
 
 namespace {
 const QString kRebuild = QStringLiteral("インデックスの再構築");
@@ -46,46 +44,23 @@ QString TfrmDDLPreview::ProposedFileName(const QString &Schema, const QString &O
 TfrmDDLPreview::TfrmDDLPreview(QWidget *parent, const QString &Schema, const QString &ObjName)
     : QDialog(parent), FSchema(Schema), FObjName(ObjName == kRebuild ? QStringLiteral("script") : ObjName)
 {
-    setObjectName(QStringLiteral("frmDDLPreview"));
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setWindowTitle(CaptionFor(Schema, ObjName));
-    if (TkdMainForm *host = TkdMainForm::Instance())
-        setWindowIcon(host->Image(10));
-    auto *box = new QVBoxLayout(this);
-    box->setContentsMargins(5, 5, 5, 0);
-    box->setSpacing(0);
-    txtLog = CreateStatementMemo(this, false);
-    box->addWidget(txtLog, 1);
-
-    auto *pnlBottom = new QWidget(this);
-    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
-    pnlBottom->setFixedHeight(37);
-    auto *bottom = new QHBoxLayout(pnlBottom);
-    bottom->setContentsMargins(0, 0, 0, 0);
-    chkModifySource = new TkdCheckBox(QStringLiteral("ソースを変更可能にする"), pnlBottom);
+    chkModifySource = new TkdCheckBox(QStringLiteral("ソースを変更可能にする"), this);
     chkModifySource->setObjectName(QStringLiteral("chkModifySource"));
     chkModifySource->setVisible(false);
-    btnOK = new QPushButton(QStringLiteral("開始(&E)"), pnlBottom);
+    btnOK = new QPushButton(QStringLiteral("開始(&E)"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnSave = new QPushButton(QStringLiteral("&SQL出力"), pnlBottom);
+    btnSave = new QPushButton(QStringLiteral("&SQL出力"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnCancel = new QPushButton(QStringLiteral("キャンセル"), pnlBottom);
+    btnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    bottom->addWidget(chkModifySource);
-    bottom->addStretch(1);
-    bottom->addWidget(btnOK);
-    bottom->addWidget(btnSave);
-    bottom->addWidget(btnCancel);
-    bottom->addStretch(1);
-    box->addWidget(pnlBottom);
+    txtLog = BuildStatementWindow(this, "frmDDLPreview", false, chkModifySource, {btnOK, btnSave, btnCancel});
     btnOK->setDefault(true);
-    setTabOrder(btnOK, btnSave);
-    setTabOrder(btnSave, btnCancel);
 
     connect(btnOK, &QPushButton::clicked, this, [this] { done(1); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
     connect(btnSave, &QPushButton::clicked, this, [this] { GuardedCall([this] { btnSaveClick(); }); });
-    resize(592, 366);
 }
 
 QStringList TfrmDDLPreview::Lines() const
@@ -127,11 +102,8 @@ bool TfrmDDLPreview::ShowWindow(QStringList &ASQL, const QString &Schema, const 
     QWidget *parent = host ? host->Widget() : nullptr;
     TfrmDDLPreview form(parent, Schema, ObjName);
     LoadDialogGeometry(&form, kGeometry);
-    if (parent) {
-        // Centred over the main window: the stored size shows, the position follows the owner.
-        const QPoint centre = parent->frameGeometry().center();
-        form.move(centre.x() - form.width() / 2, centre.y() - form.height() / 2);
-    }
+    // Centred over the main window: the stored size shows, the position follows the owner.
+    CentreOverMainWindow(&form);
     const QString shown = JoinLines(ASQL);
     form.txtLog->setText(shown);
     form.txtLog->setCursorPosition(0, 0);

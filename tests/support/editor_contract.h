@@ -117,8 +117,9 @@ inline void CheckDuplicateWindow(const TEditorContract &c)
     Flush();
     EXPECT_EQ(second, nullptr) << "a second window of the same object";
     EXPECT_EQ(host->ChildWindows().size(), count);
-    if (ActiveChild())
+    if (ActiveChild()) {
         EXPECT_EQ(ActiveChild(), first) << "the open window is brought to the front";
+    }
     CloseWindow(second);
     CloseWindow(other);
     CloseWindow(first);
