@@ -130,8 +130,14 @@ inline constexpr int ImageTable = 45, ImageView = 47, ImageIndex = 46, ImageFunc
 // The catalog statement of kind 0 to 12: existence of a table (0), view (1), schema (2),
 // index (3), function (4), type (5), trigger (6), sequence (7), constraint (8), rule (9) of a
 // name in a schema; the objects of a schema (10); the columns of a table or view (11); the
-// primary-key columns of a table (12).
+// primary-key columns of a table (12); the objects of a schema whose name matches the regular
+// expression :PATTERN (13, the same rows as 10 narrowed on the server).
 QString CodeAssistSQL(int kind);
+// The regular expression (the server's advanced syntax, anchored at the start) that accepts
+// exactly the names the popup's filter keeps for Prefix: every name that starts with Prefix
+// compared ignoring case (QString::startsWith with Qt::CaseInsensitive, i.e. Unicode simple
+// case folding per character). Empty for an empty prefix.
+QString PrefixPattern(const QString &Prefix);
 // One trailing ";" removed; a name in double quotes unquoted, any other name lower-cased.
 QString NormaliseAssistName(const QString &name);
 // Works out what the token names and gathers the candidates. Catalog errors propagate

@@ -187,6 +187,10 @@ QString CodeAssistSQL(int kind)
         return branches.join(QStringLiteral(" UNION ALL"))
             + QStringLiteral(" ORDER BY     ObjNo,       ObjNm");
     }
+    case 13:
+        return QStringLiteral(" SELECT ObjNm, ObjTyp, ObjNo FROM (") + CodeAssistSQL(10).remove(
+                   QStringLiteral(" ORDER BY     ObjNo,       ObjNm"))
+            + QStringLiteral(" ) AS Obj WHERE ObjNm ~ :PATTERN ORDER BY     ObjNo,       ObjNm");
     case 11:
         return QStringLiteral(" SELECT Col.column_name,       Typ.typname,       Col.character_maximum_length,"
                               "       Col.numeric_precision,       Col.numeric_scale,       Col.column_default,"
@@ -216,6 +220,45 @@ QString CodeAssistSQL(int kind)
     default:
         return QString();
     }
+}
+
+QString PrefixPattern(const QString &Prefix)
+{
+    if (Prefix.isEmpty())
+        return QString();
+    // Every character of the basic plane grouped by its case folding, built once.
+    static const QHash<char16_t, QString> classes = [] {
+        QHash<char16_t, QString> h;
+        for (char32_t u = 0; u <= 0xFFFF; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF)
+                continue;
+            const QChar c{char16_t(u)};
+            const QChar folded(c.toCaseFolded());
+            if (folded != c || QChar(c).toUpper() != c || QChar(c).toLower() != c)
+                h[folded.unicode()] += c;
+        }
+        return h;
+    }();
+    auto literal = [](QChar c) {
+        // Outside the letters and digits of ASCII every character is written escaped or as
+        // itself: in the advanced syntax a backslash before a non-alphanumeric is that character.
+        if (c.unicode() < 128 && !c.isLetterOrNumber())
+            return QStringLiteral("\\") + c;
+        return QString(c);
+    };
+    QString pattern = QStringLiteral("^");
+    for (QChar c : Prefix) {
+        const QString same = classes.value(c.toCaseFolded().unicode());
+        if (same.size() <= 1 || c.isSurrogate()) {
+            pattern += literal(c);
+            continue;
+        }
+        pattern += QLatin1Char('[');
+        for (QChar m : same)
+            pattern += literal(m);
+        pattern += QLatin1Char(']');
+    }
+    return pattern;
 }
 
 QString NormaliseAssistName(const QString &name)
@@ -362,8 +405,17 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
             }
         }
         query.close();
-        query.setSql(CodeAssistSQL(10));
+        // With a prefix the server keeps only the names the popup's filter would show, so a
+        // schema of many objects sends a few rows instead of all. The pattern may hold any
+        // character of the prefix's case class; where the client encoding is not UTF-8 those
+        // may not travel, and all objects are read as before.
+        const QString filter = TrimControl(r.Filter);
+        const bool narrow = !filter.isEmpty() && query.connection()
+                            && query.connection()->clientEncoding() == QLatin1String("UTF8");
+        query.setSql(CodeAssistSQL(narrow ? 13 : 10));
         query.param(0).setAsString(r.ListSchema);
+        if (narrow)
+            query.paramByName(QStringLiteral("PATTERN")).setAsString(PrefixPattern(filter));
         query.open();
         for (query.first(); !query.eof(); query.next()) {
             const QString typ = query.field(1).asString();

@@ -98,17 +98,19 @@ TEST_F(AssistProviderTest, ObjectListsOfTheCurrentAndANamedSchema)
     EXPECT_TRUE(r.HasPrefix);
     EXPECT_EQ(r.Caption0, "オブジェクト名");
     EXPECT_EQ(r.Caption1, "タイプ");
+    // The server narrows the objects to those the popup's filter keeps; keywords follow.
     struct Obj { QString name; QString type; int image; };
     const Obj objects[] = {
-        {"emp", "TABLE", 45},       {"社員", "TABLE", 45},        {"MyTab", "TABLE", 45},
-        {"emp_v", "VIEW", 47},      {"emp_ename_ix", "INDEX", 46}, {"emp_count", "FUNCTION", 52},
-        {"emp_kind", "TYPE", 55},   {"emp_biu", "TRIGGER", 57},   {"emp_seq", "SEQUENCE", 58},
-        {"emp_pk", "CONSTRAINT", 66}, {"emp_rule", "RULE", 127},   {"SELECT", "KEYWORD", 10},
+        {"emp", "TABLE", 45},       {"emp_v", "VIEW", 47},        {"emp_ename_ix", "INDEX", 46},
+        {"emp_count", "FUNCTION", 52}, {"emp_kind", "TYPE", 55},  {"emp_biu", "TRIGGER", 57},
+        {"emp_seq", "SEQUENCE", 58}, {"emp_pk", "CONSTRAINT", 66}, {"emp_rule", "RULE", 127},
+        {"SELECT", "KEYWORD", 10},
     };
     for (const Obj &o : objects)
         EXPECT_TRUE(Has(r, o.name, o.type, o.image)) << o.name.toStdString() << " " << o.type.toStdString();
+    EXPECT_EQ(Find(r, "dept"), "<none>");
     // Ordered by kind, then by name; keywords last.
-    EXPECT_LT(r.Candidates.Captions.indexOf("dept"), r.Candidates.Captions.indexOf("emp"));
+    EXPECT_LT(r.Candidates.Captions.indexOf("emp"), r.Candidates.Captions.indexOf("emp_v"));
     EXPECT_LT(r.Candidates.Captions.indexOf("emp_v"), r.Candidates.Captions.indexOf("emp_ename_ix"));
     EXPECT_EQ(r.Candidates.Captions.last(), "WHERE");
     // emp, emp_v, emp_ename_ix, emp_pk (index and constraint), emp_count, emp_trg, emp_kind,
@@ -119,6 +121,11 @@ TEST_F(AssistProviderTest, ObjectListsOfTheCurrentAndANamedSchema)
             got << r.Candidates.Captions.at(i) + "/" + r.Candidates.Details.at(i);
         EXPECT_EQ(got.size(), 13) << got.join(", ").toStdString();
     }
+    // Without a prefix every object of the schema, in kind and name order.
+    r = Ask(schema() + ".");
+    for (const Obj &o : {Obj{"dept", "TABLE", 45}, Obj{"社員", "TABLE", 45}, Obj{"MyTab", "TABLE", 45}})
+        EXPECT_TRUE(Has(r, o.name, o.type, o.image)) << o.name.toStdString();
+    EXPECT_LT(r.Candidates.Captions.indexOf("dept"), r.Candidates.Captions.indexOf("emp"));
 
     // Schema, then a prefix: that schema's objects without keywords.
     r = Ask(schema() + ".");
@@ -207,6 +214,34 @@ TEST_F(AssistProviderTest, RoutineArgumentsComeFirst)
     EXPECT_EQ(r.Candidates.Details.value(0), "integer");
     // Not after a schema: arguments join only the list of a single part being typed.
     EXPECT_EQ(Ask(schema() + ".", QString(), oid).Candidates.Captions.indexOf("p_dept"), -1);
+}
+
+// The popup shows the candidates that start with the typed text, compared ignoring case. The
+// server's narrowing must keep exactly those: names with regular-expression characters,
+// mixed case, Japanese and letters whose case folding leaves ASCII.
+TEST_F(AssistProviderTest, NarrowedListsKeepExactlyWhatThePopupShows)
+{
+    const char *names[] = {"a.b", "a_b", "aXb", "A$b", "a[b", "a\\b", "a(b", "a*b", "a^b", "a|b",
+                           "straße", "STRASSE", "Kelvin", "\u212Aelvin", "ｅｍｐ全角", "社員表"};
+    for (const char *n : names)
+        exec(QStringLiteral("CREATE TABLE \"%1\" (id integer)").arg(QString::fromUtf8(n).replace("\"", "\"\"")));
+    const TAssistResult all = Ask(schema() + ".");
+    ASSERT_EQ(all.Kind, TAssistListKind::Objects);
+    // (A dot ends a part of the token, so no prefix holds one.)
+    const QStringList prefixes = {"a_", "ax", "a$", "a[", "a\\", "a(", "a*", "a^", "a|", "stra",
+                                  "STRAß", "k", "\u212A", "ｅ", "社員", "社", "z", "A", "%", "_"};
+    for (const QString &prefix : prefixes) {
+        QStringList want;
+        for (int i : FilterCandidates(all.Candidates.Captions, prefix.toUpper()))
+            want << all.Candidates.Captions.at(i) + "/" + all.Candidates.Details.at(i);
+        const TAssistResult got = Ask(schema() + "." + prefix);
+        QStringList have;
+        for (int i : FilterCandidates(got.Candidates.Captions, got.Filter))
+            have << got.Candidates.Captions.at(i) + "/" + got.Candidates.Details.at(i);
+        EXPECT_EQ(have, want) << prefix.toStdString();
+        // Nothing beyond those travels.
+        EXPECT_EQ(got.Candidates.size(), have.size()) << prefix.toStdString();
+    }
 }
 
 TEST_F(AssistProviderTest, CatalogErrorsPropagate)

@@ -1,5 +1,7 @@
 #include "platform/db/dbdataset.h"
 
+#include "platform/db/dbdatetext.h"
+
 #include <algorithm>
 #include <cstring>
 #include <libpq-fe.h>
@@ -552,18 +554,15 @@ QString DataSet::displayTextOf(int row, const Field &f, QByteArrayView v, bool n
     case FieldType::Bytes:
         return v.startsWith("\\x") ? QString::fromLatin1(v.sliced(2)) : QString::fromLatin1(f.asBytes().toHex());
     case FieldType::Date: {
-        const QDate d = v.size() == 10 ? QDate::fromString(QString::fromLatin1(v), Qt::ISODate) : QDate();
-        if (d.isValid())
-            return d.toString(fmt.date);
+        QString text = isoDateText(v, fmt.date);
+        if (!text.isNull())
+            return text;
         break;
     }
     case FieldType::DateTime: {
-        if (v.size() >= 19 && v[10] == ' ') {
-            const QDate d = QDate::fromString(QString::fromLatin1(v.first(10)), Qt::ISODate);
-            const QTime t = QTime::fromString(QString::fromLatin1(v.sliced(11, 8)), QStringLiteral("HH:mm:ss"));
-            if (d.isValid() && t.isValid())
-                return d.toString(fmt.date) + QLatin1Char(' ') + t.toString(fmt.time);
-        }
+        QString text = isoTimestampText(v, fmt.date, fmt.time);
+        if (!text.isNull())
+            return text;
         break;
     }
     default:
