@@ -527,6 +527,8 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
             return;
 
         q.setSql(Sql);
+        // Blocks stay small while the list fills, so that no wait for one stalls the window.
+        q.setMaxFetchRows(2000);
         q.open();
         const int columns = q.fieldCount();
         int row = 0;

@@ -140,5 +140,5 @@ private:
     QString FViewType;
     QString FTreeDispState;
     bool FFilling = false;
-    int FPollInterval = 100;
+    int FPollInterval = 50;
 };

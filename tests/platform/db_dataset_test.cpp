@@ -60,6 +60,37 @@ TEST_F(DbDataSet, FieldsMapServerTypesOnceAndShowTheirText)
     EXPECT_THROW(q.field(2).asInteger(), db::Error);
 }
 
+// Blocks grow from the first one, but never past the cap a caller sets; every row arrives
+// once and in order, inside and outside the caller's block.
+TEST_F(DbDataSet, BlockGrowthStopsAtTheCap)
+{
+    for (const bool inBlock : {false, true}) {
+        if (inBlock)
+            FDb.startTransaction();
+        db::Query q(&FDb);
+        q.setFetchRows(100);
+        q.setMaxFetchRows(250);
+        q.setSql(QStringLiteral("SELECT g FROM generate_series(1, 2000) g"));
+        q.open();
+        EXPECT_EQ(q.fetchedCount(), 100);
+        QList<int> steps;
+        int before = q.fetchedCount();
+        while (q.fetchMore()) {
+            steps << q.fetchedCount() - before;
+            before = q.fetchedCount();
+        }
+        for (int step : steps)
+            EXPECT_LE(step, 250) << inBlock;
+        EXPECT_EQ(steps.value(0), 250) << "the cap is below the first growth step";
+        ASSERT_EQ(q.fetchedCount(), 2000);
+        for (int r = 0; r < 2000; ++r)
+            ASSERT_EQ(q.valueString(r, 0).toInt(), r + 1);
+        q.close();
+        if (inBlock)
+            FDb.rollback();
+    }
+}
+
 TEST_F(DbDataSet, NavigationFetchesBlocksOnDemand)
 {
     db::Query q(&FDb);

@@ -45,7 +45,7 @@ void DataSet::openOn(Connection *conn, detail::ResultPtr first, const Source &so
     setupFields(first.get());
     const int got = PQntuples(first.get());
     FFetchedAll = source.cursor.isEmpty() || got < FFetchRows;
-    FNextFetch = FFetchRows * 4;
+    FNextFetch = std::min(FFetchRows * 4, FMaxFetchRows > 0 ? FMaxFetchRows : FFetchRows * 256);
     addBlock(std::move(first), conn->iconvNow());
     if (FFetchedAll)
         closeCursor();
@@ -287,7 +287,7 @@ bool DataSet::fetchBlock()
     detail::ResultPtr res = std::move(FFetched);
     const int got = PQntuples(res.get());
     const int wanted = FFetchWanted;
-    FNextFetch = std::min(FNextFetch * 4, FFetchRows * 256);
+    FNextFetch = std::min(FNextFetch * 4, FMaxFetchRows > 0 ? FMaxFetchRows : FFetchRows * 256);
     addBlock(std::move(res), FFetchedCodec);
     if (got < wanted) {
         FFetchedAll = true;

@@ -64,6 +64,9 @@ public:
     // Rows fetched in the first block (default 1000); later blocks grow up to 256 times it.
     int fetchRows() const { return FFetchRows; }
     void setFetchRows(int rows) { FFetchRows = rows > 0 ? rows : 1; }
+    // The largest later block (0: 256 times the first). A caller that shows rows while they
+    // come keeps blocks small, so that no single wait for a block is long.
+    void setMaxFetchRows(int rows) { FMaxFetchRows = rows > 0 ? rows : 0; }
 
     // ---- direct access by row (0-based, within the rows fetched so far) ---------------
     bool isNull(int row, int col) const;
@@ -208,6 +211,7 @@ private:
     bool FFetchedAll = true;
     int FFetchRows = 1000;
     int FNextFetch = 1000;
+    int FMaxFetchRows = 0;
     Source FSource;
     int FDisabled = 0;
     bool FPendingData = false;
