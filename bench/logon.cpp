@@ -7,7 +7,10 @@
 //
 // Needs the sandbox server: run with the variables of its env file set
 // (set -a; . /tmp/vantor-pg-<port>/env; set +a).
-//   bench_logon [runs] [database]
+//   bench_logon [runs] [database] [delay-ms]
+// With delay-ms, every connection goes through a proxy on the loopback that holds each
+// chunk of data that many milliseconds in either direction, so each round trip costs twice
+// that: the figure shows how the logon grows with the network's latency beside a plain client.
 #include "app/fmain.h"
 #include "browser/flogon.h"
 #include "core/kdsub_start.h"
@@ -19,9 +22,16 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <libpq-fe.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -40,6 +50,71 @@ void report(const char *what, const std::vector<double> &ms)
                 ms.empty() ? 0.0 : *std::min_element(ms.begin(), ms.end()), ms.size());
 }
 
+// Copies from one socket to the other, holding each chunk delayMs before it is sent on.
+void pump(int from, int to, int delayMs)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = recv(from, buf, sizeof buf, 0);
+        if (n <= 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ssize_t sent = 0;
+        while (sent < n) {
+            const ssize_t k = send(to, buf + sent, std::size_t(n - sent), MSG_NOSIGNAL);
+            if (k <= 0)
+                break;
+            sent += k;
+        }
+    }
+    shutdown(to, SHUT_WR);
+    shutdown(from, SHUT_RD);
+}
+
+// A delaying proxy to host:port on a free loopback port; returns that port (0 on failure).
+// Its threads live until the program ends.
+int startProxy(const QString &host, const QString &port, int delayMs)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(listener, 16) != 0)
+        return 0;
+    socklen_t len = sizeof addr;
+    getsockname(listener, reinterpret_cast<sockaddr *>(&addr), &len);
+    const std::string h = host.toStdString(), p = port.toStdString();
+    std::thread([listener, h, p, delayMs] {
+        for (;;) {
+            const int client = accept(listener, nullptr, nullptr);
+            if (client < 0)
+                return;
+            addrinfo hints{}, *res = nullptr;
+            hints.ai_socktype = SOCK_STREAM;
+            if (getaddrinfo(h.c_str(), p.c_str(), &hints, &res) != 0) {
+                close(client);
+                continue;
+            }
+            const int server = socket(res->ai_family, SOCK_STREAM, 0);
+            const bool ok = connect(server, res->ai_addr, res->ai_addrlen) == 0;
+            freeaddrinfo(res);
+            if (!ok) {
+                close(client);
+                close(server);
+                continue;
+            }
+            std::thread([client, server, delayMs] {
+                std::thread back(pump, server, client, delayMs);
+                pump(client, server, delayMs);
+                back.join();
+                close(client);
+                close(server);
+            }).detach();
+        }
+    }).detach();
+    return ntohs(addr.sin_port);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -55,7 +130,19 @@ int main(int argc, char **argv)
         return 2;
     }
     InitializeSharedUnit();
-    const QString host = env("PGHOST"), port = env("PGPORT"), user = env("PGUSER"), password = env("PGPASSWORD");
+    QString host = env("PGHOST"), port = env("PGPORT");
+    const QString user = env("PGUSER"), password = env("PGPASSWORD");
+    const int delayMs = argc > 3 ? std::atoi(argv[3]) : 0;
+    if (delayMs > 0) {
+        const int proxy = startProxy(host, port, delayMs);
+        if (proxy == 0) {
+            std::fprintf(stderr, "cannot start the delaying proxy\n");
+            return 2;
+        }
+        host = QStringLiteral("127.0.0.1");
+        port = QString::number(proxy);
+        std::printf("through a proxy adding %d ms in each direction\n", delayMs);
+    }
 
     std::vector<double> libpq, libpqQuery, layer, logon;
     qint64 logonTrips = -1, logonStatements = -1;
