@@ -363,11 +363,14 @@ void TfrmConst::ShowTabCol()
 
 void TfrmConst::FillAccessMethods()
 {
-    if (cmbAccessMethod->count() > 0)
+    if (FMethodsRead)
         return;
     const QString current = cmbAccessMethod->currentText();
     const QSignalBlocker block(cmbAccessMethod);
-    cmbAccessMethod->addItems(ReadList(QString::fromLatin1(kAccessMethodSql), {}));
+    for (const QString &m : ReadList(QString::fromLatin1(kAccessMethodSql), {}))
+        if (cmbAccessMethod->findText(m) < 0)
+            cmbAccessMethod->addItem(m);
+    FMethodsRead = true;
     if (!current.isEmpty())
         SelectComboItem(cmbAccessMethod, current);
 }
@@ -509,10 +512,11 @@ void TfrmConst::SetControls(const TConstraintDef &Def)
     {
         const QSignalBlocker block(cmbAccessMethod);
         const QString method = Def.Method.toUpper();
-        if (cmbAccessMethod->findText(method) < 0)
-            cmbAccessMethod->addItem(method);
-        if (Def.Type == QLatin1Char('x'))
+        if (Def.Type == QLatin1Char('x')) {
+            if (cmbAccessMethod->findText(method) < 0)
+                cmbAccessMethod->addItem(method);
             SelectComboItem(cmbAccessMethod, method);
+        }
     }
     const bool ordered = IndexMethodOrdered(Def.Method);
     const int xRows = Def.Type == QLatin1Char('x') ? int(Def.Elements.size()) : 0;

@@ -87,6 +87,7 @@ private:
     TConstraintDef FSaved;
     QString FTableName;
     QString FDefaultTBS;
+    bool FMethodsRead = false;
     QStringList FTableColumns;
     mutable QStringList FOperators;
     mutable QString FOpClassMethod;
