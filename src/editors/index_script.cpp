@@ -20,7 +20,8 @@ const char *const kIndexSql =
     "JOIN pg_namespace n ON n.oid = c.relnamespace "
     "JOIN pg_class t ON t.oid = i.indrelid JOIN pg_namespace tn ON tn.oid = t.relnamespace "
     "JOIN pg_am am ON am.oid = c.relam LEFT JOIN pg_tablespace ts ON ts.oid = c.reltablespace "
-    "LEFT JOIN pg_constraint con ON con.conindid = c.oid AND con.conrelid = t.oid AND con.contype IN ('p', 'u', 'x') "
+    "LEFT JOIN LATERAL (SELECT k.conname, k.contype FROM pg_constraint k WHERE k.conrelid = t.oid "
+    "  AND k.conindid = c.oid AND k.contype IN ('p', 'u', 'x') LIMIT 1) con ON true "
     "CROSS JOIN generate_series(1, i.indnatts) k(n) "
     "LEFT JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum = i.indkey[k.n - 1] AND i.indkey[k.n - 1] <> 0 "
     "WHERE %1 ORDER BY c.relname, k.n";

@@ -16,6 +16,7 @@
 #include "editors/editor_fixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -154,6 +155,13 @@ TEST_F(IndexEditorTest, ColumnEditKeepsTheOtherColumnsParts)
                                         + ".fx USING btree (a DESC NULLS LAST, b COLLATE \"C\" text_pattern_ops, c) "
                                           "WITH (fillfactor='60') WHERE (a > 1)");
     EXPECT_FALSE(w->Modified());
+    const QString dir = qEnvironmentVariable("VANTOR_SHOT_DIR");
+    if (!dir.isEmpty()) {
+        QWidget *frame = w->parentWidget() ? w->parentWidget() : w;
+        frame->resize(760, 480);
+        FlushEvents();
+        frame->grab().save(QDir(dir).filePath("index_columns.png"));
+    }
     CloseEditor(w);
 }
 
