@@ -2,7 +2,10 @@
 // 1. script N sequences (default 5,000) of one schema through the editor table, side by
 //    side with `pg_dump --schema-only -n` of that schema; goal: within 2 times its wall time;
 // 2. open a sequence editor 50 times (build, load, first paint); goal: median under 100 ms;
-// 3. open a schema editor 50 times with R roles (default 5,000); goal: median under 100 ms.
+// 3. open a schema editor 50 times with R roles (default 5,000); goal: median under 100 ms;
+// 4. script 5,000 indexes and 5,000 constraints of one schema (100 tables with 50 indexes and
+//    40 checks and 10 unique keys each) through the editor table, side by side with
+//    `pg_dump --schema-only -n` of that schema; goal: within 2 times its wall time.
 //
 // Run with the sandbox's variables set (set -a; . /tmp/vantor-pg-<port>/env; set +a), under
 // the offscreen platform: QT_QPA_PLATFORM=offscreen bench_editor_script [sequences] [roles]
@@ -114,7 +117,57 @@ int main(int argc, char **argv)
                          .arg(roles)
                          .arg(QStringLiteral("%s")));
     form->ExecuteSQL(QStringLiteral("DROP SCHEMA bench_seq CASCADE"));
-    const bool ok = ours <= 2 * theirs && seqOpen >= 0 && seqOpen < 100 && schemaOpen >= 0 && schemaOpen < 100;
+
+    // Indexes and constraints.
+    form->ExecuteSQL(QStringLiteral("DROP SCHEMA IF EXISTS bench_ix CASCADE"));
+    form->ExecuteSQL(QStringLiteral("CREATE SCHEMA bench_ix"));
+    form->ExecuteSQL(QStringLiteral(
+        "DO $$ BEGIN FOR t IN 1..100 LOOP "
+        "EXECUTE format('CREATE TABLE bench_ix.t%s (id int, a int, b text, c int)', t); "
+        "FOR i IN 1..50 LOOP EXECUTE format('CREATE INDEX t%s_ix%s ON bench_ix.t%s (a DESC, b text_pattern_ops) WHERE c > %s', t, i, t, i); END LOOP; "
+        "FOR i IN 1..40 LOOP EXECUTE format('ALTER TABLE bench_ix.t%s ADD CONSTRAINT t%s_ck%s CHECK (c > %s) NOT VALID', t, t, i, i); END LOOP; "
+        "FOR i IN 1..10 LOOP EXECUTE format('ALTER TABLE bench_ix.t%s ADD CONSTRAINT t%s_uq%s UNIQUE (a, c) WITH (fillfactor = 80)', t, t, i); END LOOP; "
+        "END LOOP; END $$"));
+    QList<QPair<QString, QString>> indexes, constraints;
+    q = form->OpenSQL(QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid "
+                                     "WHERE c.relnamespace = 'bench_ix'::regnamespace AND NOT EXISTS "
+                                     "(SELECT 1 FROM pg_constraint k WHERE k.conindid = c.oid) ORDER BY 1"));
+    while (!q->eof()) {
+        indexes << qMakePair(q->field(0).asString(), QString());
+        q->next();
+    }
+    q->close();
+    q = form->OpenSQL(QStringLiteral("SELECT k.conname, t.relname FROM pg_constraint k JOIN pg_class t ON t.oid = k.conrelid "
+                                     "WHERE t.relnamespace = 'bench_ix'::regnamespace ORDER BY 2, 1"));
+    while (!q->eof()) {
+        constraints << qMakePair(q->field(0).asString(), q->field(1).asString());
+        q->next();
+    }
+    q->close();
+    timer.restart();
+    TScriptSink ixSink;
+    for (const auto &ix : indexes)
+        form->OutputScript(46, QStringLiteral("bench_ix"), ix.first, ixSink);
+    const double ixTime = timer.nsecsElapsed() / 1e9;
+    timer.restart();
+    for (const auto &k : constraints)
+        form->OutputScript(66, QStringLiteral("bench_ix"), k.first, ixSink, QString(), QString(), 0, k.second);
+    const double conTime = timer.nsecsElapsed() / 1e9;
+    QProcess dump2;
+    dump2.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    timer.restart();
+    dump2.start(QStringLiteral("pg_dump"), {QStringLiteral("--schema-only"), QStringLiteral("-n"), QStringLiteral("bench_ix"),
+                                            QStringLiteral("-h"), env("PGHOST"), QStringLiteral("-p"), env("PGPORT"),
+                                            QStringLiteral("-U"), env("PGUSER"), database});
+    dump2.waitForFinished(-1);
+    dump2.readAllStandardOutput();
+    const double dumpTime = timer.nsecsElapsed() / 1e9;
+    std::printf("script %d indexes: %.2f s; %d constraints: %.2f s (%lld lines); pg_dump -n: %.2f s; ratio %.2f (goal <= 2)\n",
+                int(indexes.size()), ixTime, int(constraints.size()), conTime, ixSink.LineCount(), dumpTime,
+                (ixTime + conTime) / dumpTime);
+    form->ExecuteSQL(QStringLiteral("DROP SCHEMA bench_ix CASCADE"));
+    const bool ok = ours <= 2 * theirs && seqOpen >= 0 && seqOpen < 100 && schemaOpen >= 0 && schemaOpen < 100
+                    && ixTime + conTime <= 2 * dumpTime;
     delete form;
     return ok ? 0 : 1;
 }

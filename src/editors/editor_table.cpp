@@ -1,6 +1,8 @@
 #include "editors/editor_table.h"
 
 #include "core/kdeditorreg.h"
+#include "editors/constraint_editor.h"
+#include "editors/index_editor.h"
 #include "editors/role_editor.h"
 #include "editors/schema_editor.h"
 #include "editors/sequence_editor.h"
@@ -17,4 +19,6 @@ void RegisterEditors()
     RegisterEditor(58, &TfrmSeq::Open, &TfrmSeq::Script);
     RegisterEditor(45, &TfrmTable::Open, &TableScript);
     RegisterEditor(68, &TfrmRole::Open, &TfrmRole::Script);
+    RegisterEditor(46, &TfrmIndex::Open, &TfrmIndex::Script);
+    RegisterEditor(66, &TfrmConst::Open, &TfrmConst::Script);
 }
