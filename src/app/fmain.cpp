@@ -298,6 +298,11 @@ QIcon TfrmMain::Image(int index) const
         {21, "edit-copy"},            {22, "edit-paste"},          {23, "edit-find"},
         {24, "search"},               {25, "window-duplicate"},    {26, "view-split-top-bottom"},
         {27, "view-split-left-right"}, {28, "media-playback-start"}, {41, "edit-delete"},
+        // Moving items between two lists, adding and removing grid rows, closing a window,
+        // workbook output.
+        {31, "go-first"},             {32, "go-previous"},         {33, "go-next"},
+        {34, "go-last"},              {39, "list-add"},            {40, "list-remove"},
+        {42, "application-exit"},     {44, "x-office-spreadsheet"},
         {91, "security-high"},        {92, "link"},                {98, "document-print"},
         {105, "view-process-system"}, {106, "view-table-of-contents-ltr"}, {107, "view-statistics"},
         {119, "vcs-diff"},    {120, "tools-wizard"},
