@@ -477,7 +477,7 @@ TEST_F(ObjectCommandsTest, AddToWorkSpaceRegistersEachObjectOnceWithItsTitle)
             titles << e.Title;
         titles.sort();
         const QString s = schema();
-        const QStringList expected = {u("ws_f(integer) (%1)").arg(s), u("ws_f(text) (%1)").arg(s), u("ws_t (%1)").arg(s)};
+        const QStringList expected = {u("ws_f(int4) (%1)").arg(s), u("ws_f(text) (%1)").arg(s), u("ws_t (%1)").arg(s)};
         EXPECT_EQ(titles, expected);
         for (const TkdWorkSpace &e : WorkSpaceStore())
             EXPECT_EQ(e.Connect, f->Identity());

@@ -51,7 +51,7 @@ protected:
         Prompts.clear();
         Answer = [this, values, boxes](MessageBoxRequest &r) mutable {
             if (r.kind != MessageBoxRequest::Kind::Input)
-                return IDOK;
+                return (r.flags & MB_YESNO) ? IDYES : IDOK; // also "処理を中断しますか？" of a stopped run log
             Prompts << r.text + u("=") + r.value;
             if (values.isEmpty() || !values.first()) {
                 if (!values.isEmpty())

@@ -20,7 +20,11 @@ class UserCommandTest : public ObjectCommandsTest
 protected:
     void SetUp() override
     {
+        // The data folder inside the program's private home (never the working folder,
+        // which tests running at once share).
+        InitializeSharedUnit();
         ObjectCommandsTest::SetUp();
+        ASSERT_TRUE(QDir::isAbsolutePath(AppDataFolder()));
         FDir = AppDataFolder() + u("USERCMD/");
         QDir(FDir).removeRecursively();
         QDir().mkpath(FDir);
@@ -166,7 +170,7 @@ TEST_F(UserCommandTest, DialogNoRunsNothingAndYesRuns)
     Run(f, u("ask"));
     EXPECT_EQ(Boxes, QStringList{u("ask を実行しますか？")});
     EXPECT_EQ(scalar(u("SELECT count(*) FROM d1")), u("0"));
-    Answer = {};
+    Answer = [](MessageBoxRequest &r) { return r.flags & MB_YESNO ? IDYES : IDOK; };
     Run(f, u("ask"));
     EXPECT_EQ(Boxes, (QStringList{u("ask を実行しますか？"), u("コマンドを実行しました。")}));
     EXPECT_EQ(scalar(u("SELECT count(*) FROM d1")), u("1"));
@@ -205,23 +209,22 @@ TEST_F(UserCommandTest, FilesThatCannotBeUsedGiveTheirMessageOnlyFromTheWindowsM
 {
     struct Case {
         const char *Name;
-        const char *Body; // nullptr: a folder in place of the file
+        const char *Body; // nullptr: the file is gone after the menu was built
         const char *Message;
     } cases[] = {
         {"v3", "<KDDOC KDDOC-VERSION=\"3\"><USERCMD SQL=\"SELECT 1\"/></KDDOC>", "このバージョンのファイルには対応していません。"},
         {"nover", "<KDDOC><USERCMD SQL=\"SELECT 1\"/></KDDOC>", "このバージョンのファイルには対応していません。"},
         {"other", "<OTHER KDDOC-VERSION=\"1\"><USERCMD SQL=\"SELECT 1\"/></OTHER>", "このバージョンのファイルには対応していません。"},
         {"junk", "not xml at all", "このバージョンのファイルには対応していません。"},
-        {"folder", nullptr, "ファイルを開けません。"},
+        {"gone", nullptr, "ファイルを開けません。"},
     };
-    for (const Case &c : cases) {
-        if (c.Body)
-            Write(u(c.Name), u(c.Body));
-        else
-            QDir().mkpath(FDir + u(c.Name) + u(".cmd"));
-    }
+    for (const Case &c : cases)
+        Write(u(c.Name), c.Body ? u(c.Body) : u("<KDDOC KDDOC-VERSION=\"2\"><USERCMD SQL=\"SELECT 1\"/></KDDOC>"));
     TfrmObject *f = Open();
     Rebuild(Main);
+    for (const Case &c : cases)
+        if (!c.Body)
+            QFile::remove(FDir + u(c.Name) + u(".cmd"));
     for (const Case &c : cases) {
         Run(f, u(c.Name));
         ASSERT_EQ(Boxes.size(), 1) << c.Name;

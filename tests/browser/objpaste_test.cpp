@@ -75,7 +75,7 @@ TEST_F(PasteRenameTest, RenamesWholeTokensOnly)
          L({"CREATE TRIGGER audit BEFORE INSERT", "ON public.audit FOR EACH ROW EXECUTE FUNCTION public.audit_fn()", ";",
             "COMMENT ON TRIGGER audit ON public.audit IS 'audit'", ";"}),
          L({"CREATE TRIGGER audit2 BEFORE INSERT", "ON work.audit FOR EACH ROW EXECUTE FUNCTION work.audit_fn()", ";",
-            "COMMENT ON TRIGGER audit2 ON public.audit IS 'audit'", ";"})},
+            "COMMENT ON TRIGGER audit2 ON work.audit IS 'audit'", ";"})},
         {"rule: the action after DO keeps its schema",
          R(127, "public", "r1", "work", "r2"),
          L({"CREATE RULE r1 AS ON INSERT TO public.t DO INSTEAD INSERT INTO public.log VALUES (1)", ";"}),
