@@ -20,7 +20,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -84,6 +86,12 @@ int main(int argc, char **argv)
         return 1;
     }
     form->trvObject->setCurrentItem(tables);
+    // Let the tree's own settle timer fill the list first, so it does not refill it (and
+    // drop the selection) while the options dialog runs.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     form->ShowObject(false);
     form->lstObject->selectAll();
     std::printf("tables listed          %d\n", form->ObjectCount());
@@ -104,6 +112,8 @@ int main(int argc, char **argv)
     const double window = timer.nsecsElapsed() / 1e9;
     QFile written(file);
     std::printf("script file            %lld bytes\n", written.size());
+    for (const QFileInfo &fi : QDir(out.path()).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
+        std::printf("  written: %s %lld\n", qPrintable(fi.fileName()), fi.size());
 
     timer.restart();
     QProcess dump;

@@ -480,7 +480,9 @@ db::Query *TfrmObject::OpenSQL(const QString &sqlText, const QStringList &values
 {
     try {
         PrepareWithValues(sqlText, values);
-        qryExec->setSmallResult(false);
+        // While scripts are built in a loop every query is a small catalog look-up: one round
+        // trip each, without a cursor around it.
+        qryExec->setSmallResult(FScriptLoops > 0);
         qryExec->open();
     } catch (...) {
         qryExec->close();

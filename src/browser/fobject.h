@@ -231,4 +231,18 @@ private:
     // logon reads it once; empty afterwards.
     std::optional<QStringList> FLogonSchemas;
     bool FClosed = false;
+
+public:
+    // While one lives, OpenSQL with values reads its result whole in one round trip (the
+    // loops that build scripts of many objects, whose queries are catalog look-ups).
+    struct TScriptLoopScope {
+        explicit TScriptLoopScope(TfrmObject *f) : F(f) { ++F->FScriptLoops; }
+        ~TScriptLoopScope() { --F->FScriptLoops; }
+        TScriptLoopScope(const TScriptLoopScope &) = delete;
+        TScriptLoopScope &operator=(const TScriptLoopScope &) = delete;
+        TfrmObject *F;
+    };
+
+private:
+    int FScriptLoops = 0;
 };

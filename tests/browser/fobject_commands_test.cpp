@@ -410,7 +410,7 @@ TEST_F(ObjectCommandsTest, PictureOfTheMergedMenuAndContextMenu)
     exec(u("CREATE TABLE 受注明細 (a int)"));
     exec(u("CREATE TABLE customers (a int)"));
     TfrmObject *f = Open();
-    Main->resize(1000, 640);
+    Main->resize(1000, 900); // tall enough for the whole context menu
     f->FormActivate();
     SelectType(f, 45);
     SelectRows(f, {u("customers")});
