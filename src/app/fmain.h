@@ -121,7 +121,7 @@ public:
     // Work-space placements on an edge (nothing while the work space is hidden).
     void PlaceWorkSpace(Qt::DockWidgetArea area);
     // Refills the work-space list with the entries of the open connections but EraseForm.
-    void ShowWorkSpace(TkdConnForm *EraseForm = nullptr);
+    void ShowWorkSpace(TkdConnForm *EraseForm = nullptr) override;
 
     // Work-space commands on the selected entries.
     void WorkSpaceOpen(TOpenMode mode);

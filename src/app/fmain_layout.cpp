@@ -252,23 +252,10 @@ int TfrmMain::WorkSpaceDrop(TkdConnForm *source)
         return 0;
     const QString identity = source->Identity();
     LoadWorkSpace();
-    int added = 0;
-    for (const TkdConnForm::TObjectItem &item : source->SelectedObjectItems()) {
-        TkdWorkSpace e;
-        e.ObjectType = item.ImageIndex;
-        e.ObjectName = item.Caption;
-        e.Schema = item.SubItems.value(0);
-        e.Connect = identity;
-        if (e.ObjectType == 52)
-            e.oid = item.SubItems.value(8).toLongLong();
-        if (e.ObjectType == 57 || e.ObjectType == 66 || e.ObjectType == 127)
-            e.TableName = item.SubItems.value(11);
-        if (WorkSpaceContains(e))
-            continue;
-        e.Title = WorkSpaceTitle(e.ObjectType, e.ObjectName, e.Schema, item.SubItems.value(3), e.TableName);
-        WorkSpaceStore().append(e);
-        ++added;
-    }
+    QList<TkdWorkSpaceItem> items;
+    for (const TkdConnForm::TObjectItem &item : source->SelectedObjectItems())
+        items.append({item.ImageIndex, item.Caption, item.SubItems, item.ArgsSubItem});
+    const int added = AppendWorkSpaceItems(identity, items);
     if (added > 0) {
         SaveWorkSpace();
         ShowWorkSpace(nullptr);

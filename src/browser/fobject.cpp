@@ -14,6 +14,9 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -273,6 +276,8 @@ void TfrmObject::FormClose()
     if (host)
         host->SetStatusText(QString());
     GuardedCall([this] { SaveWindowLayout(); });
+    // The widths of the list's columns, under the value names of its layout.
+    GuardedCall([this] { FListPane->SaveColumnWidths(); });
     if (!TkdOption::Global().UpdateToCommit && FdbsMain->isConnected()) {
         try {
             FdbsMain->execute(QStringLiteral("ROLLBACK"));
@@ -288,7 +293,11 @@ void TfrmObject::FormClose()
     FClosed = true;
     ClearCopiedObjects();
     if (host) {
-        host->MergeMenu(nullptr);
+        // Only this window's own menu leaves the menu bar: when another window is active,
+        // its merged menu stays.
+        auto *frame = qobject_cast<QMainWindow *>(host->Widget());
+        if (frame && mnuObject && frame->menuBar()->actions().contains(mnuObject->menuAction()))
+            host->MergeMenu(nullptr);
         host->SetDefMessage();
     }
     if (host && FJoined) {
@@ -471,7 +480,9 @@ db::Query *TfrmObject::OpenSQL(const QString &sqlText, const QStringList &values
 {
     try {
         PrepareWithValues(sqlText, values);
-        qryExec->setSmallResult(false);
+        // While scripts are built in a loop every query is a small catalog look-up: one round
+        // trip each, without a cursor around it.
+        qryExec->setSmallResult(FScriptLoops > 0);
         qryExec->open();
     } catch (...) {
         qryExec->close();

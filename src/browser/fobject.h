@@ -30,6 +30,7 @@ QString TrimCtl(const QString &s);
 
 // Empties the objects of the last copy (every connection window's close does it).
 void ClearCopiedObjects();
+bool HasCopiedObjects();
 
 struct TConnectArgs
 {
@@ -55,6 +56,8 @@ public:
     int SelectedObjectCount() const override;
     void ExecuteSQL(const QString &sqlText) override;
     void FormActivate() override;
+    QWidget *ObjectListWidget() const override;
+    QList<TObjectItem> SelectedObjectItems() const override;
 
     // SQL services: every statement of the windows on this connection runs through these.
     // A statement list: lines whose trimmed text is ";" end a statement; blank statements are
@@ -115,8 +118,9 @@ public:
     void popTreePopup();
     // Copies the main window's shortcuts onto the commands of the same name.
     void SetShortCut();
-    // Rebuilds the user-command submenu from the command names.
-    void SetCommandList(const QStringList &names);
+    // Rebuilds the user-command submenu from the main window's user-command menu (its items
+    // above the separator); nullptr empties it.
+    void SetCommandList(QMenu *source) override;
     // The report submenu's items (none yet).
     void SetReportList() {}
     // The per-object loop: walks the selected rows in list order while Esc is not pressed;
@@ -137,7 +141,16 @@ public:
     void actRenameExecute();
     void actIndexFragmentExecute();
     void actCopyExecute();
-    void UserCommandClick(const QString &name);
+    // Registers the selected objects in the work space (each once per connection).
+    void actAddWorkSpaceExecute();
+    // Recreates every copied object under a new name in the schema selected in the tree
+    // (fobject_copy.cpp).
+    void actPasteExecute();
+    // A user command item of the main window's menu, run here (file errors pass to the caller).
+    void UserCommandClick(QAction *item) override;
+    // Runs the user command of that name (fobject_usercmd.cpp): once, or once per selected
+    // object when its text holds "&". File errors are thrown; statement errors are shown.
+    void RunUserCommand(const QString &name);
     // Script output, print and full-text search (fobject_output.cpp).
     void actScriptExecute();
     void actPrintExecute();
@@ -218,4 +231,18 @@ private:
     // logon reads it once; empty afterwards.
     std::optional<QStringList> FLogonSchemas;
     bool FClosed = false;
+
+public:
+    // While one lives, OpenSQL with values reads its result whole in one round trip (the
+    // loops that build scripts of many objects, whose queries are catalog look-ups).
+    struct TScriptLoopScope {
+        explicit TScriptLoopScope(TfrmObject *f) : F(f) { ++F->FScriptLoops; }
+        ~TScriptLoopScope() { --F->FScriptLoops; }
+        TScriptLoopScope(const TScriptLoopScope &) = delete;
+        TScriptLoopScope &operator=(const TScriptLoopScope &) = delete;
+        TfrmObject *F;
+    };
+
+private:
+    int FScriptLoops = 0;
 };

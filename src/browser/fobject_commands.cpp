@@ -15,6 +15,7 @@
 #include "core/kdsub_object.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
+#include "core/kdworkspace.h"
 #include "controls/kdcomctrls.h"
 
 #include <QAction>
@@ -27,17 +28,6 @@
 #include <QMenu>
 
 namespace {
-
-// The objects of the last copy, shared by every connection window.
-struct TCopiedObject {
-    int Type = 0;
-    QString Schema, Name, Oid, Table;
-};
-QList<TCopiedObject> &CopiedObjects()
-{
-    static QList<TCopiedObject> list;
-    return list;
-}
 
 const QString kCategoryList = QStringLiteral("オブジェクトリスト");
 const QString kCategoryTree = QStringLiteral("オブジェクトツリー");
@@ -181,7 +171,7 @@ void TfrmObject::CreateCommands()
     NewCommand(QStringLiteral("actCopy"), QStringLiteral("コピー(&C)"), QStringLiteral("コピー|選択中のオブジェクトをコピーします。"), 21,
                [this] { actCopyExecute(); });
     NewCommand(QStringLiteral("actPaste"), QStringLiteral("貼り付け(&V)"), QStringLiteral("貼り付け|オブジェクトのコピーを作成します。"), 22,
-               opener(QStringLiteral("PasteObjects")));
+               [this] { actPasteExecute(); });
     NewCommand(QStringLiteral("actDelete"), QStringLiteral("削除(&D)"), QStringLiteral("削除|選択中のオブジェクトを削除します。"), 41,
                [this] { actDeleteExecute(); });
     NewCommand(QStringLiteral("actRename"), QStringLiteral("名前の変更(&H)"), QStringLiteral("名前の変更|選択中のオブジェクト名を変更します。"), -1,
@@ -222,7 +212,7 @@ void TfrmObject::CreateCommands()
     NewCommand(QStringLiteral("actGrep"), QStringLiteral("全文検索"), QStringLiteral("全文検索|"), 24, [this] { actGrepExecute(); });
     NewCommand(QStringLiteral("actAddWorkSpace"), QStringLiteral("ワークスペースに追加(&W)"),
                QStringLiteral("ワークスペースに追加|選択中のオブジェクトをワークスペースに追加する事により、すばやくオブジェクトを参照できます。"), -1,
-               selectionOpener(QStringLiteral("AddWorkSpace")));
+               [this] { actAddWorkSpaceExecute(); });
     NewCommand(QStringLiteral("actOpen"), QStringLiteral("開く(&O)"), QStringLiteral("開く|選択中のオブジェクトを開きます。"), 17,
                [this] { OpenSelected(TkdOption::Global().OpenMode, 0); });
 
@@ -336,7 +326,12 @@ void TfrmObject::BuildObjectMenus()
     sep->setObjectName(QStringLiteral("mnuTB1"));
     for (const char *n : {"actUser", "actStorage", "actSession", "actLock", "actDatabase", "actPerform", "actDBExport"})
         popTree->addAction(Action(QString::fromUtf8(n)));
-    SetCommandList({});
+    // The main window's user commands (none when there is no main window).
+    QMenu *commands = nullptr;
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        if (QWidget *w = host->Widget())
+            commands = w->findChild<QMenu *>(QStringLiteral("mnuCommandMenu"));
+    SetCommandList(commands);
 }
 
 void TfrmObject::SetShortCut()
@@ -365,27 +360,35 @@ void TfrmObject::SetShortCut()
         Action(QStringLiteral("actOpen"))->setShortcut(QKeySequence(Qt::Key_Return));
 }
 
-void TfrmObject::SetCommandList(const QStringList &names)
+void TfrmObject::SetCommandList(QMenu *source)
 {
     mnuCommand->clear();
-    for (const QString &name : names) {
-        // A "&" of the name is shown, not taken as an accelerator.
-        QString caption = name;
-        caption.replace(u'&', QStringLiteral("&&"));
-        QAction *a = mnuCommand->addAction(caption);
-        a->setData(name);
-        connect(a, &QAction::triggered, this, [this, name] { GuardedCall([this, name] { UserCommandClick(name); }); });
+    if (source) {
+        // The main window's generated items, up to its separator before the setup entry.
+        for (QAction *item : source->actions()) {
+            if (item->objectName() == u"mnuTB1" || item->isSeparator())
+                break;
+            // The caption as the main window shows it ("&" doubled, so it is shown and never
+            // taken as an accelerator); the command's own name travels as a property.
+            QAction *a = mnuCommand->addAction(item->text());
+            const QString name = item->property("commandName").toString();
+            a->setProperty("commandName", name.isEmpty() ? item->text() : name);
+            a->setShortcut(item->shortcut());
+            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            connect(a, &QAction::triggered, this, [this, a] {
+                GuardedCall([this, a] { RunUserCommand(a->property("commandName").toString()); });
+            });
+        }
     }
-    mnuCommand->setEnabled(!names.isEmpty());
+    mnuCommand->setEnabled(!mnuCommand->isEmpty());
 }
 
-void TfrmObject::UserCommandClick(const QString &name)
+void TfrmObject::UserCommandClick(QAction *item)
 {
-    TOpenerArgs args;
-    args.Owner = this;
-    args.Parent = this;
-    args.Values.insert(QStringLiteral("Name"), name);
-    kdopeners::Open(QStringLiteral("UserCommand"), args);
+    // From the main window's menu: its caller drops every exception (a command file that
+    // cannot be read does nothing there).
+    if (item && item->isVisible())
+        RunUserCommand(item->property("commandName").toString());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -410,7 +413,7 @@ void TfrmObject::mnuObjectClick()
                           "actOpenSource", "actScript", "actPrint", "actExport", "actLoad", "actGrant", "actCross",
                           "actMatrix", "actAnalyze", "actExec", "actAddWorkSpace", "actOpen"})
         Action(QString::fromUtf8(n))->setEnabled(sel);
-    Action(QStringLiteral("actPaste"))->setEnabled(!CopiedObjects().isEmpty());
+    Action(QStringLiteral("actPaste"))->setEnabled(HasCopiedObjects());
     Action(QStringLiteral("actIndexFragment"))->setEnabled(sel && node.Image == 46);
     Action(QStringLiteral("actComment"))->setEnabled(sel && lstObject->Model()->Row(rows.first()).ImageIndex == 52);
     Action(QStringLiteral("actGrep"))->setEnabled(true);
@@ -544,43 +547,40 @@ void TfrmObject::actOpenDataTopExecute()
 }
 
 // ---------------------------------------------------------------------------------------------
-// Copy
+// Work space
 
-void TfrmObject::actCopyExecute()
+QWidget *TfrmObject::ObjectListWidget() const
 {
-    const TObjectListModel *m = lstObject->Model();
-    const QList<int> rows = lstObject->SelectedRows();
-    if (rows.isEmpty())
-        return;
-    QList<TCopiedObject> copied;
-    QStringList names;
-    bool excluded = false;
-    for (int row : rows) {
-        const TListObject o = ListObjectOf(m->Row(row).Caption, m->Row(row).ImageIndex, m->Row(row).SubItems);
-        names << o.Name;
-        if (o.Type == 46 || o.Type == 66 || o.Schema.startsWith(QStringLiteral("pg_temp"))
-            || o.Schema.startsWith(QStringLiteral("pg_toast"))) {
-            excluded = true;
-            continue;
-        }
-        const bool hasTable = o.Type == 57 || o.Type == 127;
-        copied << TCopiedObject{o.Type, o.Schema, o.Name, o.Type == 52 ? o.Oid : QString(),
-                                hasTable ? o.Table : QString()};
-    }
-    QApplication::clipboard()->setText(names.join(QStringLiteral("\r\n")));
-    CopiedObjects() = copied;
-    if (excluded)
-        ShowMessageBox(QStringLiteral("コピーできないオブジェクトが選択されていました。\r\npg_temp / pg_toast / "
-                                      "pg_toast_tempスキーマに\r\n属するオブジェクト、INDEX / CONSTRAINT オブジェクトは"
-                                      "\r\nコピーできないため、コピー対象から除外しました。"),
-                       MB_ICONWARNING | MB_OK);
-    mnuObjectClick();
+    return lstObject;
 }
 
-// The copied objects are emptied when any connection window closes.
-void ClearCopiedObjects()
+QList<TkdConnForm::TObjectItem> TfrmObject::SelectedObjectItems() const
 {
-    CopiedObjects().clear();
+    const TObjectListModel *m = lstObject->Model();
+    QStringList captions;
+    for (const TObjListColumn &c : m->Columns())
+        captions << c.Caption;
+    const int args = WorkSpaceArgsSubItem(captions);
+    QList<TObjectItem> items;
+    for (int row : lstObject->SelectedRows())
+        items.append({m->Row(row).Caption, m->Row(row).ImageIndex, m->Row(row).SubItems, args});
+    return items;
+}
+
+void TfrmObject::actAddWorkSpaceExecute()
+{
+    const QList<TObjectItem> selected = SelectedObjectItems();
+    if (selected.isEmpty())
+        return;
+    LoadWorkSpace();
+    QList<TkdWorkSpaceItem> items;
+    for (const TObjectItem &item : selected)
+        items.append({item.ImageIndex, item.Caption, item.SubItems, item.ArgsSubItem});
+    if (AppendWorkSpaceItems(Identity(), items) == 0)
+        return;
+    SaveWorkSpace();
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        host->ShowWorkSpace(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------

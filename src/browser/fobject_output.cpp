@@ -102,7 +102,8 @@ void TfrmObject::actScriptExecute()
     int written = 0;
     QStringList emptyScripts;
     bool firstGrantFile = true;
-    ObjectLoop(true, [&](int row) {
+    const TScriptLoopScope lookups(this);
+    const int walked = ObjectLoop(true, [&](int row) {
         const TListObject o = ListObjectOf(m->Row(row).Caption, m->Row(row).ImageIndex, m->Row(row).SubItems);
         const QString typeName = m->SubItem(row, kSubTypeName).isEmpty() ? NameOfObjectType(o.Type)
                                                                          : m->SubItem(row, kSubTypeName);
@@ -144,6 +145,9 @@ void TfrmObject::actScriptExecute()
         firstGrantFile = false;
         return true;
     });
+    // A selection that vanished meanwhile (the list was refilled) wrote nothing: no success.
+    if (walked == 0)
+        return;
     QString text = QStringLiteral("スクリプトが出力されました。");
     // Objects whose script came out empty (no script builder yet, or it failed) are named.
     if (!emptyScripts.isEmpty())
@@ -164,6 +168,7 @@ void TfrmObject::PrintSelected()
     struct End {
         ~End() { TfrmPrint::EndPrint(); }
     } end;
+    const TScriptLoopScope lookups(this);
     ObjectLoop(true, [&](int row) {
         const TListObject o = ListObjectOf(m->Row(row).Caption, m->Row(row).ImageIndex, m->Row(row).SubItems);
         if (o.Type == 46 && BacksConstraint(o.Schema, o.Name))
@@ -229,6 +234,7 @@ void TfrmObject::Grep(const QString &word, int scope, bool charCase)
     TkdLoopScope loop;
     const QString needle = charCase ? word : word.toUpper();
     const int total = int(candidates.size());
+    const TScriptLoopScope lookups(this);
     for (int n = 0; n < total; ++n) {
         if (loop.Step(n + 1, total))
             return; // Esc: the hits so far stay, no message

@@ -1,7 +1,13 @@
 // Statements of the object-list commands (see objcommands.h).
 #include "browser/objcommands.h"
 
+#include "core/kdsub_service.h"
+#include "core/kdsub_start.h"
 #include "core/kdsub_text.h"
+
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
 
 namespace {
 
@@ -126,4 +132,45 @@ QString ExpandUserMacros(const QString &Sql, const QString &Caption, const QStri
     for (int n = int(SubItems.size()) - 1; n >= 1; --n)
         put(u'&' + QString::number(n), SubItems.at(n - 1));
     return s;
+}
+
+QString UserCommandPath(const QString &Name)
+{
+    return AppDataFolder() + QStringLiteral("USERCMD/") + Name + QStringLiteral(".cmd");
+}
+
+TUserCommand GetCommandValue(const QString &Path)
+{
+    QFile file(Path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TkdFileError(QStringLiteral("ファイルを開けません。\r\n") + QDir::toNativeSeparators(Path) + QStringLiteral("\r\n")
+                           + file.errorString());
+    QDomDocument doc;
+    const bool parsed = doc.setContent(&file);
+    const QString notSupported = QStringLiteral("このバージョンのファイルには対応していません。");
+    if (!parsed)
+        throw TkdFileError(notSupported);
+    const QDomElement root = doc.documentElement();
+    if (root.tagName() != QLatin1String("KDDOC"))
+        throw TkdFileError(notSupported);
+    bool ok = false;
+    double version = root.attribute(QStringLiteral("KDDOC-VERSION")).trimmed().toDouble(&ok);
+    if (!ok)
+        version = 99.9;
+    if (version > 2)
+        throw TkdFileError(notSupported);
+    TUserCommand c;
+    const QDomElement e = root.firstChildElement(QStringLiteral("USERCMD"));
+    if (e.isNull())
+        return c;
+    auto flag = [&e](const char *name) {
+        const QString v = e.attribute(QString::fromUtf8(name)).trimmed();
+        return v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1")
+               || v == QLatin1String("-1");
+    };
+    c.Dialog = flag("DIALOG");
+    c.SQLWindow = flag("SQLWINDOW");
+    c.Error = flag("ERROR");
+    c.SQL = e.attribute(QStringLiteral("SQL"));
+    return c;
 }

@@ -50,3 +50,18 @@ QStringList ReindexLines(const QString &Schema, const QString &Name);
 // occurrence): &NAME, &OWNER, &TYPE, &0, then &n for n from the last sub-item but one down
 // to 1, each by sub-item n - 1. Replacement texts are inserted raw.
 QString ExpandUserMacros(const QString &Sql, const QString &Caption, const QStringList &SubItems);
+
+// One user command as its file gives it.
+struct TUserCommand {
+    bool Dialog = false;    // ask before running
+    bool SQLWindow = false; // run in a new SQL window
+    bool Error = false;     // ignore errors
+    QString SQL;
+};
+// The file of a user command: the data folder's "USERCMD/" + name + ".cmd".
+QString UserCommandPath(const QString &Name);
+// Reads a command file: a KDDOC document (KDDOC-VERSION 2 or lower; a missing or unreadable
+// version counts as too new) whose first USERCMD element gives the flags and the text; no
+// such element gives an empty command. Throws TkdFileError with the message to show: a file
+// that cannot be read, no XML, another root or a newer version.
+TUserCommand GetCommandValue(const QString &Path);

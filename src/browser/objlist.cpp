@@ -343,9 +343,13 @@ void TObjectListPane::SaveColumnWidths()
     TkdRegistry reg(HKEY_CURRENT_USER);
     if (!reg.OpenKey(objectLayoutKey(), true))
         return;
-    for (int c = 0; c < m->columnCount(); ++c)
-        if (!lstObject->isColumnHidden(c))
-            reg.WriteInteger(FViewType + QString::number(c), lstObject->columnWidth(c));
+    // Each width under the value name the layout reads it from, so that it comes back to
+    // the column it was set on (the layouts without tree data name their columns apart from
+    // their positions).
+    const QList<TObjListColumn> &columns = m->Columns();
+    for (int c = 0; c < m->columnCount() && c < columns.size(); ++c)
+        if (!lstObject->isColumnHidden(c) && !columns.at(c).WidthValue.isEmpty())
+            reg.WriteInteger(columns.at(c).WidthValue, lstObject->columnWidth(c));
     reg.CloseKey();
 }
 

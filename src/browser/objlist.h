@@ -118,6 +118,11 @@ public:
     QToolButton *btnGrep = nullptr;
     TkdComboBox *cmbFind = nullptr;
 
+    // Writes the widths of the list's columns under "GUI\OBJECT", each under the value name
+    // its layout reads it from (a fill does it before it changes the layout; the window's
+    // close does it for the last one).
+    void SaveColumnWidths();
+
 Q_SIGNALS:
     // The find button or Enter in the find box asks for a fill.
     void FindRequested();
@@ -131,7 +136,6 @@ protected:
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
-    void SaveColumnWidths();
     void ApplyColumns(const QList<TObjListColumn> &Columns);
     void UpdateFindHistory(const QString &Text);
     void FillRows(const QString &T, const QStringList &Sql, const QString &C);

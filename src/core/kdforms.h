@@ -137,6 +137,7 @@ public:
         QString Caption;
         int ImageIndex = -1;
         QStringList SubItems;
+        int ArgsSubItem = -1; // the sub-item of a function's argument types in the list's layout
     };
     virtual QWidget *ObjectListWidget() const { return nullptr; }
     virtual QList<TObjectItem> SelectedObjectItems() const { return {}; }
@@ -199,6 +200,8 @@ public:
     // The object-list style chosen in the View menu ("詳細": true), which a connection window
     // takes when it opens.
     virtual bool ObjectListReport() const { return true; }
+    // Refills the work space list from the store, without the entries of EraseForm.
+    virtual void ShowWorkSpace(TkdConnForm *EraseForm) { Q_UNUSED(EraseForm); }
     // True while the main window is closing down (child windows were already asked).
     virtual bool Closing() const = 0;
 

@@ -102,3 +102,32 @@ bool WorkSpaceContains(const TkdWorkSpace &Entry)
 {
     return WorkSpaceIndexOf(Entry) >= 0;
 }
+
+int WorkSpaceArgsSubItem(const QStringList &ColumnCaptions)
+{
+    const qsizetype column = ColumnCaptions.indexOf(QStringLiteral("引数"));
+    return column >= 1 ? int(column) - 1 : -1;
+}
+
+int AppendWorkSpaceItems(const QString &Connect, const QList<TkdWorkSpaceItem> &Items)
+{
+    int added = 0;
+    for (const TkdWorkSpaceItem &item : Items) {
+        TkdWorkSpace e;
+        e.ObjectType = item.ObjectType;
+        e.ObjectName = item.Name;
+        e.Schema = item.SubItems.value(0);
+        e.Connect = Connect;
+        if (HasOid(e.ObjectType))
+            e.oid = item.SubItems.value(8).toLongLong();
+        if (HasTable(e.ObjectType))
+            e.TableName = item.SubItems.value(11);
+        if (WorkSpaceContains(e))
+            continue;
+        const QString args = item.ArgsSubItem >= 0 ? item.SubItems.value(item.ArgsSubItem) : QString();
+        e.Title = WorkSpaceTitle(e.ObjectType, e.ObjectName, e.Schema, args, e.TableName);
+        WorkSpaceStore().append(e);
+        ++added;
+    }
+    return added;
+}

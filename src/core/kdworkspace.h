@@ -27,6 +27,22 @@ void SaveWorkSpace();
 // (schema.table) for a trigger, constraint or rule, name (schema) for any other type.
 QString WorkSpaceTitle(int ObjectType, const QString &Name, const QString &Schema, const QString &Args,
                        const QString &TableName);
+// The sub-item of an object-list row that holds a function's argument types, found by the
+// list's column captions (column n shows sub-item n - 1): the column "引数"; -1 when the
+// layout has none. The plain and the detail function lists hold it in different places.
+int WorkSpaceArgsSubItem(const QStringList &ColumnCaptions);
+
+// One object of an object list as the work space registers it.
+struct TkdWorkSpaceItem {
+    int ObjectType = 0;
+    QString Name;
+    QStringList SubItems; // 0 schema, 8 a function's OID, 11 the table of a trigger, constraint or rule
+    int ArgsSubItem = -1; // WorkSpaceArgsSubItem of the item's list
+};
+// Appends to the store an entry for each item not stored yet for that connection (titles by
+// WorkSpaceTitle); returns how many were appended. The caller saves and shows them.
+int AppendWorkSpaceItems(const QString &Connect, const QList<TkdWorkSpaceItem> &Items);
+
 // Whether an entry with the same identity (type, name, schema, connection, and for a function
 // the OID, for a trigger, constraint or rule the table) is already stored.
 bool WorkSpaceContains(const TkdWorkSpace &Entry);

@@ -248,6 +248,7 @@ TkdConnForm::TObjectItem Item(const QString &name, int type, const QString &sche
     i.SubItems[3] = args;
     i.SubItems[8] = oid;
     i.SubItems[11] = table;
+    i.ArgsSubItem = 3; // the detail function list's argument column
     return i;
 }
 

@@ -4,6 +4,7 @@
 // index rebuild, copy; and that with UpdateToCommit off a failed command leaves the user's
 // open transaction usable.
 #include "objcommands_fixture.h"
+#include "core/kdworkspace.h"
 #include "support/testdb.h"
 
 #include <QThread>
@@ -409,7 +410,7 @@ TEST_F(ObjectCommandsTest, PictureOfTheMergedMenuAndContextMenu)
     exec(u("CREATE TABLE 受注明細 (a int)"));
     exec(u("CREATE TABLE customers (a int)"));
     TfrmObject *f = Open();
-    Main->resize(1000, 640);
+    Main->resize(1000, 900); // tall enough for the whole context menu
     f->FormActivate();
     SelectType(f, 45);
     SelectRows(f, {u("customers")});
@@ -433,6 +434,101 @@ TEST_F(ObjectCommandsTest, PictureOfTheMergedMenuAndContextMenu)
         EXPECT_TRUE(shot.save(dir + u("/object_commands_menu.png")));
     }
     f->close();
+    Flush();
+}
+
+} // namespace
+
+namespace {
+
+using namespace objcmds;
+
+// Adding to the work space: each object once per connection, a function of the same name with
+// another OID as a second entry, titles with the argument column of the list's layout.
+TEST_F(ObjectCommandsTest, AddToWorkSpaceRegistersEachObjectOnceWithItsTitle)
+{
+    exec(u("CREATE TABLE ws_t (a int)"));
+    exec(u("CREATE FUNCTION ws_f(a int) RETURNS int LANGUAGE sql AS 'SELECT 1'"));
+    exec(u("CREATE FUNCTION ws_f(a text) RETURNS int LANGUAGE sql AS 'SELECT 2'"));
+    LoadWorkSpace();
+    WorkSpaceStore().clear();
+    SaveWorkSpace();
+    for (const bool treeData : {false, true}) {
+        SCOPED_TRACE(treeData);
+        TkdOption::Global().TreeData = treeData;
+        TfrmObject *f = Open();
+        SelectType(f, 45);
+        f->lstObject->clearSelection();
+        f->mnuObjectClick();
+        f->Action(u("actAddWorkSpace"))->trigger(); // nothing selected: nothing added
+        LoadWorkSpace();
+        EXPECT_TRUE(WorkSpaceStore().isEmpty());
+        SelectRows(f, {u("ws_t")});
+        f->Action(u("actAddWorkSpace"))->trigger();
+        f->Action(u("actAddWorkSpace"))->trigger();
+        SelectType(f, 52);
+        f->lstObject->selectAll();
+        f->mnuObjectClick();
+        f->Action(u("actAddWorkSpace"))->trigger();
+        f->Action(u("actAddWorkSpace"))->trigger();
+        LoadWorkSpace();
+        QStringList titles;
+        for (const TkdWorkSpace &e : WorkSpaceStore())
+            titles << e.Title;
+        titles.sort();
+        const QString s = schema();
+        const QStringList expected = {u("ws_f(int4) (%1)").arg(s), u("ws_f(text) (%1)").arg(s), u("ws_t (%1)").arg(s)};
+        EXPECT_EQ(titles, expected);
+        for (const TkdWorkSpace &e : WorkSpaceStore())
+            EXPECT_EQ(e.Connect, f->Identity());
+        // the main window's work space list shows them
+        EXPECT_EQ(Main->lstWorkSpace->topLevelItemCount(), 3);
+        f->close();
+        Flush();
+        WorkSpaceStore().clear();
+        SaveWorkSpace();
+    }
+    TkdOption::Global().TreeData = false;
+}
+
+// Closing a connection window takes only its own menu off the menu bar: another window's
+// merged menu stays.
+TEST_F(ObjectCommandsTest, ClosingAWindowKeepsTheOtherWindowsMergedMenu)
+{
+    TfrmObject *a = Open();
+    TfrmObject *b = Open();
+    b->FormActivate();
+    ASSERT_TRUE(Main->menuBar()->actions().contains(b->mnuObject->menuAction()));
+    a->close();
+    Flush();
+    EXPECT_TRUE(Main->menuBar()->actions().contains(b->mnuObject->menuAction()));
+    b->close();
+    Flush();
+    for (QAction *x : Main->menuBar()->actions())
+        EXPECT_NE(x->text(), u("オブジェクトリスト(&O)"));
+}
+
+// The list's column widths are written when the window closes, under the value names the
+// layout reads them from, so they come back to the same columns.
+TEST_F(ObjectCommandsTest, ColumnWidthsAreSavedAtCloseAndComeBackToTheirColumns)
+{
+    exec(u("CREATE TABLE cw (a int)"));
+    exec(u("CREATE FUNCTION cw_f() RETURNS int LANGUAGE sql AS 'SELECT 1'"));
+    TkdOption::Global().TreeData = false;
+    TfrmObject *f = Open();
+    SelectType(f, 52);
+    const int cols = f->lstObject->Model()->columnCount();
+    ASSERT_GE(cols, 6);
+    // (the last column may stretch with the view)
+    for (int c = 1; c < cols - 1; ++c)
+        f->lstObject->setColumnWidth(c, 50 + 7 * c);
+    f->close();
+    Flush();
+    TfrmObject *g = Open();
+    SelectType(g, 52);
+    for (int c = 1; c < cols - 1; ++c)
+        EXPECT_EQ(g->lstObject->columnWidth(c), 50 + 7 * c) << c;
+    g->close();
     Flush();
 }
 
