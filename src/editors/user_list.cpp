@@ -272,11 +272,7 @@ TfrmUserList::TfrmUserList(TkdConnForm *Owner) : TkdForm(Owner ? Owner->Widget()
     UpdateActions();
 }
 
-TfrmUserList::~TfrmUserList()
-{
-    if (TkdMainForm *m = TkdMainForm::Instance())
-        m->MergeMenu(nullptr);
-}
+TfrmUserList::~TfrmUserList() = default;
 
 void TfrmUserList::Activate()
 {
@@ -423,6 +419,9 @@ void TfrmUserList::Reload()
 
 void TfrmUserList::DBChange()
 {
+    // While the main window closes down, it closes every child window itself.
+    if (TkdMainForm *host = TkdMainForm::Instance(); !host || host->Closing())
+        return;
     const QString current = cmbDBName->currentText();
     FillConnections(current);
     if (FConnections.isEmpty() || !OwnerFormOpen() || cmbDBName->currentIndex() < 0) {

@@ -39,7 +39,7 @@ TEST_F(TablespaceDef, NewTablespaceWithOptionsAndGrantOption)
     QStringList lines = TablespaceCreateLines("ts", "u", "D:\\pg\\ts");
     lines << TablespaceOptionLines("ts", {{"random_page_cost", "2"}, {"seq_page_cost", ""}});
     lines << TablespaceGrantLines("ts", "r", true, true, false, true);
-    const QStringList expected = {"CREATE TABLESPACE ts", "  OWNER u", "  LOCATION 'D:\\pg\\ts'", ";",
+    const QStringList expected = {"CREATE TABLESPACE ts", "  OWNER u", "  LOCATION E'D:\\\\pg\\\\ts'", ";",
                                   "ALTER TABLESPACE ts", " SET (random_page_cost = 2)", ";",
                                   "ALTER TABLESPACE ts", " RESET (seq_page_cost)", ";",
                                   "GRANT CREATE ON TABLESPACE ts TO r WITH GRANT OPTION", ";"};

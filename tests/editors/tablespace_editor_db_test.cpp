@@ -225,7 +225,8 @@ TEST_F(TablespaceEditorTest, LocationChangeKeepsEverythingAndBadFoldersChangeNot
 
     // Folders the server refuses: the old tablespace stays as it was, no temporary one is left.
     QTemporaryDir notOwned; // belongs to the test's user, not the server's
-    const QStringList bad = {A.Path() + "/missing", "relative/folder", notOwned.path(), A.Path()};
+    // The last one is the folder in use itself, written with a trailing slash.
+    const QStringList bad = {A.Path() + "/missing", "relative/folder", notOwned.path(), A.Path() + "/"};
     for (const QString &folder : bad) {
         SCOPED_TRACE(folder.toStdString());
         runner.Ran.clear();
