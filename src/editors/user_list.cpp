@@ -366,12 +366,19 @@ void TfrmUserList::Reload()
             ~TEnd() { w->UpdateActions(); }
         } end{this};
         TListFill fill(lstObject);
-        db::Query *q = conn->OpenSQL(UserListSQL(code, ver), {});
+        // The whole list in one round trip: no cursor declared, fetched and closed around it.
+        db::Query query(conn->dbsMain());
+        query.setParamCreation(false);
+        query.setSmallResult(true);
+        query.setSql(UserListSQL(code, ver));
+        query.open();
+        db::Query *q = &query;
         const int fields = q->fieldCount();
         while (!q->eof()) {
             if (fill.Escape())
                 break;
-            auto *item = new QTreeWidgetItem;
+            QStringList texts;
+            texts.reserve(fields);
             for (int f = 0; f < fields; ++f) {
                 const db::Field &field = q->field(f);
                 QString text;
@@ -382,8 +389,9 @@ void TfrmUserList::Reload()
                     else if (text == QLatin1String("f"))
                         text = QStringLiteral("False");
                 }
-                item->setText(f, text);
+                texts << text;
             }
+            auto *item = new QTreeWidgetItem(texts);
             item->setIcon(0, icon);
             item->setData(0, Qt::UserRole, image);
             fill.Add(item);

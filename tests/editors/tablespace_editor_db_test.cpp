@@ -462,7 +462,8 @@ TEST_F(TablespaceEditorTest, ScreenshotOfStoredObjects)
     ASSERT_NE(w, nullptr);
     w->pagObject->setCurrentWidget(w->tabContents);
     FlushEvents();
-    w->resize(700, 420);
+    QWidget *frame = w->parentWidget() ? w->parentWidget() : w;
+    frame->resize(800, 460);
     FlushEvents();
     const QImage shot = w->grab().toImage();
     EXPECT_FALSE(shot.isNull());
