@@ -25,7 +25,6 @@
 #include <QKeyEvent>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,31 +34,8 @@
 namespace {
 
 using bench::env;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double psqlQueryMs(const QString &sql, int runs)
-{
-    QTemporaryFile file;
-    file.open();
-    file.write("\\o /dev/null\n\\timing on\n");
-    for (int i = 0; i < runs; ++i)
-        file.write(sql.toUtf8() + ";\n");
-    file.flush();
-    QProcess p;
-    p.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
-                                     QStringLiteral("-f"), file.fileName()});
-    p.waitForFinished(-1);
-    std::vector<double> times;
-    for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
-        if (line.startsWith("Time: "))
-            times.push_back(line.mid(6).split(' ').value(0).toDouble());
-    return median(times);
-}
+using bench::median;
+using bench::psqlQueryMs;
 
 void roles(int count, bool create)
 {
