@@ -4,7 +4,13 @@
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <vector>
 
 namespace bench {
 
@@ -27,6 +33,36 @@ inline QString scalar(db::Connection &c, const QString &sql)
     q.setSql(sql);
     q.open();
     return q.isEmpty() ? QString() : q.valueString(0, 0);
+}
+
+// The middle value (0 for none).
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// psql's time for a statement alone: one psql session (the environment's connection values,
+// `extraArgs` added) runs it `runs` times with `\timing`, its rows going to /dev/null; the
+// median of the times psql prints.
+inline double psqlQueryMs(const QString &sql, int runs, const QStringList &extraArgs = {})
+{
+    QTemporaryFile file;
+    file.open();
+    file.write("\\o /dev/null\n\\timing on\n");
+    for (int i = 0; i < runs; ++i)
+        file.write(sql.toUtf8() + ";\n");
+    file.flush();
+    QProcess p;
+    p.start(QStringLiteral("psql"), QStringList{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"),
+                                                QStringLiteral("-t"), QStringLiteral("-f"), file.fileName()}
+                                        + extraArgs);
+    p.waitForFinished(-1);
+    std::vector<double> times;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+        if (line.startsWith("Time: "))
+            times.push_back(line.mid(6).split(' ').value(0).toDouble());
+    return median(times);
 }
 
 } // namespace bench

@@ -17,6 +17,11 @@ PASS="vantor"
 DB="vantor_test"
 TBS="vantor_tbs"           # a tablespace of the sandbox, for tests that place tables in one
 TBSDIR="$ROOT/tbs"
+# Empty folders owned by the server's user for tests that create and drop tablespaces of
+# their own: each test claims one (a file of the same name under claims/) and drops its
+# tablespaces at the end, which empties the folder again.
+TBSFREE="$ROOT/tbsfree"
+TBSFREE_COUNT=12
 
 PGBIN="${VANTOR_PG_BIN:-}"
 if [ -z "$PGBIN" ]; then
@@ -54,6 +59,7 @@ export PGPASSWORD='$PASS'
 export PGDATABASE='$DB'
 export VANTOR_SAMPLE_DB='vantor_sample'
 export VANTOR_TBS='$TBS'
+export VANTOR_TBS_FREE='$TBSFREE'
 ENV
   chmod 0644 "$ENVFILE"
 }
@@ -79,6 +85,16 @@ ensure_objects() {
     chmod 0700 "$TBSDIR"
     psql_local -d postgres -c "CREATE TABLESPACE $TBS OWNER $ROLE LOCATION '$TBSDIR'"
   fi
+  mkdir -p "$TBSFREE/claims"
+  chmod 0755 "$TBSFREE"
+  chmod 1777 "$TBSFREE/claims"
+  local i slot
+  for i in $(seq -w 1 "$TBSFREE_COUNT"); do
+    slot="$TBSFREE/slot$i"
+    mkdir -p "$slot"
+    [ "$(id -u)" -eq 0 ] && chown postgres:postgres "$slot"
+    chmod 0700 "$slot"
+  done
 }
 
 start() {

@@ -8,6 +8,10 @@
 #include "editors/sequence_editor.h"
 #include "editors/table_editor.h"
 #include "editors/table_script.h"
+#include "editors/tablespace_editor.h"
+#include "editors/user_list.h"
+#include "editors/nametable_editor.h"
+#include "core/kdopeners.h"
 
 void RegisterEditors()
 {
@@ -21,4 +25,15 @@ void RegisterEditors()
     RegisterEditor(68, &TfrmRole::Open, &TfrmRole::Script);
     RegisterEditor(46, &TfrmIndex::Open, &TfrmIndex::Script);
     RegisterEditor(66, &TfrmConst::Open, &TfrmConst::Script);
+    RegisterEditor(69, &TfrmTBS::Open, &TfrmTBS::Script);
+    // The user list is a tool window: it goes into the window-opener table under the key
+    // the main window's and the connection window's "ユーザー情報(&U)" commands use.
+    kdopeners::Register(QStringLiteral("TfrmUserList"), [](const TOpenerArgs &a) -> QWidget * {
+        return TfrmUserList::ShowWindow(a.Owner);
+    });
+    // The script-name table editor, opened by the script-output options dialog.
+    kdopeners::Register(QStringLiteral("TfrmNameTable"), [](const TOpenerArgs &a) -> QWidget * {
+        TfrmNameTable::ShowWindow(a.Owner);
+        return nullptr;
+    });
 }

@@ -1,0 +1,111 @@
+// The user tab of the user list window over 10,000 (or any number of) login roles, against
+// the same catalog statement run by psql inside one psql session (`\timing`, the statement
+// alone, no process start-up). Goal: the fill (statement, rows into the list, sort, the
+// logon user's row) within 1.5 times psql's time. Also: Esc ends the fill early. Medians of
+// five runs.
+//
+// Needs the sandbox server: run with the variables of its env file set
+// (set -a; . /tmp/vantor-pg-<port>/env; set +a). The login roles "vantor_bench_ul_<n>" are
+// created for the run and dropped at its end (roles belong to the whole cluster, and other
+// programs list them).
+//   bench_userlist_fill [roles]   (default 10000)
+#include "app/fmain.h"
+#include "bench_db.h"
+#include "browser/fobject.h"
+#include "controls/kdcomctrls.h"
+#include "core/kdeditorreg.h"
+#include "core/kdforms.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_start.h"
+#include "editors/editor_table.h"
+#include "editors/user_list.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using bench::env;
+using bench::median;
+using bench::psqlQueryMs;
+
+void roles(int count, bool create)
+{
+    db::Connection c;
+    bench::setParams(c, env("PGDATABASE"));
+    c.open();
+    if (create)
+        c.execute(QStringLiteral("DO $$BEGIN FOR i IN 1..%1 LOOP EXECUTE format('CREATE ROLE %I LOGIN', "
+                                 "'vantor_bench_ul_' || i); END LOOP; END$$")
+                      .arg(count));
+    else
+        c.execute(QStringLiteral("DO $$DECLARE r text; BEGIN FOR r IN SELECT rolname FROM pg_roles WHERE rolname LIKE "
+                                 "'vantor\\_bench\\_ul\\_%' LOOP EXECUTE format('DROP ROLE %I', r); END LOOP; END$$"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QTemporaryDir config;
+    setenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    if (env("PGHOST").isEmpty()) {
+        std::fprintf(stderr, "set the sandbox's env variables first\n");
+        return 2;
+    }
+    InitializeSharedUnit();
+    roles(count, false);
+    roles(count, true);
+    int result = 1;
+    {
+        SetLogonProc({});
+        TfrmMain main;
+        main.SetCloseSteps({});
+        main.show();
+        RegisterEditors();
+        TfrmObject *conn = TfrmObject::Create({env("PGHOST"), env("PGPORT"), env("PGDATABASE"), QStringLiteral("public"),
+                                               env("PGUSER"), env("PGPASSWORD")});
+        QCoreApplication::processEvents();
+        TkdOption::Global().Progress = false;
+        TfrmUserList *w = TfrmUserList::ShowWindow(conn);
+        QApplication::setActiveWindow(&main);
+        QCoreApplication::processEvents();
+        const int runs = 5;
+        std::vector<double> fills;
+        int rows = 0;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            w->Reload();
+            fills.push_back(double(t.nsecsElapsed()) / 1e6);
+            rows = w->lstObject->topLevelItemCount();
+        }
+        const double psql = psqlQueryMs(UserListSQL(3, conn->DBVer()), runs);
+        const double ratio = median(fills) / std::max(0.001, psql);
+        std::printf("%d login roles, %d rows: fill median %.0f ms; psql statement alone median %.0f ms; fill/psql %.2f\n",
+                    count, rows, median(fills), psql, ratio);
+        QCoreApplication::postEvent(w->lstObject, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QElapsedTimer t;
+        t.start();
+        w->Reload();
+        std::printf("  Esc before the fill: stopped at %.0f ms with %d rows\n", double(t.nsecsElapsed()) / 1e6,
+                    w->lstObject->topLevelItemCount());
+        result = rows >= count && ratio <= 1.5 ? 0 : 1;
+        std::printf(result == 0 ? "goal met\n" : "GOAL MISSED\n");
+        main.close();
+    }
+    ClearEditorRegistry();
+    roles(count, false);
+    return result;
+}
