@@ -114,7 +114,7 @@ public:
     // Shows the tree pop-up's entries for the node under it.
     void popTreePopup();
     // Copies the main window's shortcuts onto the commands of the same name.
-    void SetShortCut();
+    void SetShortCut() override;
     // Rebuilds the user-command submenu from the command names.
     void SetCommandList(const QStringList &names);
     // The report submenu's items (none yet).
