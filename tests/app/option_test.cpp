@@ -44,6 +44,10 @@ class OptionDialogTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // The folders fixed at start-up, which the folder defaults are joined to.
+        InitializeSharedUnit();
+        ASSERT_TRUE(AppDataFolder().startsWith(QLatin1Char('/')));
+        ASSERT_TRUE(DocumentFolder().startsWith(QLatin1Char('/')));
         FOldHook = SetMessageBoxHook([this](MessageBoxRequest &r) {
             Boxes << r.text;
             Icons << (r.flags & 0xF0);
