@@ -4,6 +4,7 @@
 #include "app/app_openers.h"
 #include "app/fmain.h"
 #include "app/foption.h"
+#include "app/option_run.h"
 #include "browser/fobject.h"
 #include "controls/kdcomctrls.h"
 #include "controls/kdstdctl.h"
@@ -78,17 +79,8 @@ protected:
     // Runs the options command; `act` sets the controls, then OK is pressed.
     void RunOptions(const std::function<void(TfrmOption *)> &act)
     {
-        bool ran = false;
-        QTimer::singleShot(0, [&] {
-            TfrmOption *d = TfrmOption::Current();
-            ASSERT_NE(d, nullptr);
-            ran = true;
-            act(d);
-            d->btnOk->click();
-        });
-        Main->Act(QStringLiteral("actToolOption"))->trigger();
+        EXPECT_TRUE(RunOptionsCommand(Main, act, true));
         Flush();
-        EXPECT_TRUE(ran);
     }
     int Rows() { return scalar(QStringLiteral("SELECT count(*) FROM %1.t").arg(schema())).toInt(); }
 

@@ -4,6 +4,7 @@
 #include "app/app_openers.h"
 #include "app/fmain.h"
 #include "app/foption.h"
+#include "app/option_run.h"
 #include "controls/kdcomctrls.h"
 #include "controls/kdhhelp.h"
 #include "controls/kdmemo.h"
@@ -96,22 +97,12 @@ protected:
         Flush();
         return Form.get();
     }
-    // Runs the main window's command; `act` works on the open dialog and ends it.
+    // Runs the main window's command; `act` works on the open dialog (Cancel ends it unless
+    // `act` did).
     void RunCommand(const std::function<void(TfrmOption *)> &act)
     {
-        bool ran = false;
-        QTimer::singleShot(0, [&] {
-            TfrmOption *d = TfrmOption::Current();
-            ASSERT_NE(d, nullptr);
-            ran = true;
-            act(d);
-            if (d->ModalResult() == 0)
-                d->btnCancel->click();
-        });
-        Main->Act(QStringLiteral("actToolOption"))->trigger();
+        EXPECT_TRUE(RunOptionsCommand(Main, act, false));
         Flush();
-        EXPECT_TRUE(ran);
-        EXPECT_EQ(TfrmOption::Current(), nullptr);
     }
     static void Select(TfrmOption *d, const QString &actionName)
     {
