@@ -567,6 +567,11 @@ TEST_F(OptionDialogTest, HotKeyListAssignsRefusesDuplicatesAndClears)
     EXPECT_EQ(Shown(d, QStringLiteral("actEditFindPrev")), QStringLiteral("Shift+F3"));
     EXPECT_EQ(Shown(d, QStringLiteral("actDBCommit")), QString());
     EXPECT_EQ(d->lstShortCut->headerItem()->text(1), QStringLiteral("ショートカット"));
+    // The selected entry is white on the highlight, also while the list has no focus.
+    const QPalette pal = d->lstShortCut->palette();
+    EXPECT_EQ(pal.color(QPalette::Inactive, QPalette::Highlight), pal.color(QPalette::Active, QPalette::Highlight));
+    EXPECT_EQ(pal.color(QPalette::Inactive, QPalette::HighlightedText), QColor(Qt::white));
+    EXPECT_EQ(pal.color(QPalette::Active, QPalette::HighlightedText), QColor(Qt::white));
 
     // Ctrl+S on another entry: refused with a warning, nothing changes.
     Select(d, QStringLiteral("actViewTemplate"));
