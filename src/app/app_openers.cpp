@@ -1,6 +1,7 @@
 // Registration of the application layer's windows in the window-opener table.
 #include "app/app_openers.h"
 
+#include "app/foption.h"
 #include "app/fsample.h"
 #include "app/fstatlist.h"
 #include "core/kdopeners.h"
@@ -11,6 +12,13 @@ using kdopeners::OpenerOut;
 
 void RegisterAppOpeners()
 {
+    // The options dialog runs modally; the caller applies the commit-mode change afterwards.
+    kdopeners::Register(QStringLiteral("TfrmOption"), [](const TOpenerArgs &a) -> QWidget * {
+        const bool ok = TfrmOption::ShowWindow();
+        if (bool *accepted = OpenerOut<bool>(a.Values, "Accepted"))
+            *accepted = ok;
+        return nullptr;
+    });
     kdopeners::Register(QStringLiteral("TfrmSample"), [](const TOpenerArgs &a) -> QWidget * {
         auto *slot = OpenerOut<QPointer<TfrmSample>>(a.Values, "SampleWindow");
         if (!slot)

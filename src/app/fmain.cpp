@@ -69,6 +69,15 @@ TLogonValues ParseLogonSwitches(const QStringList &args)
     return v;
 }
 
+QString WorkbookExtension(const QString &storedExt)
+{
+    const QString ext = storedExt.trimmed();
+    if (ext.isEmpty() || ext.compare(QLatin1String(".XLS"), Qt::CaseInsensitive) == 0
+        || ext.compare(QLatin1String(".XLSX"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral(".XLSX");
+    return ext;
+}
+
 QStringList RunCloseSteps(const QList<TCloseStep> &steps)
 {
     QStringList failures;
@@ -221,9 +230,9 @@ void TfrmMain::FormCreate()
     SetCommandList();
     SetReportList();
     SetHomePage();
-    // Workbooks are written as .xlsx files.
-    if (TkdOption::Global().ExcelExt.isEmpty())
-        TkdOption::Global().ExcelExt = QStringLiteral(".XLSX");
+    // Workbooks are written as .xlsx files only: a stored ".XLS" (from an installation that
+    // wrote the old format) would offer a file type that is never written.
+    TkdOption::Global().ExcelExt = WorkbookExtension(TkdOption::Global().ExcelExt);
     ExcelFileFilter() = ExcelFileFilterFor(TkdOption::Global().ExcelExt);
     FCloseSteps = DefaultCloseSteps();
     // With no connection open every command that needs one starts disabled.

@@ -71,6 +71,11 @@ int ReadReportTag(const QString &path);
 // window's while a child window is maximised, so titles would no longer be the program's own.
 void InitializeApplicationTitle();
 
+// The workbook extension the program works with, from the stored option ExcelExt: the
+// program writes .xlsx files only, so an empty value and ".XLS" or ".XLSX" in any case give
+// ".XLSX" (the spelling the file filter expects).
+QString WorkbookExtension(const QString &storedExt);
+
 // The logon switches of the command line ("/U=", "/PS=", "/D=", "/H=", "/P=", "/S="), read from
 // the arguments after the program name; a later switch replaces an earlier one.
 TLogonValues ParseLogonSwitches(const QStringList &args);

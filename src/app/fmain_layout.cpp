@@ -407,9 +407,11 @@ void TfrmMain::WorkSpaceRemove()
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 {
-    // F1 anywhere in the program: the help page of the window that has the focus.
+    // F1 anywhere in the program: the help page of the window that has the focus, except in a
+    // control that takes F1 as input (the hot-key list, where F1 can be assigned).
     if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_F1
-        && static_cast<QKeyEvent *>(e)->modifiers() == Qt::NoModifier && watched->isWidgetType()) {
+        && static_cast<QKeyEvent *>(e)->modifiers() == Qt::NoModifier && watched->isWidgetType()
+        && !(QApplication::focusWidget() && QApplication::focusWidget()->property("TakesHelpKey").toBool())) {
         ShowHelp(ActiveHelpContext());
         return true;
     }

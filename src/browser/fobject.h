@@ -117,7 +117,7 @@ public:
     // Shows the tree pop-up's entries for the node under it.
     void popTreePopup();
     // Copies the main window's shortcuts onto the commands of the same name.
-    void SetShortCut();
+    void SetShortCut() override;
     // Rebuilds the user-command submenu from the main window's user-command menu (its items
     // above the separator); nullptr empties it.
     void SetCommandList(QMenu *source) override;

@@ -354,10 +354,10 @@ TkdComboBox::TkdComboBox(QWidget *AOwner) : TkdNavControl(AOwner)
 void TkdComboBox::SetCharCase(TEditCharCase AValue)
 {
     FCharCase = AValue;
-    ApplyCharCase();
+    ApplyCharCase(true);
 }
 
-void TkdComboBox::ApplyCharCase()
+void TkdComboBox::ApplyCharCase(bool AConvertText)
 {
     QLineEdit *edit = lineEdit();
     if (!edit)
@@ -371,6 +371,8 @@ void TkdComboBox::ApplyCharCase()
         edit->setValidator(filter);
     }
     filter->FCharCase = FCharCase;
+    if (!AConvertText)
+        return;
     QString converted = edit->text();
     int pos = edit->cursorPosition();
     filter->validate(converted, pos);
@@ -380,9 +382,12 @@ void TkdComboBox::ApplyCharCase()
 
 bool TkdComboBox::event(QEvent *AEvent)
 {
-    // The line edit of an editable box is created by setEditable; adjust it when it appears.
+    // The line edit of an editable box is created by setEditable; it gets the case filter for
+    // what is typed from now on when it appears. The text standing in it is left as it is: a
+    // name loaded after SetCharCase (for example a mixed-case name read from the catalogs) must
+    // not change just because the box is shown or focused.
     if (AEvent->type() == QEvent::Show || AEvent->type() == QEvent::FocusIn)
-        ApplyCharCase();
+        ApplyCharCase(false);
     return TkdNavControl::event(AEvent);
 }
 

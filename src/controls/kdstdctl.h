@@ -236,7 +236,9 @@ protected:
     void changeEvent(QEvent *AEvent) override;
 
 private:
-    void ApplyCharCase();
+    // Installs the case filter on the line edit; with AConvertText the standing text is
+    // converted too (an explicit SetCharCase).
+    void ApplyCharCase(bool AConvertText);
 
     TEditCharCase FCharCase = ecNormal;
 };

@@ -131,6 +131,8 @@ public:
                               const QString &TableName = QString());
     // The View menu's "一覧" (false) or "詳細" (true) style for the object list.
     virtual void SetObjectListStyle(bool Report) { Q_UNUSED(Report); }
+    // The main window's shortcuts changed: the window copies them onto its own commands.
+    virtual void SetShortCut() {}
     // The object list (the source of drags onto the work space) and its selected rows in list
     // order: caption, image index (object-type code) and sub-items as the list holds them.
     struct TObjectItem {

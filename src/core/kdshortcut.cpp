@@ -93,8 +93,16 @@ QString ShortCutToText(const QKeySequence &shortcut)
     return text + key;
 }
 
+QString ShortCutToStoredText(const QKeySequence &shortcut)
+{
+    const QString text = ShortCutToText(shortcut);
+    return text.isEmpty() ? QString::fromLatin1(kNoShortCutText) : text;
+}
+
 QKeySequence TextToShortCut(const QString &text)
 {
+    if (text.trimmed().compare(QLatin1String(kNoShortCutText), Qt::CaseInsensitive) == 0)
+        return QKeySequence();
     QString rest = text;
     Qt::KeyboardModifiers mods;
     for (bool found = true; found;) {
@@ -204,7 +212,7 @@ void SaveShortcuts(TkdRegistry &reg, const std::function<QAction *(const QString
     for (const TShortcutRow &row : ShortcutRows()) {
         QAction *action = findAction ? findAction(QLatin1String(row.Action)) : nullptr;
         if (action)
-            reg.WriteString(QLatin1String(row.Value), ShortCutToText(action->shortcut()));
+            reg.WriteString(QLatin1String(row.Value), ShortCutToStoredText(action->shortcut()));
     }
 }
 

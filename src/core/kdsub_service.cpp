@@ -519,6 +519,19 @@ bool RunWithOutput(const QString &CommandLine, const TkdProcessRunner::LineSink 
 
 // ---- file dialogs -------------------------------------------------------------------------
 
+QStringList XlsColumnNames()
+{
+    QStringList names;
+    for (int i = 0; i < 256; ++i) {
+        QString s;
+        if (i >= 26)
+            s += QChar(u'A' + i / 26 - 1);
+        s += QChar(u'A' + i % 26);
+        names << s;
+    }
+    return names;
+}
+
 QString &ExcelFileFilter()
 {
     static QString filter = ExcelFileFilterFor(QString());

@@ -138,6 +138,8 @@ bool RunWithOutput(const QString &CommandLine, const TkdProcessRunner::LineSink 
 // The filter of Excel workbooks in every dialog that opens or saves one, set by the main
 // window at start-up from the option ExcelExt; pipe notation as below.
 QString &ExcelFileFilter();
+// The 256 sheet columns "A" .. "IV" in sheet order (start-column lists of workbook output).
+QStringList XlsColumnNames();
 // "Excelファイル(*.xlsx)|*.xlsx" when Ext is exactly ".XLSX", else the filter of ".xls" files.
 QString ExcelFileFilterFor(const QString &Ext);
 // A filter in pipe notation ("text|mask|text|mask", masks separated by ";") in the notation

@@ -32,19 +32,6 @@ QString XlsTargetFileName(const QString &AChosen)
     return AChosen + QStringLiteral(".xlsx");
 }
 
-QStringList XlsColumnNames()
-{
-    QStringList names;
-    for (int i = 0; i < 256; ++i) {
-        QString s;
-        if (i >= 26)
-            s += QChar(u'A' + i / 26 - 1);
-        s += QChar(u'A' + i % 26);
-        names << s;
-    }
-    return names;
-}
-
 namespace {
 QString FileFilter()
 {

@@ -2,6 +2,8 @@
 // "EXCEL出力(SQL結果)": where and how a result is written to a workbook (target file, sheet,
 // form book, start cell, direction, heading row, re-read first). The choices are stored in the
 // general options on OK; the result frame does the writing.
+#include "core/kdsub_service.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -16,8 +18,7 @@ class TkdComboBox;
 // The target name a browse gives: only .xlsx books are written, so a name without the
 // extension ".xlsx" or ".xls" (any case) gets ".xlsx" appended and ".xls" becomes ".xlsx".
 QString XlsTargetFileName(const QString &AChosen);
-// The 256 start columns "A" .. "IV".
-QStringList XlsColumnNames();
+// The 256 start columns "A" .. "IV": XlsColumnNames() of core/kdsub_service.h.
 
 class TfrmXlsSQL : public QDialog
 {

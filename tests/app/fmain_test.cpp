@@ -470,7 +470,11 @@ TEST_F(MainWindowTest, StartUpAppliesDateTimeFormatsAndExcelFilter)
     } cases[] = {
         {"", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
         {".XLSX", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
-        {".xlsx", QStringLiteral("Excelファイル(*.xls)|*.xls")},
+        // Only .xlsx books are written: the old extension and any spelling of the new one
+        // give the filter of .xlsx files.
+        {".xlsx", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
+        {".XLS", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
+        {".xls", QStringLiteral("Excelファイル(*.xlsx)|*.xlsx")},
     };
     for (const auto &c : cases) {
         {

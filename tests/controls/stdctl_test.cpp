@@ -470,6 +470,37 @@ TEST(StdCtlLook, DisabledTextBoxesShowTheButtonFaceAndCharCaseConverts)
     EXPECT_EQ(combo.Text(), QStringLiteral("NAME"));
 }
 
+TEST(StdCtlLook, ShowingOrFocusingAComboBoxKeepsTheCaseOfALoadedName)
+{
+    // The case rule is set before the box becomes editable (as a window sets its boxes up),
+    // then a name read from the catalogs is loaded.
+    for (TEditCharCase charCase : {ecLowerCase, ecUpperCase}) {
+        QWidget window;
+        auto *combo = new TkdComboBox(&window);
+        auto *other = new QLineEdit(&window);
+        combo->SetCharCase(charCase);
+        combo->setEditable(true);
+        combo->setEditText(QStringLiteral("Orders"));
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(combo->Text(), QStringLiteral("Orders"));
+        combo->setFocus();
+        other->setFocus();
+        combo->setFocus();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(combo->Text(), QStringLiteral("Orders"));
+        // What is typed from now on follows the rule.
+        combo->lineEdit()->clear();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("MiXed"));
+        EXPECT_EQ(combo->Text(), charCase == ecLowerCase ? QStringLiteral("mixed") : QStringLiteral("MIXED"));
+        // Setting the rule explicitly converts the standing text, as for the edit box.
+        combo->setEditText(QStringLiteral("Orders"));
+        combo->SetCharCase(charCase);
+        EXPECT_EQ(combo->Text(), charCase == ecLowerCase ? QStringLiteral("orders") : QStringLiteral("ORDERS"));
+    }
+}
+
 TEST(StdCtlListBox, SelectAllOnlyInMultiSelectLists)
 {
     TkdListBox list;

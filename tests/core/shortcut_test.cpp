@@ -89,6 +89,16 @@ TEST(ShortcutText, KeysConvertBothWays)
     EXPECT_EQ(TextToShortCut(QStringLiteral("CTRL+z")), QKeySequence(Qt::CTRL | Qt::Key_Z));
 }
 
+TEST(ShortcutText, NoShortcutHasAStoredFormOfItsOwn)
+{
+    EXPECT_EQ(ShortCutToStoredText(QKeySequence()), QStringLiteral("None"));
+    EXPECT_EQ(ShortCutToStoredText(QKeySequence(Qt::CTRL | Qt::Key_S)), QStringLiteral("Ctrl+S"));
+    for (const char *none : {"None", "none", " NONE "})
+        EXPECT_TRUE(TextToShortCut(QLatin1String(none)).isEmpty()) << none;
+    // The display form stays empty for none.
+    EXPECT_EQ(ShortCutToText(QKeySequence()), QString());
+}
+
 TEST(ShortcutText, TextsThatDoNotConvertGiveNoShortcut)
 {
     for (const char *bad : {"Ctrl+", "Ctrl+NoSuchKey", "F25", "F0", "Hyper+A", "Ctrl+A,Ctrl+B", "Shift+F03"})
@@ -142,21 +152,24 @@ TEST_F(ShortcutStoreTest, StoredShortcutsReachTheActions)
     SettingsStore store(ConfigFile());
     EXPECT_EQ(store.valueNames(kShortcutKey).size(), 67);
     EXPECT_EQ(store.value(kShortcutKey, QStringLiteral("ViewSQL"))->text, QStringLiteral("Shift+Ctrl+Q"));
-    EXPECT_EQ(store.value(kShortcutKey, QStringLiteral("EditFind"))->text, QString());
+    EXPECT_EQ(store.value(kShortcutKey, QStringLiteral("EditFind"))->text, QStringLiteral("None"));
     EXPECT_EQ(store.value(kShortcutKey, QStringLiteral("ObjectDelete"))->text, QStringLiteral("Del"));
     EXPECT_EQ(store.value(kShortcutKey, QStringLiteral("EditFindPrev"))->text, QStringLiteral("Shift+F3"));
 
     // A text typed by hand that does not convert.
     ASSERT_TRUE(store.setValue(kShortcutKey, QStringLiteral("EditCut"), Value::fromString(QStringLiteral("Ctrl+Banana"))));
+    // A file of an older version: an empty text stands for "not set" and gives the default.
+    ASSERT_TRUE(store.setValue(kShortcutKey, QStringLiteral("EditCopy"), Value::fromString(QString())));
 
     Restart();
     FakeMainWindow next;
     LoadSettings();
     EXPECT_EQ(next.Action("actViewSQL")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
     EXPECT_EQ(next.Action("actDBCommit")->shortcut(), QKeySequence(Qt::Key_F9));
-    // A cleared shortcut is stored empty and comes back as the design-time shortcut.
-    EXPECT_EQ(next.Action("actEditFind")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    // A cleared shortcut stays cleared after a restart.
+    EXPECT_TRUE(next.Action("actEditFind")->shortcut().isEmpty());
     EXPECT_TRUE(next.Action("actEditCut")->shortcut().isEmpty());
+    EXPECT_EQ(next.Action("actEditCopy")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
 }
 
 TEST_F(ShortcutStoreTest, EditorSettingsPassThroughTheMainWindow)
