@@ -6,6 +6,8 @@
 #include "editors/sequence_editor.h"
 #include "editors/table_editor.h"
 #include "editors/table_script.h"
+#include "editors/trigger_editor.h"
+#include "editors/view_editor.h"
 
 void RegisterEditors()
 {
@@ -17,4 +19,6 @@ void RegisterEditors()
     RegisterEditor(58, &TfrmSeq::Open, &TfrmSeq::Script);
     RegisterEditor(45, &TfrmTable::Open, &TableScript);
     RegisterEditor(68, &TfrmRole::Open, &TfrmRole::Script);
+    RegisterEditor(47, &TfrmView::Open, &TfrmView::Script);
+    RegisterEditor(57, &TfrmTrigger::Open, &TfrmTrigger::Script);
 }
