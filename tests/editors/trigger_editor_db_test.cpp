@@ -346,8 +346,10 @@ TEST_F(TriggerEditorTest, NewTriggerIsCreatedAndTheWindowBecomesItsEditor)
     EXPECT_EQ(boxes.Texts.value(3), "コンパイルは正常に終了しました。");
     ASSERT_EQ(runner.Previewed.size(), 1);
     EXPECT_EQ(runner.Previewed[0].value(0), "CREATE TRIGGER fresh");
-    EXPECT_EQ(Def("t", "fresh"), "CREATE TRIGGER fresh BEFORE INSERT ON " + schema() + ".t FOR EACH ROW EXECUTE FUNCTION "
-                                     + schema() + ".trg_fn('a', 'b c')");
+    const QString def = Def("t", "fresh");
+    EXPECT_TRUE(def.startsWith("CREATE TRIGGER fresh BEFORE INSERT ON " + schema() + ".t FOR EACH ROW EXECUTE FUNCTION "))
+        << def;
+    EXPECT_TRUE(def.endsWith("trg_fn('a', 'b c')")) << def;
     EXPECT_FALSE(w->IsNew());
     EXPECT_TRUE(w->windowTitle().startsWith("TRIGGER - " + schema() + ".t.fresh @ "));
     EXPECT_FALSE(w->pnlName->isEnabled());

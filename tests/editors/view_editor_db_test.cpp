@@ -117,7 +117,7 @@ TEST_F(ViewEditorTest, FixturesSurviveCompileAndScript)
         TfrmView *w = Open(name, omSource);
         ASSERT_NE(w, nullptr);
         const QStringList source = w->txtSource->text().split('\n');
-        EXPECT_TRUE(source.value(0).startsWith("CREATE OR REPLACE VIEW " + S + "."));
+        EXPECT_TRUE(source.value(0).startsWith("CREATE OR REPLACE VIEW " + schema() + ".")) << source.value(0);
         for (const QString &l : source)
             EXPECT_LE(l.size(), 70 + 40) << l.toStdString();
         // a trivial change on the source page, then compile: replaced in place
@@ -268,11 +268,11 @@ TEST_F(ViewEditorTest, NewViewFromTheTemplateWithRenaming)
     w->cmbSchema->setEditText(schema());
     w->txtName->setText("orders");
     w->txtNameExit(w->txtName);
-    EXPECT_EQ(w->txtSource->text(), "CREATE VIEW " + S + ".orders AS\nSELECT\n");
+    EXPECT_EQ(w->txtSource->text(), "CREATE VIEW " + schema() + ".orders AS\nSELECT\n");
     w->txtSource->setText(w->txtSource->text() + "a FROM " + S + ".t\n");
     w->txtName->setText("orders_new");
     w->txtNameExit(w->txtName);
-    EXPECT_TRUE(w->txtSource->text().startsWith("CREATE VIEW " + S + ".orders_new AS\n"));
+    EXPECT_TRUE(w->txtSource->text().startsWith("CREATE VIEW " + schema() + ".orders_new AS\n")) << w->txtSource->text();
     Compile(w);
     ASSERT_EQ(runner.Ran.size(), 1);
     EXPECT_FALSE(w->IsNew());
