@@ -174,6 +174,13 @@ TfrmTrigger::TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMod
         row->insertWidget(2, lblTableName);
         row->insertWidget(3, cmbTableName);
     }
+    // Schema, table and name need the width: their panel gets a row of its own below the
+    // command bar.
+    if (auto *main = qobject_cast<QVBoxLayout *>(layout()))
+        main->insertWidget(1, pnlName);
+    if (cmbSchema)
+        cmbSchema->setMinimumWidth(180);
+    txtName->setMinimumWidth(200);
 
     auto *page = new QVBoxLayout(tabDefine);
     auto *head = new QGroupBox(QStringLiteral("起動条件"), tabDefine);
@@ -197,7 +204,7 @@ TfrmTrigger::TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMod
     tl->addWidget(rdoAfter);
     tl->addWidget(rdoInstead);
     tl->addStretch(1);
-    hl->addWidget(grpTiming, 0, 0, 1, 2);
+    hl->addWidget(grpTiming, 0, 0);
 
     grpEvent = new QGroupBox(QStringLiteral("イベント"), head);
     grpEvent->setObjectName(QStringLiteral("grpEvent"));
@@ -243,7 +250,7 @@ TfrmTrigger::TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMod
     chkConstraint->setObjectName(QStringLiteral("chkConstraint"));
     el->addWidget(chkConstraint, 3, 0, 1, 3);
     el->setColumnStretch(1, 1);
-    hl->addWidget(grpEvent, 1, 0, 1, 2);
+    hl->addWidget(grpEvent, 1, 0, 2, 1);
 
     grpConstraint = new QGroupBox(head);
     grpConstraint->setObjectName(QStringLiteral("grpConstraint"));
@@ -259,7 +266,7 @@ TfrmTrigger::TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMod
     cl->addWidget(lblRefTblNm, 1, 0);
     cl->addWidget(cmbRefTblNm, 1, 1);
     cl->setColumnStretch(1, 1);
-    hl->addWidget(grpConstraint, 2, 0);
+    hl->addWidget(grpConstraint, 0, 1);
 
     grpDefTiming = new QGroupBox(QStringLiteral("デフォルトタイミング"), head);
     grpDefTiming->setObjectName(QStringLiteral("grpDefTiming"));
@@ -278,7 +285,7 @@ TfrmTrigger::TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMod
     ll->addWidget(rdoSentence);
     ll->addWidget(rdoTran);
     dl->addWidget(grpLimChkTim);
-    hl->addWidget(grpDefTiming, 2, 1);
+    hl->addWidget(grpDefTiming, 1, 1);
 
     grpFnc = new QGroupBox(QStringLiteral("ファンクション"), head);
     grpFnc->setObjectName(QStringLiteral("grpFnc"));
@@ -300,7 +307,7 @@ TfrmTrigger::TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMod
     fl->addWidget(lblParam, 2, 0);
     fl->addWidget(txtParam, 2, 1);
     fl->setColumnStretch(1, 1);
-    hl->addWidget(grpFnc, 3, 0, 1, 2);
+    hl->addWidget(grpFnc, 2, 1);
     hl->setColumnStretch(0, 1);
     hl->setColumnStretch(1, 1);
 

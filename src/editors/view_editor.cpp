@@ -146,7 +146,7 @@ TfrmView::TfrmView(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode
     grdColumn->SetHeader({QStringLiteral("項目名"), QStringLiteral("型"), QStringLiteral("長さ"), QStringLiteral("コメント")});
     grdColumn->SetGridMode(geAccess);
     grdColumn->SetEditStyles(vgcComment, geEllipsis);
-    const int widths[] = {180, 160, 100, 300};
+    const int widths[] = {180, 210, 90, 300};
     for (int i = 0; i < 4; ++i)
         grdColumn->setColumnWidth(i, widths[i]);
     grdColumn->horizontalHeader()->setStretchLastSection(true);
@@ -205,6 +205,7 @@ TfrmView::TfrmView(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode
     pagObject->insertTab(3, tabExplan, QStringLiteral("実行計画"));
 
     if (cmbSchema) {
+        cmbSchema->setMinimumWidth(160);
         cmbSchema->setEditText(Args.Schema);
         if (auto *conn = dynamic_cast<TfrmObject *>(OwnerForm()); conn && Mode == smShow && Args.ObjectName.isEmpty()) {
             QStringList schemas;

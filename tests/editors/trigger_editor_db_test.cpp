@@ -377,3 +377,29 @@ TEST_F(TriggerEditorTest, DeleteOffersCascade)
 }
 
 } // namespace
+
+namespace {
+
+// The window on a constraint trigger as the user sees it; the picture goes to
+// $VANTOR_SHOT_DIR when that is set.
+TEST_F(TriggerEditorTest, ConstraintTriggerWindowPaints)
+{
+    exec("CREATE CONSTRAINT TRIGGER \"制約 trg\" AFTER UPDATE OF b ON " + S + ".t FROM " + S
+         + ".ref DEFERRABLE INITIALLY DEFERRED FOR EACH ROW WHEN (new.a > 0) EXECUTE FUNCTION " + S + ".trg_fn('it''s', 'x')");
+    TfrmTrigger *w = Open("制約 trg", "t");
+    ASSERT_NE(w, nullptr);
+    QWidget *frame = w->parentWidget() ? w->parentWidget() : w;
+    frame->resize(900, 560);
+    frame->show();
+    FlushEvents();
+    const QPixmap shot = frame->grab();
+    EXPECT_FALSE(shot.isNull());
+    EXPECT_TRUE(w->chkConstraint->isChecked());
+    EXPECT_TRUE(w->rdoTran->isChecked());
+    EXPECT_EQ(w->cmbRefTblNm->Text(), "ref");
+    if (const QByteArray dir = qgetenv("VANTOR_SHOT_DIR"); !dir.isEmpty())
+        shot.save(QString::fromLocal8Bit(dir) + "/trigger_constraint.png");
+    CloseEditor(w);
+}
+
+} // namespace

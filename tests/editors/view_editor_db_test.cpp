@@ -341,3 +341,31 @@ TEST_F(ViewEditorTest, SaveWritesTheScriptAndDeleteDrops)
 }
 
 } // namespace
+
+namespace {
+
+// The data page of a view as the user sees it; the picture goes to $VANTOR_SHOT_DIR when
+// that is set.
+TEST_F(ViewEditorTest, DataPagePaints)
+{
+    exec("CREATE VIEW " + S + ".\"売上 view\" AS SELECT a AS \"番号\", b AS \"名前\", c, d FROM " + S + ".t");
+    exec("COMMENT ON COLUMN " + S + ".\"売上 view\".\"名前\" IS '顧客名'");
+    TfrmView *w = Open("売上 view", omData, 20);
+    ASSERT_NE(w, nullptr);
+    QWidget *frame = w->parentWidget() ? w->parentWidget() : w;
+    frame->resize(960, 520);
+    frame->show();
+    FlushEvents();
+    const QPixmap shot = frame->grab();
+    EXPECT_FALSE(shot.isNull());
+    EXPECT_EQ(w->fraData->qryData()->recordCount(), 20);
+    if (const QByteArray dir = qgetenv("VANTOR_SHOT_DIR"); !dir.isEmpty()) {
+        shot.save(QString::fromLocal8Bit(dir) + "/view_data.png");
+        w->pagObject->setCurrentWidget(w->tabDefine);
+        FlushEvents();
+        frame->grab().save(QString::fromLocal8Bit(dir) + "/view_define.png");
+    }
+    CloseEditor(w);
+}
+
+} // namespace
