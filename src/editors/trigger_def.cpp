@@ -3,6 +3,7 @@
 #include "core/kdforms.h"
 #include "core/kdsqltoken.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
 #include <QJsonArray>
@@ -26,7 +27,8 @@ const char *const kTriggerSql =
     "SELECT t.tgtype, c.relkind, t.tgconstraint <> 0, "
     "(SELECT json_agg(a.attname ORDER BY k.ord) FROM unnest(t.tgattr::int2[]) WITH ORDINALITY AS k(num, ord) "
     "JOIN pg_attribute a ON a.attrelid = t.tgrelid AND a.attnum = k.num), "
-    "rn.nspname, rc.relname, t.tgdeferrable, t.tginitdeferred, pg_get_triggerdef(t.oid, true), "
+    "rn.nspname, rc.relname, t.tgdeferrable, t.tginitdeferred, "
+    "CASE WHEN t.tgqual IS NOT NULL THEN pg_get_triggerdef(t.oid, true) END, "
     "fn.nspname, f.proname, t.tgargs, t.tgenabled, %1 "
     "FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
     "JOIN pg_namespace n ON n.oid = c.relnamespace "
@@ -226,7 +228,8 @@ bool LoadTriggerDef(TkdConnForm *Conn, const QString &Schema, const QString &Tab
 {
     const QString transition = Conn->DBVer() >= 100000 ? QStringLiteral("t.tgoldtable, t.tgnewtable")
                                                        : QStringLiteral("NULL::name, NULL::name");
-    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kTriggerSql).arg(transition), {Schema, Table, Name});
+    const std::unique_ptr<db::Query> rows = OpenCatalogRows(Conn, QString::fromLatin1(kTriggerSql).arg(transition), {Schema, Table, Name});
+    db::Query *q = rows.get();
     if (q->eof()) {
         q->close();
         return false;

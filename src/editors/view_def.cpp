@@ -3,6 +3,7 @@
 #include "core/kdforms.h"
 #include "core/kdsub_catalog.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
 #include <QJsonArray>
@@ -58,7 +59,8 @@ bool LoadViewDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, 
     TViewDef d;
     d.Schema = Schema;
     d.Name = Name;
-    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kViewSql), {Schema, Name});
+    std::unique_ptr<db::Query> rows = OpenCatalogRows(Conn, QString::fromLatin1(kViewSql), {Schema, Name});
+    db::Query *q = rows.get();
     if (q->eof()) {
         q->close();
         return false;
@@ -70,7 +72,8 @@ bool LoadViewDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, 
             d.Options << v.toString();
     q->close();
 
-    q = Conn->OpenSQL(QString::fromLatin1(kColumnSql), {Schema, Name});
+    rows = OpenCatalogRows(Conn, QString::fromLatin1(kColumnSql), {Schema, Name});
+    q = rows.get();
     while (!q->eof()) {
         TViewColumn c;
         c.Name = q->field(0).asString();

@@ -82,7 +82,7 @@ TEST_F(TriggerEditorTest, FixturesSurviveCompileAndScript)
     exec("CREATE TABLE " + S + ".p (k int, v text) PARTITION BY RANGE (k)");
     exec("CREATE TABLE " + S + ".p1 PARTITION OF " + S + ".p FOR VALUES FROM (0) TO (100)");
     exec("CREATE TABLE " + S + ".\"Tab.le x\" (\"odd \"\"col\"\"\" int, 列 int)");
-    const QString longName = QString(63, QLatin1Char('n'));
+    const QByteArray longName(63, 'n'); // kept alive: the table below points into it
     const QList<Fixture> fixtures = {
         {"before insert row", "t", "bef_ins", "CREATE TRIGGER %N BEFORE INSERT ON %T FOR EACH ROW EXECUTE FUNCTION %S.trg_fn()"},
         {"a name that says after on a before trigger", "t", "after_x",
@@ -120,7 +120,7 @@ TEST_F(TriggerEditorTest, FixturesSurviveCompileAndScript)
          "CREATE TRIGGER %N AFTER INSERT ON %T FOR EACH ROW EXECUTE FUNCTION %S.trg_fn()"},
         {"awkward names everywhere", "Tab.le x", "トリガー \"q\".名",
          "CREATE TRIGGER %N BEFORE UPDATE OF \"odd \"\"col\"\"\", 列 ON %T FOR EACH ROW EXECUTE FUNCTION %S.trg_fn('O''Neil')"},
-        {"63-byte name that is a keyword-free word", "t", longName.toUtf8().constData(),
+        {"63-byte name that is a keyword-free word", "t", longName.constData(),
          "CREATE TRIGGER %N AFTER INSERT ON %T FOR EACH ROW EXECUTE FUNCTION %S.trg_fn()"},
         {"keyword name", "t", "select", "CREATE TRIGGER %N AFTER INSERT ON %T FOR EACH ROW EXECUTE FUNCTION %S.trg_fn()"},
     };
