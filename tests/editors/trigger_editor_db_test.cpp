@@ -403,3 +403,38 @@ TEST_F(TriggerEditorTest, ConstraintTriggerWindowPaints)
 }
 
 } // namespace
+
+namespace {
+
+// From the source page the edited text runs after the DROP, in one transaction; a text the
+// server refuses leaves the old trigger.
+TEST_F(TriggerEditorTest, SourcePageRunsTheTextAfterTheDrop)
+{
+    exec("CREATE TRIGGER src_trg BEFORE INSERT ON " + S + ".t FOR EACH ROW EXECUTE FUNCTION " + S + ".trg_fn()");
+    TRecordingRunner runner;
+    TfrmTrigger *w = Open("src_trg", "t", omSource);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->txtSource->text().startsWith("CREATE TRIGGER src_trg\nBEFORE INSERT "));
+    EXPECT_TRUE(w->actCompile->isEnabled()) << "the source text can always be run";
+    QString text = w->txtSource->text();
+    text.replace("BEFORE INSERT", "AFTER DELETE");
+    w->txtSource->setText(text);
+    {
+        TBoxes boxes;
+        Compile(w);
+        EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+    }
+    EXPECT_TRUE(Def("t", "src_trg").contains("AFTER DELETE ON"));
+    w->txtSource->setText("CREATE TRIGGER src_trg AFTER DELETE ON no_such_table FOR EACH ROW EXECUTE FUNCTION trg_fn()\n;");
+    {
+        TBoxes boxes;
+        Compile(w);
+        ASSERT_EQ(boxes.Texts.size(), 1);
+        EXPECT_TRUE(boxes.Flags[0] & MB_ICONERROR);
+    }
+    EXPECT_TRUE(Def("t", "src_trg").contains("AFTER DELETE ON")) << "the old trigger stays";
+    EXPECT_TRUE(w->Modified());
+    CloseEditor(w);
+}
+
+} // namespace
