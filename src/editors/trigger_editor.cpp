@@ -466,6 +466,16 @@ void TfrmTrigger::LoadDefinition()
     cmbTableName->Save();
 }
 
+void TfrmTrigger::SaveControls()
+{
+    if (!IsNew())
+        return;
+    const bool filling = FFilling;
+    FFilling = true;
+    GuardedCall([this] { SetControlState(); });
+    FFilling = filling;
+}
+
 QString TfrmTrigger::GetTableType(const QString &Name, const QString &Schema) const
 {
     if (Name.isEmpty() || !OwnerForm())

@@ -89,7 +89,9 @@ public:
 
 protected:
     void LoadDefinition() override;
-    void SaveControls() override {}
+    // No snapshots (a trigger is never altered); a new trigger gets the control rules here,
+    // an existing one after its load.
+    void SaveControls() override;
     void ValidateInput() override;
     bool MustRecreate() const override { return true; }
     void GetSourceCreate(QStringList &Lines) override;

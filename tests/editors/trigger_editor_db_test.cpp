@@ -253,6 +253,11 @@ TEST_F(TriggerEditorTest, ControlRulesOnTheWindow)
     EXPECT_TRUE(w->IsNew());
     EXPECT_EQ(w->windowTitle(), "TRIGGER - 新規");
     EXPECT_EQ(w->TableText(), "t");
+    // the rules hold from the start
+    EXPECT_FALSE(w->txtUpdCol->isEnabled());
+    EXPECT_FALSE(w->cmbRefTblNm->isEnabled());
+    EXPECT_FALSE(w->chkDeferrable->isEnabled());
+    EXPECT_TRUE(w->txtWhen->isEnabled());
     // constraint trigger: AFTER and row forced, FROM and deferral open
     w->chkConstraint->click();
     EXPECT_TRUE(w->rdoAfter->isChecked());

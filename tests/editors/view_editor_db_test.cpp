@@ -369,3 +369,33 @@ TEST_F(ViewEditorTest, DataPagePaints)
 }
 
 } // namespace
+
+namespace {
+
+// Opening a view reads its definition only; its rows are read when the data page is shown,
+// and then no more of them than the row limit.
+TEST_F(ViewEditorTest, OpeningReadsNoRowsUntilTheDataPage)
+{
+    exec("CREATE VIEW " + S + ".huge AS SELECT g AS n FROM generate_series(1, 50000000) g");
+    QStringList statements;
+    Conn->dbsMain()->setStatementObserver([&](const QString &sql) { statements << sql; });
+    TfrmView *w = Open("huge", omDefine, 5);
+    ASSERT_NE(w, nullptr);
+    for (const QString &s : statements)
+        EXPECT_FALSE(s.contains("FROM " + S + ".\"huge\"")) << s;
+    statements.clear();
+    w->pagObject->setCurrentWidget(w->tabData);
+    FlushEvents();
+    Conn->dbsMain()->setStatementObserver({});
+    bool read = false;
+    for (const QString &s : statements)
+        if (s.contains("FROM " + S + ".\"huge\"")) {
+            read = true;
+            EXPECT_TRUE(s.contains("LIMIT 5")) << s;
+        }
+    EXPECT_TRUE(read);
+    EXPECT_EQ(w->fraData->qryData()->recordCount(), 5);
+    CloseEditor(w);
+}
+
+} // namespace
