@@ -35,7 +35,8 @@ const char *const kTriggerSql =
     "LEFT JOIN pg_class rc ON rc.oid = t.tgconstrrelid "
     "LEFT JOIN pg_namespace rn ON rn.oid = rc.relnamespace "
     "JOIN pg_proc f ON f.oid = t.tgfoid JOIN pg_namespace fn ON fn.oid = f.pronamespace "
-    "WHERE n.nspname = :SCHEMA AND c.relname = :TABLE AND t.tgname = :NAME AND NOT t.tgisinternal";
+    "WHERE n.nspname = CAST(:SCHEMA AS name) AND c.relname = CAST(:TABLE AS name) AND t.tgname = CAST(:NAME AS name) "
+    "AND NOT t.tgisinternal";
 
 QString Q(const QString &s)
 {

@@ -17,7 +17,7 @@ const char *const kViewSql =
     "SELECT pg_get_viewdef(c.oid), d.description, array_to_json(c.reloptions) "
     "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
     "LEFT JOIN pg_description d ON d.objoid = c.oid AND d.classoid = 'pg_class'::regclass AND d.objsubid = 0 "
-    "WHERE c.relkind = 'v' AND n.nspname = :SCHEMA AND c.relname = :NAME";
+    "WHERE c.relkind = 'v' AND n.nspname = CAST(:SCHEMA AS name) AND c.relname = CAST(:NAME AS name)";
 
 // Its columns in order: name, type without and with modifier, modifier, comment.
 const char *const kColumnSql =
@@ -25,7 +25,7 @@ const char *const kColumnSql =
     "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
     "JOIN pg_attribute a ON a.attrelid = c.oid "
     "LEFT JOIN pg_description d ON d.objoid = c.oid AND d.classoid = 'pg_class'::regclass AND d.objsubid = a.attnum "
-    "WHERE c.relkind = 'v' AND a.attnum > 0 AND NOT a.attisdropped AND n.nspname = :SCHEMA AND c.relname = :NAME "
+    "WHERE c.relkind = 'v' AND a.attnum > 0 AND NOT a.attisdropped AND n.nspname = CAST(:SCHEMA AS name) AND c.relname = CAST(:NAME AS name) "
     "ORDER BY a.attnum";
 
 QString Q(const QString &s)
