@@ -5,11 +5,13 @@
 // 3. open a schema editor 50 times with R roles (default 5,000); goal: median under 100 ms;
 // 4. script 5,000 indexes and 5,000 constraints of one schema (100 tables with 50 indexes and
 //    40 checks and 10 unique keys each) through the editor table, side by side with
-//    `pg_dump --schema-only -n` of that schema; goal: within 2 times its wall time.
+//    `pg_dump --schema-only -n` of that schema; goal: within 2 times its wall time;
+// 5. script T triggers (default 5,000, on 50 tables) of one schema through the editor table,
+//    side by side with `pg_dump --schema-only -n` of that schema; goal: within 2 times.
 //
 // Run with the sandbox's variables set (set -a; . /tmp/vantor-pg-<port>/env; set +a), under
 // the offscreen platform: QT_QPA_PLATFORM=offscreen bench_editor_script [sequences] [roles]
-// Exits non-zero when a goal is missed.
+// Exits non-zero when a goal is missed. A fourth argument sets T.
 #include "browser/fobject.h"
 #include "core/kdeditorreg.h"
 #include "core/kdforms.h"
@@ -57,6 +59,55 @@ double openMedian(TfrmObject *form, int code, const QString &schema, const QStri
     }
     return median(times);
 }
+// Seconds of `pg_dump --schema-only -n schema`.
+double dumpSeconds(const QString &schema, const QString &database)
+{
+    QProcess dump;
+    dump.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    dump.start(QStringLiteral("pg_dump"), {QStringLiteral("--schema-only"), QStringLiteral("-n"), schema, QStringLiteral("-h"),
+                                           env("PGHOST"), QStringLiteral("-p"), env("PGPORT"), QStringLiteral("-U"),
+                                           env("PGUSER"), database});
+    dump.waitForFinished(-1);
+    dump.readAllStandardOutput();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Scripts `count` triggers (on 50 tables) through the editor table; returns ours / pg_dump.
+double benchTriggers(TfrmObject *form, int count, const QString &database)
+{
+    form->ExecuteSQL(QStringLiteral("DROP SCHEMA IF EXISTS bench_trg CASCADE"));
+    form->ExecuteSQL(QStringLiteral("CREATE SCHEMA bench_trg"));
+    form->ExecuteSQL(QStringLiteral("CREATE FUNCTION bench_trg.f() RETURNS trigger LANGUAGE plpgsql AS $f$BEGIN RETURN NULL; END$f$"));
+    form->ExecuteSQL(QStringLiteral("DO $$ BEGIN FOR i IN 1..50 LOOP EXECUTE format('CREATE TABLE bench_trg.t%1 (a int, b text)', i); END LOOP; END $$")
+                         .arg(QStringLiteral("%s")));
+    form->ExecuteSQL(QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP EXECUTE format("
+                                    "'CREATE TRIGGER tr%2 BEFORE UPDATE OF b ON bench_trg.t%2 FOR EACH ROW "
+                                    "WHEN (new.a > %2) EXECUTE FUNCTION bench_trg.f(%3, ''x'')', i, i % 50 + 1, i, i); END LOOP; END $$")
+                         .arg(count)
+                         .arg(QStringLiteral("%s"))
+                         .arg(QStringLiteral("%L")));
+    QList<QPair<QString, QString>> triggers;
+    db::Query *q = form->OpenSQL(QStringLiteral("SELECT c.relname, t.tgname FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+                                                "WHERE c.relnamespace = 'bench_trg'::regnamespace ORDER BY 1, 2"));
+    while (!q->eof()) {
+        triggers << qMakePair(q->field(0).asString(), q->field(1).asString());
+        q->next();
+    }
+    q->close();
+    QElapsedTimer timer;
+    timer.start();
+    TScriptSink sink;
+    for (const auto &[table, name] : triggers)
+        form->OutputScript(57, QStringLiteral("bench_trg"), name, sink, QString(), QString(), 0, table);
+    const double ours = timer.nsecsElapsed() / 1e9;
+    const double theirs = dumpSeconds(QStringLiteral("bench_trg"), database);
+    std::printf("script %d triggers: %.2f s (%lld lines); pg_dump -n: %.2f s; ratio %.2f (goal <= 2)\n", int(triggers.size()),
+                ours, sink.LineCount(), theirs, ours / theirs);
+    form->ExecuteSQL(QStringLiteral("DROP SCHEMA bench_trg CASCADE"));
+    return ours / theirs;
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -66,6 +117,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int roles = argc > 2 ? std::atoi(argv[2]) : 5000;
+    const int triggerCount = argc > 3 ? std::atoi(argv[3]) : 5000;
     InitializeSharedUnit();
     LoadSettings();
     TkdOption::Global().UpdateToCommit = true;
@@ -166,8 +218,9 @@ int main(int argc, char **argv)
                 int(indexes.size()), ixTime, int(constraints.size()), conTime, ixSink.LineCount(), dumpTime,
                 (ixTime + conTime) / dumpTime);
     form->ExecuteSQL(QStringLiteral("DROP SCHEMA bench_ix CASCADE"));
+    const double triggerRatio = benchTriggers(form, triggerCount, database);
     const bool ok = ours <= 2 * theirs && seqOpen >= 0 && seqOpen < 100 && schemaOpen >= 0 && schemaOpen < 100
-                    && ixTime + conTime <= 2 * dumpTime;
+                    && ixTime + conTime <= 2 * dumpTime && triggerRatio <= 2;
     delete form;
     return ok ? 0 : 1;
 }

@@ -9,7 +9,9 @@
 #include "editors/table_editor.h"
 #include "editors/table_script.h"
 #include "editors/tablespace_editor.h"
+#include "editors/trigger_editor.h"
 #include "editors/user_list.h"
+#include "editors/view_editor.h"
 #include "editors/nametable_editor.h"
 #include "core/kdopeners.h"
 
@@ -24,6 +26,8 @@ void RegisterEditors()
     RegisterEditor(45, &TfrmTable::Open, &TableScript);
     RegisterEditor(68, &TfrmRole::Open, &TfrmRole::Script);
     RegisterEditor(46, &TfrmIndex::Open, &TfrmIndex::Script);
+    RegisterEditor(47, &TfrmView::Open, &TfrmView::Script);
+    RegisterEditor(57, &TfrmTrigger::Open, &TfrmTrigger::Script);
     RegisterEditor(66, &TfrmConst::Open, &TfrmConst::Script);
     RegisterEditor(69, &TfrmTBS::Open, &TfrmTBS::Script);
     // The user list is a tool window: it goes into the window-opener table under the key

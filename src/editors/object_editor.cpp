@@ -274,19 +274,22 @@ void TObjectEditor::SetPage(QWidget *Page)
     FPage = pagObject->currentIndex();
 }
 
+QWidget *TObjectEditor::OpeningPage(TOpenMode Mode, bool New)
+{
+    if (New)
+        return tabDefine;
+    switch (Mode) {
+    case omSource: return tabSource;
+    case omCross: return tabCross;
+    case omGrant: return tabGrant;
+    default: return tabDefine;
+    }
+}
+
 void TObjectEditor::OpenOn(TOpenMode Mode, bool New)
 {
-    QWidget *page = tabDefine;
-    if (!New) {
-        switch (Mode) {
-        case omSource: page = tabSource; break;
-        case omCross: page = tabCross; break;
-        case omGrant: page = tabGrant; break;
-        default: break;
-        }
-    }
     SetIsNew(New);
-    SetPage(page);
+    SetPage(OpeningPage(Mode, New));
     ShowDefine();
 }
 

@@ -155,6 +155,9 @@ protected:
     // Editor-specific part of ChangedIsNew and of action enabling.
     virtual void ChangedIsNewEditor() {}
     virtual void UpdateEditorActions() {}
+    // The page a window opens on (1 source, 3 references, 4 privileges, other: definition;
+    // a new object: definition).
+    virtual QWidget *OpeningPage(TOpenMode Mode, bool New);
     // Arguments of the privilege and reference frames.
     virtual void ShowGrant();
     virtual void ShowCross();
@@ -181,10 +184,10 @@ private:
 // Open and script functions of the editor table for an editor class T with a constructor
 // T(owner, args, mode). Open: the duplicate check by caption raises the open window and
 // gives nullptr; a window whose first load fails is not created.
+// The second form takes the caption from the editor (kinds whose identity holds a table).
 template <class T>
-QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const TEditorPolicy &Policy)
+QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const QString &caption)
 {
-    const QString caption = TObjectEditor::CaptionFor(Owner, Policy, Args.Schema, Args.ObjectName);
     TkdMainForm *host = TkdMainForm::Instance();
     if (!Args.ObjectName.isEmpty() && host && host->FindWindow(&T::staticMetaObject, caption, true))
         return nullptr;
@@ -201,4 +204,10 @@ QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const TEd
     w->ChangedIsNew();
     w->UpdateActions();
     return w;
+}
+
+template <class T>
+QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const TEditorPolicy &Policy)
+{
+    return OpenEditorWindow<T>(Owner, Args, TObjectEditor::CaptionFor(Owner, Policy, Args.Schema, Args.ObjectName));
 }

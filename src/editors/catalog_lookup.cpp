@@ -1,0 +1,16 @@
+#include "editors/catalog_lookup.h"
+
+#include "core/kdforms.h"
+#include "platform/db/dbquery.h"
+
+std::unique_ptr<db::Query> OpenCatalogRows(TkdConnForm *Conn, const QString &Sql, const QStringList &Values)
+{
+    auto q = std::make_unique<db::Query>(Conn->dbsMain());
+    q->setParamCreation(true);
+    q->setSql(Sql);
+    for (int i = 0; i < q->paramCount() && i < Values.size(); ++i)
+        q->param(i).setAsString(Values.at(i));
+    q->setSmallResult(true);
+    q->open();
+    return q;
+}

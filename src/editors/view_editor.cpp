@@ -1,0 +1,541 @@
+#include "editors/view_editor.h"
+
+#include "browser/fobject.h"
+#include "controls/fprint.h"
+#include "controls/kdgrid.h"
+#include "controls/kdmemo.h"
+#include "controls/kdstdctl.h"
+#include "core/kddialogsupport.h"
+#include "core/kdsub_msg.h"
+#include "core/kdsub_options.h"
+#include "core/kdsub_service.h"
+#include "core/kdsub_text.h"
+#include "editors/name_template.h"
+#include "frames/data_frame.h"
+#include "frames/memo_dialog.h"
+#include "frames/plan_frame.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEvent>
+#include <QSaveFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The column list of the CREATE line: in a shown window by ShowColumnSource, in a script
+// by the script option ViewCol.
+bool WithColumns(TSourceMode Mode)
+{
+    return Mode == smText ? TScriptOption::Global().ViewCol : TkdOption::Global().ShowColumnSource;
+}
+
+} // namespace
+
+const TEditorPolicy &TfrmView::ViewPolicy()
+{
+    static const TEditorPolicy policy = [] {
+        TEditorPolicy p;
+        p.Kind = QStringLiteral("VIEW");
+        p.LayoutKey = QStringLiteral("VIEW");
+        p.CaptionMode = 3;
+        p.ObjType = 47;
+        // CREATE OR REPLACE stands on its own: no transaction of the editor, and the window
+        // waits for the run log also after a stopped run.
+        p.Transaction = false;
+        p.WaitAfterRollback = true;
+        return p;
+    }();
+    return policy;
+}
+
+QWidget *TfrmView::Open(TkdConnForm *Owner, const TObjectArgs &Args)
+{
+    auto *w = qobject_cast<TfrmView *>(OpenEditorWindow<TfrmView>(Owner, Args, ViewPolicy()));
+    if (w && !w->IsNew() && (w->pagObject->currentWidget() == w->tabData || w->pagObject->currentWidget() == w->tabExplan))
+        GuardedCall([w] { w->PageShown(); });
+    return w;
+}
+
+void TfrmView::Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink &Sink)
+{
+    TViewDef def;
+    if (!LoadViewDef(Owner, Args.Schema, Args.ObjectName, def))
+        throw EAbort();
+    // A copy needs both names; one of them alone renames nothing.
+    const bool copy = !Args.NewSchema.isEmpty() && !Args.NewObjectName.isEmpty();
+    const QString schema = copy ? Args.NewSchema : Args.Schema;
+    const QString name = copy ? Args.NewObjectName : Args.ObjectName;
+    Sink.WriteScript(ViewSourceLines(def, SchemaPrefixFor(smText, schema, Owner->CurrentSchema()), name, WithColumns(smText)));
+}
+
+TfrmView::TfrmView(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode)
+    : TObjectEditor(Owner, ViewPolicy(), Mode)
+{
+    setObjectName(QStringLiteral("frmView"));
+    resize(937, 460);
+    SetTaskIcon(47);
+    TkdMainForm *host = TkdMainForm::Instance();
+    auto image = [host](int i) { return host ? host->Image(i) : QIcon(); };
+
+    actDataGenerate = new QAction(QStringLiteral("生成(&W)"), this);
+    actDataGenerate->setObjectName(QStringLiteral("actDataGenerate"));
+    actDataGenerate->setToolTip(QStringLiteral("テーブルデータを自動生成します。"));
+    actDataGenerate->setStatusTip(actDataGenerate->toolTip());
+    actDataGenerate->setIcon(image(103));
+    actOutput = new QAction(QStringLiteral("出力(&P)"), this);
+    actOutput->setObjectName(QStringLiteral("actOutput"));
+    actOutput->setToolTip(QStringLiteral("オブジェクトの情報を外部に出力します。"));
+    actOutput->setStatusTip(actOutput->toolTip());
+    actOutput->setIcon(image(36));
+    actPrint = new QAction(QStringLiteral("印刷(&P)"), this);
+    actPrint->setObjectName(QStringLiteral("actPrint"));
+    actPrint->setToolTip(QStringLiteral("印刷"));
+    actPrint->setStatusTip(QStringLiteral("オブジェクトの情報を印刷します。"));
+    actPrint->setIcon(image(98));
+    actSave = new QAction(QStringLiteral("ファイル保存(&S)"), this);
+    actSave->setObjectName(QStringLiteral("actSave"));
+    actSave->setToolTip(QStringLiteral("ファイル保存"));
+    actSave->setStatusTip(QStringLiteral("オブジェクトの情報をファイルに保存します。"));
+    actSave->setIcon(image(18));
+    popOutput = new QMenu(this);
+    popOutput->setObjectName(QStringLiteral("popOutput"));
+    popOutput->addAction(actPrint);
+    popOutput->addAction(actSave);
+    actOutput->setMenu(popOutput);
+    connect(actDataGenerate, &QAction::triggered, this, [this] { GuardedCall([this] { actDataGenerateExecute(); }); });
+    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
+    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
+    connect(actOutput, &QAction::triggered, this, [this] {
+        if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput)))
+            b->showMenu();
+    });
+    // Tool bar: 作成, 生成, 出力, 削除, 戻す, 終了.
+    QAction *before = tolCmd->actions().value(1); // actDelete
+    tolCmd->insertAction(before, actDataGenerate);
+    tolCmd->insertAction(before, actOutput);
+    if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput)))
+        b->setPopupMode(QToolButton::MenuButtonPopup);
+    mnuObject->addAction(actDataGenerate);
+    mnuObject->addSeparator();
+    mnuObject->addAction(actPrint);
+    mnuObject->addAction(actSave);
+    actDataGenerate->setVisible(!OwnerForm() || OwnerForm()->DBVer() >= 90300);
+
+    // Definition page: comment and columns.
+    auto *page = new QVBoxLayout(tabDefine);
+    auto *commentRow = new QHBoxLayout;
+    commentRow->addWidget(new QLabel(QStringLiteral("コメント"), tabDefine));
+    txtComment = new TkdStrEdit(tabDefine);
+    txtComment->setObjectName(QStringLiteral("txtComment"));
+    commentRow->addWidget(txtComment, 1);
+    page->addLayout(commentRow);
+    grdColumn = new TkdStringGrid(tabDefine);
+    grdColumn->setObjectName(QStringLiteral("grdColumn"));
+    grdColumn->SetColCount(4);
+    grdColumn->SetRowCount(2);
+    grdColumn->SetHeader({QStringLiteral("項目名"), QStringLiteral("型"), QStringLiteral("長さ"), QStringLiteral("コメント")});
+    grdColumn->SetGridMode(geAccess);
+    grdColumn->SetEditStyles(vgcComment, geEllipsis);
+    const int widths[] = {180, 210, 90, 300};
+    for (int i = 0; i < 4; ++i)
+        grdColumn->setColumnWidth(i, widths[i]);
+    grdColumn->horizontalHeader()->setStretchLastSection(true);
+    grdColumn->verticalHeader()->setDefaultSectionSize(17);
+    page->addWidget(grdColumn, 1);
+
+    // Data and plan pages share the bar above their frames (row limit, show button, and
+    // the place of the filter panel); it moves to the page shown.
+    tabData = new QWidget;
+    tabData->setObjectName(QStringLiteral("tabData"));
+    auto *dataLayout = new QVBoxLayout(tabData);
+    dataLayout->setContentsMargins(2, 2, 2, 2);
+    pnlWhere = new QWidget(tabData);
+    pnlWhere->setObjectName(QStringLiteral("pnlWhere"));
+    auto *whereLayout = new QVBoxLayout(pnlWhere);
+    whereLayout->setContentsMargins(0, 0, 0, 0);
+    auto *bar = new QHBoxLayout;
+    auto *tolField = new QToolBar(pnlWhere);
+    tolField->setObjectName(QStringLiteral("tolField"));
+    tolField->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    btnExec = tolField->addAction(image(28), QStringLiteral("データを表示"));
+    btnExec->setObjectName(QStringLiteral("btnExec"));
+    bar->addWidget(tolField);
+    bar->addStretch(1);
+    auto *lblRecord = new QLabel(QStringLiteral("表示件数"), pnlWhere);
+    lblRecord->setObjectName(QStringLiteral("lblRecord"));
+    txtRecord = new TkdNumEdit(pnlWhere);
+    txtRecord->setObjectName(QStringLiteral("txtRecord"));
+    txtRecord->setMaxLength(9);
+    txtRecord->setMaximumWidth(90);
+    txtRecord->SetValueInt(Args.DefTopRecord > 0 ? Args.DefTopRecord
+                           : TkdOption::Global().DefTopRecord > 0 ? TkdOption::Global().DefTopRecord
+                                                                   : 1000);
+    bar->addWidget(lblRecord);
+    bar->addWidget(txtRecord);
+    whereLayout->addLayout(bar);
+    pnlFilter = new QWidget(pnlWhere);
+    pnlFilter->setObjectName(QStringLiteral("pnlFilter"));
+    new QVBoxLayout(pnlFilter);
+    pnlFilter->layout()->setContentsMargins(0, 0, 0, 0);
+    pnlFilter->hide();
+    whereLayout->addWidget(pnlFilter);
+    dataLayout->addWidget(pnlWhere);
+    fraData = new TfraData(tabData);
+    fraData->setObjectName(QStringLiteral("fraData"));
+    dataLayout->addWidget(fraData, 1);
+    pagObject->insertTab(2, tabData, QStringLiteral("データ"));
+
+    tabExplan = new QWidget;
+    tabExplan->setObjectName(QStringLiteral("tabExplan"));
+    auto *planLayout = new QVBoxLayout(tabExplan);
+    planLayout->setContentsMargins(2, 2, 2, 2);
+    fraExplan = new TfraExplan(tabExplan);
+    fraExplan->setObjectName(QStringLiteral("fraExplan"));
+    planLayout->addWidget(fraExplan, 1);
+    pagObject->insertTab(3, tabExplan, QStringLiteral("実行計画"));
+
+    if (cmbSchema) {
+        cmbSchema->setMinimumWidth(160);
+        cmbSchema->setEditText(Args.Schema);
+        if (auto *conn = dynamic_cast<TfrmObject *>(OwnerForm()); conn && Mode == smShow && Args.ObjectName.isEmpty()) {
+            QStringList schemas;
+            GuardedCall([&] { conn->GetSchemaInfo(schemas, false); });
+            cmbSchema->addItems(schemas);
+            cmbSchema->setEditText(Args.Schema);
+        }
+    }
+    txtName->setText(Args.ObjectName);
+
+    FinishSetup();
+    // Typing a name or schema does not mark the window modified (only the source does).
+    if (cmbSchema)
+        disconnect(cmbSchema, &QComboBox::editTextChanged, this, nullptr);
+    disconnect(txtName, &QLineEdit::textChanged, this, nullptr);
+    connect(txtComment, &QLineEdit::textChanged, this, [this] { OnChange(); });
+    connect(grdColumn, &TkdStringGrid::OnShowEditor, this,
+            [](TkdStringGrid *, int ACol, int, TkdInplaceEditor *AEditor) {
+                // Only the comment column is edited; names, types and lengths are read-only.
+                if (ACol != vgcComment && AEditor)
+                    AEditor->SetMaxLength(-1);
+            });
+    connect(grdColumn, &TkdStringGrid::OnSetEditText, this, [this](TkdStringGrid *, int, int, const QString &) {
+        if (grdColumn->IsChanged())
+            OnChange();
+    });
+    connect(grdColumn, &TkdStringGrid::OnEditButtonClick, this, [this](TkdStringGrid *) {
+        GuardedCall([this] {
+            const int col = grdColumn->Col();
+            const int row = grdColumn->Row();
+            if (col != vgcComment || row < 1)
+                return;
+            QString text = grdColumn->Cells(col, row);
+            if (TfrmMemo::ShowWindow(text) == 1 && text != grdColumn->Cells(col, row))
+                grdColumn->StoreEditText(col, row, text);
+        });
+    });
+    connect(btnExec, &QAction::triggered, this, [this] { GuardedCall([this] { Reload(); }); });
+    connect(txtName, &TkdStrEdit::entered, this, [this] { FNameAtEnter = txtName->text(); });
+    connect(txtName, &QLineEdit::editingFinished, this, [this] { GuardedCall([this] { txtNameExit(txtName); }); });
+    if (cmbSchema) {
+        connect(cmbSchema, &TkdComboBox::entered, this, [this] { FSchemaAtEnter = cmbSchema->Text(); });
+        connect(cmbSchema->lineEdit(), &QLineEdit::editingFinished, this,
+                [this] { GuardedCall([this] { txtNameExit(cmbSchema); }); });
+    }
+    FNameAtEnter = txtName->text();
+    FSchemaAtEnter = SchemaText();
+    txtSource->installEventFilter(this);
+    connect(pagObject, &QTabWidget::currentChanged, this, [this](int) { GuardedCall([this] { PageShown(); }); });
+}
+
+QWidget *TfrmView::OpeningPage(TOpenMode Mode, bool New)
+{
+    if (New)
+        return tabSource;
+    if (Mode == omData)
+        return tabData;
+    return TObjectEditor::OpeningPage(Mode, New);
+}
+
+bool TfrmView::eventFilter(QObject *Watched, QEvent *Event)
+{
+    // A new view's text cannot be written before it has a name.
+    if (Watched == txtSource && Event->type() == QEvent::FocusIn && SourceMode == smShow
+        && TrimBlanks(txtName->text()).isEmpty() && pnlName->isEnabled())
+        txtName->setFocus();
+    return TObjectEditor::eventFilter(Watched, Event);
+}
+
+void TfrmView::ChangedIsNewEditor()
+{
+    // A new view has only its source page.
+    {
+        QSignalBlocker block(pagObject);
+        if (IsNew() && pagObject->currentWidget() != tabSource)
+            pagObject->setCurrentWidget(tabSource);
+        for (QWidget *p : {tabDefine, tabData, tabExplan, tabGrant, tabCross})
+            if (p)
+                pagObject->setTabVisible(pagObject->indexOf(p), !IsNew());
+        pagObject->setTabVisible(pagObject->indexOf(tabSource), true);
+    }
+}
+
+void TfrmView::UpdateEditorActions()
+{
+    if (!actDataGenerate)
+        return;
+    const bool data = pagObject->currentWidget() == tabData;
+    actDelete->setEnabled(!IsNew() && !data);
+    actDataGenerate->setEnabled(!IsNew());
+    const bool output = !IsNew() && !Modified();
+    actOutput->setEnabled(output);
+    actPrint->setEnabled(output);
+    actSave->setEnabled(output);
+}
+
+void TfrmView::FillGrid(const TViewDef &Def)
+{
+    grdColumn->Clear();
+    grdColumn->SetRowCount(qMax(2, int(Def.Columns.size()) + 1));
+    for (int c = 0; c < 4; ++c)
+        grdColumn->SetCells(c, 1, QString());
+    int r = 1;
+    for (const TViewColumn &c : Def.Columns) {
+        grdColumn->SetCells(vgcName, r, c.Name);
+        grdColumn->SetCells(vgcType, r, c.Type);
+        grdColumn->SetCells(vgcLength, r, c.Length);
+        grdColumn->SetCells(vgcComment, r, c.Comment);
+        ++r;
+    }
+    grdColumn->SetCurrentCell(vgcComment, 1);
+}
+
+void TfrmView::LoadDefinition()
+{
+    TViewDef def;
+    if (!LoadViewDef(OwnerForm(), SchemaText(), NameText(), def))
+        ObjectMissing();
+    FLoaded = def;
+    txtComment->setText(def.Comment);
+    FillGrid(def);
+    // Columns chosen for the data page that the view no longer has are dropped.
+    QStringList names;
+    for (const TViewColumn &c : def.Columns)
+        names << c.Name.toLower();
+    for (int i = FShowFld.size() - 1; i >= 0; --i)
+        if (!names.contains(FShowFld.at(i).toLower()))
+            FShowFld.removeAt(i);
+}
+
+void TfrmView::SaveControls()
+{
+    txtComment->Save();
+    grdColumn->Save();
+    if (IsNew())
+        FLoaded = TViewDef();
+}
+
+TViewDef TfrmView::ControlsDef() const
+{
+    TViewDef d = FLoaded;
+    d.Comment = txtComment->text();
+    for (int i = 0; i < d.Columns.size(); ++i)
+        d.Columns[i].Comment = grdColumn->Cells(vgcComment, i + 1);
+    return d;
+}
+
+void TfrmView::GetSourceCreate(QStringList &Lines)
+{
+    // A new view's text is the user's own.
+    if (IsNew())
+        return;
+    const bool copy = !CopySchema.isEmpty() && !CopyView.isEmpty();
+    const QString schema = copy ? CopySchema : SchemaText();
+    const QString name = copy ? CopyView : NameText();
+    if (FLoaded.Definition.isEmpty())
+        ObjectMissing();
+    Lines += ViewSourceLines(ControlsDef(), SchemaPrefix(schema, OwnerForm()->CurrentSchema()), name,
+                             WithColumns(SourceMode));
+}
+
+void TfrmView::GetSourceAlter(QStringList &Lines)
+{
+    // The definition page writes only the comments that changed.
+    if (IsNew() || !DefinePageShown())
+        return;
+    Lines += ViewCommentLines(FLoaded, ControlsDef(), SchemaPrefix(SchemaText(), OwnerForm()->CurrentSchema()), NameText());
+}
+
+QString TfrmView::DropStatement(bool Cascade) const
+{
+    Q_UNUSED(Cascade);
+    return ViewDropStatement(SchemaText(), NameText());
+}
+
+void TfrmView::AfterCommit(bool Recreated, bool WasNew)
+{
+    Q_UNUSED(Recreated);
+    Q_UNUSED(WasNew);
+    // The data page shows all columns again.
+    FShowFld.clear();
+}
+
+QString TfrmView::GetSelectSQL() const
+{
+    return ViewSelectSQL(SchemaText(), NameText(), FShowFld);
+}
+
+std::optional<int> TfrmView::DataRowLimit() const
+{
+    bool ok = false;
+    const int n = TrimBlanks(txtRecord->text()).toInt(&ok);
+    if (!ok || n <= 0)
+        return std::nullopt;
+    return n;
+}
+
+QString TfrmView::DataColumnComment(const QString &FieldName) const
+{
+    for (int r = 1; r < grdColumn->RowCount(); ++r)
+        if (grdColumn->Cells(vgcName, r) == FieldName)
+            return grdColumn->Cells(vgcComment, r);
+    return QString();
+}
+
+void TfrmView::PageShown()
+{
+    if (IsNew())
+        return;
+    QWidget *page = pagObject->currentWidget();
+    if (page == tabData) {
+        SetModified(false);
+        if (pnlWhere->parentWidget() != tabData)
+            static_cast<QVBoxLayout *>(tabData->layout())->insertWidget(0, pnlWhere);
+        ShowData();
+    } else if (page == tabExplan) {
+        SetModified(false);
+        if (pnlWhere->parentWidget() != tabExplan)
+            static_cast<QVBoxLayout *>(tabExplan->layout())->insertWidget(0, pnlWhere);
+        ShowPlan();
+    }
+    UpdateActions();
+}
+
+void TfrmView::ShowData()
+{
+    fraData->SetTableName(SchemaText() + QLatin1Char('.') + NameText());
+    fraData->SetSQL(GetSelectSQL());
+    fraData->Prepare();
+    fraData->Open();
+}
+
+void TfrmView::ShowPlan()
+{
+    // The plan of what the data page reads, row limit included.
+    QString sql = GetSelectSQL();
+    if (const std::optional<int> limit = DataRowLimit())
+        sql += QStringLiteral("\nLIMIT ") + QString::number(*limit);
+    fraExplan->SetSQL(sql);
+    if (!fraExplan->SQL().isEmpty())
+        fraExplan->ShowData();
+}
+
+void TfrmView::txtNameExit(QWidget *Sender)
+{
+    if (!pnlName->isEnabled())
+        return;
+    const QString schema = SchemaText();
+    const QString name = NameText();
+    if (TrimBlanks(txtSource->text()).isEmpty()) {
+        if (TrimBlanks(name).isEmpty())
+            return;
+        // The template a new view starts from; the schema is always written here.
+        txtSource->setText(QStringLiteral("CREATE VIEW ") + QuoteIdentifier(schema) + QLatin1Char('.') + QuoteIdentifier(name)
+                           + QStringLiteral(" AS\nSELECT\n"));
+    } else {
+        QString text = txtSource->text();
+        bool changed = false;
+        if (Sender == cmbSchema && FSchemaAtEnter != schema)
+            changed = RenameInTemplateText(text, TTemplatePart::Schema, QuoteIdentifier(FSchemaAtEnter),
+                                           QuoteIdentifier(schema));
+        else if (Sender == txtName && FNameAtEnter != name)
+            changed = RenameInTemplateText(text, TTemplatePart::Name, QuoteIdentifier(FNameAtEnter), QuoteIdentifier(name));
+        if (changed)
+            txtSource->setText(text);
+    }
+    // The next exit compares with what the box holds now.
+    if (Sender == cmbSchema)
+        FSchemaAtEnter = schema;
+    else
+        FNameAtEnter = name;
+}
+
+QStringList TfrmView::ScriptText()
+{
+    const TSourceMode mode = SourceMode;
+    SourceMode = smText;
+    QStringList lines;
+    try {
+        GetSourceCreate(lines);
+    } catch (...) {
+        SourceMode = mode;
+        throw;
+    }
+    SourceMode = mode;
+    RemoveBlankLines(lines);
+    return lines;
+}
+
+void TfrmView::actPrintExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    const QString title = SchemaText() + QLatin1Char('.') + NameText();
+    TfrmPrint::ShowWindow(title, [this, title] {
+        TfrmPrint::BeginPrint();
+        try {
+            TfrmPrint::PrintSource(title, ScriptText(), true);
+        } catch (...) {
+            TfrmPrint::EndPrint();
+            throw;
+        }
+        TfrmPrint::EndPrint();
+    });
+}
+
+void TfrmView::actSaveExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    TkdOption &opt = TkdOption::Global();
+    TSaveFileRequest req;
+    req.Parent = this;
+    req.FileName = QDir(opt.FileDir).filePath(SafeFileName(SchemaText() + QLatin1Char('.') + NameText() + QStringLiteral(".sql")));
+    req.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
+    req.DefaultSuffix = QStringLiteral("sql");
+    const QString file = PromptSaveFile(req);
+    if (file.isEmpty())
+        return;
+    const QByteArray bytes = TScriptSink::EncodeLines(ScriptText(), GetFileEncoding());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        ShowMessageBox(QStringLiteral("ファイルに書き込めませんでした。") + QLatin1Char('\n') + file, MB_ICONERROR | MB_OK);
+        return;
+    }
+    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
+    opt.FileDir = QFileInfo(file).absolutePath() + QLatin1Char('/');
+}
+
+void TfrmView::actDataGenerateExecute()
+{
+    ShowMessageBox(QStringLiteral("この機能はまだ利用できません。"), MB_ICONINFORMATION | MB_OK);
+}
