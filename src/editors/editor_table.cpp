@@ -4,6 +4,7 @@
 #include "editors/role_editor.h"
 #include "editors/schema_editor.h"
 #include "editors/sequence_editor.h"
+#include "editors/source_editor.h"
 #include "editors/table_editor.h"
 #include "editors/table_script.h"
 
@@ -17,4 +18,7 @@ void RegisterEditors()
     RegisterEditor(58, &TfrmSeq::Open, &TfrmSeq::Script);
     RegisterEditor(45, &TfrmTable::Open, &TableScript);
     RegisterEditor(68, &TfrmRole::Open, &TfrmRole::Script);
+    RegisterEditor(51, &TfrmSource::Open, &TfrmSource::Script);
+    RegisterEditor(52, &TfrmSource::Open, &TfrmSource::Script);
+    RegisterEditor(55, &TfrmSource::Open, &TfrmSource::Script);
 }
