@@ -18,6 +18,7 @@
 #include "support/roundtrip.h"
 #include "support/testdb.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcessEnvironment>
@@ -420,6 +421,79 @@ TEST_F(SourceEditorTest, LeavingTheNameBoxForTheTextWritesTheTemplate)
     EXPECT_EQ(MemoLines(w).value(0), "CREATE TYPE " + S() + ".pt");
     EXPECT_TRUE(w->Modified());
     CloseEditor(w);
+}
+
+TEST_F(SourceEditorTest, LeavingAnEditedTextWithoutCompilingReloadsItBeforeTheNextCompile)
+{
+    exec("CREATE FUNCTION " + S() + ".f() RETURNS integer LANGUAGE sql AS $$ SELECT 1 $$");
+    TfrmSource *w = OpenSource(52, "f", Oid(schema() + ".f()").toUInt());
+    ASSERT_NE(w, nullptr);
+    const QString original = w->txtSource->text();
+    QString edited = original;
+    edited.replace("SELECT 1", "SELECT 2");
+    w->txtSource->setText(edited);
+    {
+        // The page change asks; No drops the edit and the new page loads.
+        TBoxes boxes;
+        boxes.Answers = {IDNO};
+        w->pagObject->setCurrentWidget(w->tabGrant);
+        FlushEvents();
+        EXPECT_EQ(boxes.Texts, QStringList{"情報が変更されています。コンパイルしますか？"});
+    }
+    EXPECT_EQ(w->pagObject->currentWidget(), w->tabGrant);
+    EXPECT_EQ(w->txtSource->text(), original) << "the dropped edit is gone from the text as well";
+    TBoxes boxes;
+    CompileWindow(w);
+    EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+    EXPECT_EQ(scalar("SELECT " + S() + ".f()"), "1");
+    CloseEditor(w);
+}
+
+TEST_F(SourceEditorTest, SavedSourcesUseTheKindsFolderAndTheCreatedRoutine)
+{
+    QTemporaryDir dir;
+    TkdOption &o = TkdOption::Global();
+    o.SaveBeforeSrc = true;
+    o.SaveAfterSrc = true;
+    o.SaveBeforeSrcDir = dir.path() + "/before/";
+    o.SaveAfterSrcDir = dir.path() + "/after/";
+    o.SaveBeforeSrcDialog = o.SaveAfterSrcDialog = o.SaveBeforeSrcRenum = o.SaveAfterSrcRenum = false;
+    o.SaveBeforeSrcHead = o.SaveAfterSrcHead = false;
+    auto read = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    // Scripts leave out the login schema (script option Owner 1).
+    TScriptOption::Global().Owner = 1;
+    // A new function: the after-source is the routine the compile created.
+    TfrmSource *w = OpenNew(52);
+    ASSERT_NE(w, nullptr);
+    w->cmbSchema->setEditText(schema());
+    w->txtName->setText("made");
+    w->txtSource->setText("CREATE FUNCTION " + S() + ".made(a integer) RETURNS integer LANGUAGE sql AS $$ SELECT a $$");
+    {
+        TBoxes boxes;
+        CompileWindow(w);
+        EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+    }
+    EXPECT_TRUE(read(dir.path() + "/after/" + schema() + "/FUNCTION/made.SQL")
+                    .startsWith("CREATE OR REPLACE FUNCTION made(a integer)"))
+        << read(dir.path() + "/after/" + schema() + "/FUNCTION/made.SQL").toStdString()
+        << QDir(dir.path() + "/after/" + schema()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(",").toStdString();
+    // A procedure goes to the PROCEDURE folder, before and after.
+    exec("CREATE PROCEDURE " + S() + ".pr() LANGUAGE sql AS $$ SELECT 1 $$");
+    TfrmSource *p = OpenSource(51, "pr");
+    ASSERT_NE(p, nullptr);
+    {
+        TBoxes boxes;
+        CompileWindow(p);
+        EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+    }
+    for (const QString &when : {"before", "after"})
+        EXPECT_TRUE(read(dir.path() + "/" + when + "/" + schema() + "/PROCEDURE/pr.SQL").startsWith("CREATE OR REPLACE PROCEDURE"))
+            << when.toStdString();
+    CloseEditor(p);
+    o.SaveBeforeSrc = o.SaveAfterSrc = false;
 }
 
 TEST_F(SourceEditorTest, EmptyNameOrSchemaIsRefusedBeforeAnythingRuns)
