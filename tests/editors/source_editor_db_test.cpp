@@ -4,7 +4,9 @@
 // the templates, procedures, the script option Owner, and the round trip of every function,
 // procedure and type of the sample database in scratch copies of it.
 #include "browser/fobject.h"
+#include "controls/fprint.h"
 #include "controls/kdmemo.h"
+#include "controls/kdprinter.h"
 #include "controls/kdstdctl.h"
 #include "core/kddialogsupport.h"
 #include "core/kdopeners.h"
@@ -24,9 +26,11 @@
 #include <QProcessEnvironment>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -644,6 +648,39 @@ TEST_F(SourceEditorTest, ExecuteSaveAndSampleButtons)
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(kind, 52);
     kdopeners::Clear();
+    CloseEditor(w);
+}
+
+TEST_F(SourceEditorTest, PrintLaysTheTextOutUnderItsTitle)
+{
+    exec("CREATE FUNCTION " + S() + ".\"集計\"(a integer) RETURNS integer LANGUAGE sql AS $$ SELECT a * 2 $$");
+    TfrmSource *w = OpenSource(52, "集計", Oid(schema() + ".\"集計\"(integer)").toUInt());
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->actPrint->isEnabled());
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("source.pdf");
+    auto previous = TfrmPrint::SetFileNameHook([&](QWidget *, const QString &) { return pdf; });
+    std::function<void()> onDialog;
+    onDialog = [&] {
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<TfrmPrint *>(QApplication::activeModalWidget());
+            if (!d) {
+                onDialog();
+                return;
+            }
+            d->cmbPrinterName->setCurrentIndex(d->cmbPrinterName->findText(TkdPrinter::PdfPrinterName()));
+            d->btnOk->click();
+        });
+    };
+    onDialog();
+    w->actPrint->trigger();
+    TfrmPrint::SetFileNameHook(previous);
+    QProcess text;
+    text.start("pdftotext", {"-raw", "-enc", "UTF-8", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(schema() + ".集計")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("SELECT a * 2")) << printed.toStdString();
     CloseEditor(w);
 }
 
