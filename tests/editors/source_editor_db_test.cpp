@@ -278,6 +278,48 @@ TEST_F(SourceEditorTest, RecreatedTypeKeepsPrivilegesAndComments)
     exec("DROP ROLE " + owner);
 }
 
+TEST_F(SourceEditorTest, AwkwardNamesOpenScriptAndRecreate)
+{
+    const QStringList names = {"日本.型\"q", "Upper Case", "select"};
+    for (const QString &name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QString q = S() + "." + QuoteIdentifier(name, true);
+        exec("CREATE TYPE " + q + " AS ENUM ('a')");
+        exec("CREATE FUNCTION " + q + "(v " + q + ") RETURNS text LANGUAGE sql AS $$ SELECT v::text $$");
+        TfrmSource *t = OpenSource(55, name);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->windowTitle(), "TYPE - " + schema() + "." + name + Identity());
+        EXPECT_EQ(MemoLines(t).first(), "CREATE TYPE " + S() + "." + QuoteIdentifier(name));
+        QString text = t->txtSource->text();
+        text.replace("'a'", "'a',\n    'b'");
+        t->txtSource->setText(text);
+        {
+            // The function of the type goes with it only by CASCADE: the DROP is refused and
+            // nothing changes.
+            TBoxes boxes;
+            CompileWindow(t);
+            ASSERT_EQ(boxes.Flags.size(), 1);
+            EXPECT_EQ(boxes.Flags.first() & 0xF0, MB_ICONERROR);
+        }
+        const QString oid = scalar("SELECT p.oid FROM pg_proc p WHERE p.pronamespace = '" + schema()
+                                   + "'::regnamespace AND p.proname = " + QuoteLiteral(name));
+        TfrmSource *f = OpenSource(52, name, oid.toUInt());
+        ASSERT_NE(f, nullptr);
+        EXPECT_TRUE(f->windowTitle().startsWith("FUNCTION - " + schema() + "." + name + "(")) << f->windowTitle();
+        CloseEditor(f);
+        exec("DROP FUNCTION " + q + "(" + q + ")");
+        {
+            TBoxes boxes;
+            CompileWindow(t);
+            EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+        }
+        EXPECT_EQ(scalar("SELECT string_agg(enumlabel, ',' ORDER BY enumsortorder) FROM pg_enum WHERE enumtypid = "
+                         "to_regtype(" + QuoteLiteral(q) + ")"),
+                  "a,b");
+        CloseEditor(t);
+    }
+}
+
 TEST_F(SourceEditorTest, TypeInUseIsNotRecreatedAndNothingChanges)
 {
     exec("CREATE TYPE " + S() + ".st AS ENUM ('a', 'b')");
