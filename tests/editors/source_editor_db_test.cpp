@@ -13,6 +13,8 @@
 #include "core/kdsub_options.h"
 #include "editors/editor_fixture.h"
 #include "editors/source_editor.h"
+#include "controls/kdchklst.h"
+#include "controls/kdcomctrls.h"
 #include "frames/grant_frame.h"
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
@@ -32,6 +34,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace {
 
@@ -320,6 +323,61 @@ TEST_F(SourceEditorTest, AwkwardNamesOpenScriptAndRecreate)
     }
 }
 
+// Takes USAGE / EXECUTE away from PUBLIC on the privilege page, as the user would.
+void RevokeFromPublicOnThePage(TfrmSource *w)
+{
+    TfraGrant *f = w->fraGrant;
+    f->lstGrant->clearSelection();
+    bool found = false;
+    for (int i = 0; i < f->lstGrant->topLevelItemCount(); ++i)
+        if (f->lstGrant->topLevelItem(i)->text(0) == "public") {
+            f->lstGrant->topLevelItem(i)->setSelected(true);
+            found = true;
+        }
+    ASSERT_TRUE(found);
+    f->chkGrant->SetStateL(0, Qt::Unchecked);
+    f->chkGrantClick();
+}
+
+TEST_F(SourceEditorTest, PrivilegePageChangesRunWithTheTextInOneTransaction)
+{
+    exec("CREATE TYPE " + S() + ".e AS ENUM ('a')");
+    exec("CREATE FUNCTION " + S() + ".f() RETURNS integer LANGUAGE sql AS $$ SELECT 1 $$");
+    // A type: edited text and a privilege taken from PUBLIC, on the source page.
+    TfrmSource *t = OpenSource(55, "e");
+    ASSERT_NE(t, nullptr);
+    RevokeFromPublicOnThePage(t);
+    QString text = t->txtSource->text();
+    text.replace("'a'", "'a',\n    'z'");
+    t->txtSource->setText(text);
+    {
+        TBoxes boxes;
+        CompileWindow(t);
+        EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+    }
+    EXPECT_EQ(scalar("SELECT has_type_privilege('public', '" + schema() + ".e', 'USAGE')"), "f");
+    EXPECT_EQ(scalar("SELECT count(*) FROM pg_enum WHERE enumtypid = '" + schema() + ".e'::regtype"), "2");
+    CloseEditor(t);
+    // A function on its privilege page: the text runs again and the REVOKE with it.
+    TfrmSource *w = OpenSource(52, "f", Oid(schema() + ".f()").toUInt(), omGrant);
+    ASSERT_NE(w, nullptr);
+    RevokeFromPublicOnThePage(w);
+    EXPECT_TRUE(w->Modified());
+    QStringList ran;
+    Conn->dbsMain()->setStatementObserver([&](const QString &sql) { ran << sql; });
+    {
+        TBoxes boxes;
+        CompileWindow(w);
+        EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
+    }
+    Conn->dbsMain()->setStatementObserver({});
+    ASSERT_EQ(ran.size(), 2) << ran.join("\n").toStdString();
+    EXPECT_TRUE(ran.at(0).startsWith("CREATE OR REPLACE FUNCTION"));
+    EXPECT_TRUE(ran.at(1).startsWith("REVOKE EXECUTE ON FUNCTION")) << ran.at(1);
+    EXPECT_EQ(scalar("SELECT has_function_privilege('public', '" + schema() + ".f()', 'EXECUTE')"), "f");
+    CloseEditor(w);
+}
+
 TEST_F(SourceEditorTest, TypeInUseIsNotRecreatedAndNothingChanges)
 {
     exec("CREATE TYPE " + S() + ".st AS ENUM ('a', 'b')");
@@ -466,6 +524,8 @@ TEST_F(SourceEditorTest, LeavingTheNameBoxForTheTextWritesTheTemplate)
     FlushEvents();
     EXPECT_EQ(MemoLines(w).value(0), "CREATE TYPE " + S() + ".pt");
     EXPECT_TRUE(w->Modified());
+    w->resize(900, 420);
+    EXPECT_TRUE(w->grab().toImage().save("/tmp/vantor-source-new-type.png"));
     CloseEditor(w);
 }
 
