@@ -525,6 +525,7 @@ TEST_F(SourceEditorTest, LeavingTheNameBoxForTheTextWritesTheTemplate)
     EXPECT_EQ(MemoLines(w).value(0), "CREATE TYPE " + S() + ".pt");
     EXPECT_TRUE(w->Modified());
     w->resize(900, 420);
+    FlushEvents();
     EXPECT_TRUE(w->grab().toImage().save("/tmp/vantor-source-new-type.png"));
     CloseEditor(w);
 }
