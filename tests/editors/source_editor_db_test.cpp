@@ -423,6 +423,36 @@ TEST_F(SourceEditorTest, FunctionWithASyntaxErrorRollsBackShowsTheErrorAndKeepsT
     CloseEditor(w);
 }
 
+TEST_F(SourceEditorTest, ClosingAModifiedWindowCompilesAndStaysWhenTheCompileFails)
+{
+    exec("CREATE FUNCTION " + S() + ".f() RETURNS integer LANGUAGE sql AS $$ SELECT 1 $$");
+    TfrmSource *w = OpenSource(52, "f", Oid(schema() + ".f()").toUInt());
+    ASSERT_NE(w, nullptr);
+    QString text = w->txtSource->text();
+    text.replace("SELECT 1", "SELEC 1");
+    w->txtSource->setText(text);
+    QPointer<TfrmSource> alive(w);
+    auto *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget());
+    ASSERT_NE(sub, nullptr);
+    {
+        TBoxes boxes;
+        boxes.Answers = {IDYES, IDOK};
+        sub->close();
+        FlushEvents();
+        ASSERT_EQ(boxes.Texts.size(), 2);
+        EXPECT_EQ(boxes.Texts.first(), "情報が変更されています。コンパイルしますか？");
+        EXPECT_EQ(boxes.Flags.at(1) & 0xF0, MB_ICONERROR);
+    }
+    ASSERT_TRUE(alive) << "a failed compile keeps the window";
+    EXPECT_TRUE(w->Modified());
+    EXPECT_EQ(scalar("SELECT " + S() + ".f()"), "1");
+    TBoxes boxes;
+    boxes.Answers = {IDNO};
+    sub->close();
+    FlushEvents();
+    EXPECT_FALSE(alive) << "No closes without compiling";
+}
+
 TEST_F(SourceEditorTest, CompileInsideTheUsersOpenBlockUndoesOnlyItsOwnStatements)
 {
     exec("CREATE TABLE " + S() + ".work (v int)");
