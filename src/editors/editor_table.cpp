@@ -6,6 +6,7 @@
 #include "editors/role_editor.h"
 #include "editors/schema_editor.h"
 #include "editors/sequence_editor.h"
+#include "editors/source_editor.h"
 #include "editors/table_editor.h"
 #include "editors/table_script.h"
 #include "editors/tablespace_editor.h"
@@ -40,4 +41,7 @@ void RegisterEditors()
         TfrmNameTable::ShowWindow(a.Owner);
         return nullptr;
     });
+    RegisterEditor(51, &TfrmSource::Open, &TfrmSource::Script);
+    RegisterEditor(52, &TfrmSource::Open, &TfrmSource::Script);
+    RegisterEditor(55, &TfrmSource::Open, &TfrmSource::Script);
 }
