@@ -522,6 +522,27 @@ TEST_F(SqlWindowTest, EscCancelInsideAnOpenBlockKeepsEarlierWork)
     EXPECT_TRUE(Conn->dbsMain()->inTransaction()); // BEGIN again after the typed COMMIT
 }
 
+TEST_F(SqlWindowTest, LostConnectionShowsOneMessageAndEndsTheRun)
+{
+    exec("CREATE TABLE t (id int)");
+    Open();
+    ScriptedMessageBoxes boxes;
+    boxes.Answer(IDOK);
+    // The server ends the session while a statement waits: one message without a continue
+    // offer, the statements after it never run.
+    const QString pid = QString::number(Conn->dbsMain()->backendPid());
+    QTimer::singleShot(300, [&] { scalar("SELECT pg_terminate_backend(" + pid + ")"); });
+    Run(QStringLiteral("SELECT pg_sleep(5)\n;\nINSERT INTO t VALUES (1)\n;\nINSERT INTO t VALUES (2)"));
+    ASSERT_EQ(boxes.Shown().size(), 1);
+    EXPECT_TRUE(boxes.Last().items.isEmpty());
+    EXPECT_EQ(scalar("SELECT count(*) FROM t"), "0");
+    // The window stays usable: the next run reports the closed connection.
+    boxes.Answer(IDOK);
+    Run(QStringLiteral("INSERT INTO t VALUES (3)"));
+    ASSERT_EQ(boxes.Shown().size(), 2);
+    EXPECT_FALSE(Window->isHidden());
+}
+
 TEST_F(SqlWindowTest, EachStatementIsOneCommand)
 {
     exec("CREATE TABLE t (id int)");
