@@ -132,6 +132,34 @@ TEST_F(DbTest, BusyConnectionRefusesEverySecondCall)
     EXPECT_EQ(partial.field(0).asString(), QStringLiteral("5000"));
 }
 
+TEST_F(DbTest, FetchRefusedInsideABlockKeepsTheResult)
+{
+    FDb.startTransaction();
+    db::Query partial(&FDb);
+    partial.setParamCreation(false);
+    partial.setFetchRows(10);
+    partial.setSql(QStringLiteral("SELECT g FROM generate_series(1, 500) g"));
+    partial.open();
+    RecordingWaiter waiter;
+    QString refused;
+    waiter.action = [&](db::Connection &) {
+        if (!refused.isEmpty())
+            return;
+        try {
+            partial.last();
+            refused = QStringLiteral("ran");
+        } catch (const db::Error &e) {
+            refused = e.kind == db::Error::Kind::Refused ? QStringLiteral("refused") : e.message;
+        }
+    };
+    FDb.execute(QStringLiteral("SELECT pg_sleep(0.3)"));
+    EXPECT_EQ(refused, QStringLiteral("refused"));
+    waiter.action = nullptr;
+    partial.last();
+    EXPECT_EQ(partial.recordCount(), 500);
+    FDb.commit();
+}
+
 TEST_F(DbTest, CancelledStatementInsideABlockUndoesOnlyItself)
 {
     FDb.execute(QStringLiteral("CREATE TABLE kept (id int)"));
