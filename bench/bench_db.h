@@ -4,6 +4,7 @@
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,20 @@
 #include <algorithm>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace bench {
+
+// Milliseconds on a timer, with fractions.
+inline double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// The process's peak resident memory so far, in kB.
+inline long peakKb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
 
 inline QString env(const char *name) { return QString::fromLocal8Bit(qgetenv(name)); }
 

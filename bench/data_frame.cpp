@@ -15,6 +15,8 @@
 #include "frames/data_frame_sql.h"
 #include "platform/db/dbquery.h"
 
+#include "bench_db.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -30,14 +32,8 @@ namespace {
 
 const char *const Big = "vantor_bench_frame";
 
-double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
-
-long peakKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
+using bench::ms;
+using bench::peakKb;
 
 QString planSql()
 {

@@ -1,4 +1,5 @@
 #include "app/fmain.h"
+#include "core/kdhistoryindex.h"
 
 #include "controls/kdcodeassist.h"
 #include "controls/kdhhelp.h"
@@ -214,18 +215,8 @@ void TfrmMain::FormCreate()
     // The program's date and time display formats follow the options.
     ApplyDateTimeFormats(TkdOption::Global().DateFormat, TkdOption::Global().TimeDelphi);
     // The SQL history index; a missing or unreadable file leaves the list empty.
-    SQLHistoryList().clear();
-    {
-        QFile file(HistoryIndexFile());
-        if (file.open(QIODevice::ReadOnly)) {
-            QString text = DecodeFileText(file.readAll(), TFileEncoding::Utf8);
-            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-            QStringList lines = text.split(QLatin1Char('\n'));
-            if (!lines.isEmpty() && lines.last().isEmpty())
-                lines.removeLast();
-            SQLHistoryList() = lines;
-        }
-    }
+    // Its encoding comes from a byte-order mark and is kept for writing it back at exit.
+    SQLHistoryList() = LoadSQLHistoryIndex(HistoryIndexFile(), &SQLHistoryIndexEncoding());
     LoadWindowLayout();
     SetCommandList();
     SetReportList();
@@ -256,15 +247,8 @@ QList<TCloseStep> TfrmMain::DefaultCloseSteps()
          }},
         {QStringLiteral("SQL履歴"),
          [] {
-             const QString dir = TkdOption::Global().TempDir;
-             if (!QDir().mkpath(dir))
-                 throw std::runtime_error(QStringLiteral("%1 を作成できません。").arg(dir).toStdString());
-             QSaveFile file(HistoryIndexFile());
-             QString text;
-             for (const QString &line : SQLHistoryList())
-                 text += line + QStringLiteral("\r\n");
-             if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0
-                 || !file.commit())
+             // Written back in the encoding it was read in at start-up.
+             if (!SaveSQLHistoryIndex(HistoryIndexFile(), SQLHistoryList(), SQLHistoryIndexEncoding()))
                  throw std::runtime_error(
                      QStringLiteral("%1 に書き込めません。").arg(HistoryIndexFile()).toStdString());
          }},

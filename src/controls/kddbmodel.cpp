@@ -248,6 +248,8 @@ void TkdDataSetModel::fetchMore(const QModelIndex &AParent)
     try {
         ds->fetchMore();
     } catch (const db::Error &e) {
+        if (e.kind == db::Error::Kind::Refused)
+            return; // the connection is busy in a call: asked again at the next scroll
         // Connection or cursor lost: the rows shown stay, the result is not complete, and
         // the view is told once instead of asking again at every scroll.
         FFetchFailed = true;

@@ -178,6 +178,8 @@ void TfraExplan::ShowPlan()
     q.setParamCreation(FSQL.trimmed().left(6).toUpper() != u"CREATE");
     q.setSingleStatement(true);
     q.setSql(QStringLiteral(" EXPLAIN (FORMAT TEXT) ") + FSQL);
+    if (OnBindParams)
+        OnBindParams(q);
     q.open(); // errors reach the host before the tree is touched
     QStringList rows;
     if (q.isActive()) {

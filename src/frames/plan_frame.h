@@ -7,12 +7,14 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 
 class QToolButton;
 class TkdTreeView;
 class TkdTreeNode;
 namespace db {
 class Connection;
+class Query;
 }
 
 // One line of the plan.
@@ -45,6 +47,9 @@ public:
     explicit TfraExplan(QWidget *AOwner = nullptr);
 
     void SetConnection(db::Connection *AConnection) { FConnection = AConnection; }
+    // Called with the plan query once its text is set, before it runs: a host gives the
+    // statement's bind variables their values here (it may throw to stop).
+    std::function<void(db::Query &)> OnBindParams;
     QString SQL() const { return FSQL; }
     void SetSQL(const QString &AText);
 

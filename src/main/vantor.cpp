@@ -7,6 +7,7 @@
 #include "browser/browser_openers.h"
 #include "browser/flogon.h"
 #include "controls/kdhooks.h"
+#include "core/kdcallwait.h"
 #include "core/kdforms.h"
 #include "core/kdeditorreg.h"
 #include "core/kdsub_start.h"
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
     // Child windows give each control the shared settings of its kind and answer the
     // code-assist requests of their SQL editors; the numeric input box uses the number edit.
     InstallControlHooks();
+    // A statement that takes long keeps the windows painting and is cancelled by Esc.
+    InstallCallWaiter();
     // The connection windows open editors and write scripts through the editor table.
     RegisterEditors();
     // Dialogs that editors and tools open through the window-opener table.

@@ -1,9 +1,12 @@
 #include "sqltools/fsql.h"
 #include "browser/fobject.h"
 #include "frames/data_frame.h"
+#include "frames/plan_frame.h"
+#include "controls/kdcomctrls.h"
 #include "controls/kdgrid.h"
 #include "controls/kdmemo.h"
 #include "controls/kdsqlerrormark.h"
+#include "core/kdcallwait.h"
 #include "core/kdopeners.h"
 #include "core/kdreg.h"
 #include "core/kdsub_msg.h"
@@ -78,6 +81,18 @@ void SetStatus(const QString &text)
         m->SetStatusText(text);
 }
 
+const QString &InterruptedText()
+{
+    static const QString text = QStringLiteral("処理を中断しました。");
+    return text;
+}
+
+bool IsCancelled(const std::exception &e)
+{
+    auto *d = dynamic_cast<const db::Error *>(&e);
+    return d && d->kind == db::Error::Kind::Cancelled;
+}
+
 QString ErrorText(const std::exception &e)
 {
     if (auto *d = dynamic_cast<const db::Error *>(&e))
@@ -98,6 +113,8 @@ TSQLResultPane::TSQLResultPane(QWidget *parent) : QWidget(parent)
 {
     FFrame = new TfraData(this);
     FFrame->setObjectName(QStringLiteral("fraData"));
+    // Each statement goes out as one command: a text holding two is refused by the server.
+    FFrame->qryData()->setSingleStatement(true);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->addWidget(FFrame);
@@ -131,6 +148,8 @@ TfrmSQL::TfrmSQL(TkdConnForm *AOwner) : TkdForm(AOwner ? static_cast<QObject *>(
 {
     setObjectName(QStringLiteral("frmSQL"));
     setWindowTitle(QStringLiteral("SQL 実行"));
+    // A long statement keeps the windows painting and answers Esc.
+    InstallCallWaiter();
     setAttribute(Qt::WA_DeleteOnClose);
     BuildWindow();
     InitForm();
@@ -294,11 +313,8 @@ void TfrmSQL::BuildWindow()
     pagData->addTab(fraData, QStringLiteral("結果"));
     pagExplan = new QTabWidget(results);
     pagExplan->setObjectName(QStringLiteral("pagExplan"));
-    fraExplan = new QTreeWidget(pagExplan);
+    fraExplan = new TfraExplan(pagExplan);
     fraExplan->setObjectName(QStringLiteral("fraExplan"));
-    fraExplan->setHeaderLabels({QStringLiteral("操作"), QStringLiteral("COST"), QStringLiteral("ROWS"), QStringLiteral("WIDTH")});
-    for (int c = 1; c < 4; ++c)
-        fraExplan->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     pagExplan->addTab(fraExplan, QStringLiteral("実行計画"));
     pagExplan->hide();
     rl->addWidget(pagData);
@@ -309,6 +325,7 @@ void TfrmSQL::BuildWindow()
 
     qrySQL = new db::Query(nullptr, this);
     qryExec = new db::Query(nullptr, this);
+    qryExec->setSingleStatement(true);
 
     mnuTool = new QMenu(QStringLiteral("SQL実行(&O)"), this);
     mnuTool->setObjectName(QStringLiteral("mnuTool"));
@@ -328,6 +345,7 @@ void TfrmSQL::BuildWindow()
             p->SetConnection(c);
         qrySQL->setConnection(c);
         qryExec->setConnection(c);
+        fraExplan->SetConnection(c);
     });
     UpdateActions();
     resize(800, 600);
@@ -368,6 +386,7 @@ void TfrmSQL::cmbDBNameChange()
             p->SetConnection(c);
         qrySQL->setConnection(c);
         qryExec->setConnection(c);
+        fraExplan->SetConnection(c);
         const QString id = FormatRecParam(form->RecParam(), 0);
         setWindowTitle(QStringLiteral("SQL 実行 - ") + id);
         SetTaskCaption(id.size() > 12 ? id.left(10) + QStringLiteral("…") : id);
@@ -405,10 +424,11 @@ void TfrmSQL::resizeEvent(QResizeEvent *e)
 
 void TfrmSQL::SetPlanHeaderWidths()
 {
-    fraExplan->setColumnWidth(0, qMax(100, width() - 329));
-    fraExplan->setColumnWidth(1, 100);
-    fraExplan->setColumnWidth(2, 80);
-    fraExplan->setColumnWidth(3, 80);
+    TkdTreeView *tree = fraExplan->lstPlan();
+    tree->setColumnWidth(0, qMax(100, width() - 329));
+    tree->setColumnWidth(1, 100);
+    tree->setColumnWidth(2, 80);
+    tree->setColumnWidth(3, 80);
 }
 
 void TfrmSQL::btnExplanClick()
@@ -571,6 +591,14 @@ void TfrmSQL::actExecExecute()
 {
     if (!OwnerForm() || !OwnerForm()->dbsMain())
         return;
+    // A run never starts inside another (an event let through by a message box).
+    if (FRunning)
+        return;
+    FRunning = true;
+    struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{FRunning};
     TkdWaitCursor wait;
     if (txtSQL->isModified())
         RecordHistory();
@@ -586,11 +614,21 @@ void TfrmSQL::actExecExecute()
         LastStatus().clear();
         {
             TkdLoopScope loop;
+            TkdMainForm *host = TkdMainForm::Instance();
+            QElapsedTimer sincePump;
             for (int i = 0; i < statements.size(); ++i) {
-                // Esc between statements ends the run; the statements run so far keep their effects.
-                if (statements.size() > 1 && loop.Step(i + 1, int(statements.size()))) {
-                    SetStatus(QStringLiteral("処理を中断しました。"));
-                    break;
+                // Between statements, about every 50 ms: the progress shows, the windows
+                // paint, other input is dropped (a click on 実行 never queues a second run)
+                // and Esc ends the run; the statements run so far keep their effects.
+                if (statements.size() > 1 && (!sincePump.isValid() || sincePump.elapsed() >= db::kCallWaitIntervalMs)) {
+                    if (host)
+                        host->SetLoopMessage(i + 1, int(statements.size()));
+                    const bool escape = PumpEventsDroppingInput();
+                    sincePump.start();
+                    if (escape) {
+                        SetStatus(InterruptedText());
+                        break;
+                    }
                 }
                 if (!RunStatement(statements.at(i), state))
                     break;
@@ -615,6 +653,16 @@ bool TfrmSQL::StatementFailed(const QString &message, const TSqlStatementLines &
     ShowCheckMessageBox(message, MB_OK | MB_ICONWARNING, items);
     state.ContinueAfterErrors = !items.isEmpty() && items.first().Checked;
     return state.ContinueAfterErrors;
+}
+
+void TfrmSQL::StatementCancelled(const QString &message, const TSqlStatementLines &st, TRunState &state)
+{
+    // The user asked for it with Esc: no box, the statement is marked and the status bar
+    // says that the run was stopped.
+    txtSQL->setFocus();
+    const QString owner = OwnerForm() ? OwnerForm()->ConnectionParam(QStringLiteral("User_Name")) : QString();
+    MarkSQLError(txtSQL, qrySQL, owner, st.FirstLine + state.LineOffset, st.LastLine + state.LineOffset, message);
+    SetStatus(Elapsed(state.TotalMs) + QStringLiteral("　") + InterruptedText());
 }
 
 bool TfrmSQL::RunStatement(const TSqlStatementLines &st, TRunState &state)
@@ -689,6 +737,14 @@ bool TfrmSQL::RunStatement(const TSqlStatementLines &st, TRunState &state)
         if (timer.isValid())
             state.TotalMs += timer.elapsed();
         ShowTime(state.TotalMs);
+        if (IsCancelled(e)) {
+            StatementCancelled(ErrorText(e), st, state);
+            goOn = false;
+            if (rows)
+                FIsSelect = true;
+            ++FSQLCount;
+            return false;
+        }
         const bool lost = !conn->isConnected();
         goOn = StatementFailed(ErrorText(e), st, state, !lost) && !lost;
     }
@@ -707,56 +763,32 @@ void TfrmSQL::RunPlan(TRunState &state)
         first << l;
     }
     const QString text = StatementText(CleanStatementLines(first));
-    fraExplan->clear();
     if (text.trimmed().isEmpty())
         return;
     QElapsedTimer timer;
     try {
-        qrySQL->close();
-        qrySQL->setParamCreation(!IsCreateStatement(text));
-        qrySQL->setSql(QStringLiteral("EXPLAIN ") + WithoutTrailingSemicolon(text));
-        BindParams(qrySQL);
-        timer.start();
-        qrySQL->open();
-        qrySQL->fetchAll();
-        static const QRegularExpression costs(QStringLiteral("^(.*?)\\s*\\(cost=([0-9.]+\\.\\.[0-9.]+) rows=(\\d+) width=(\\d+)\\)\\s*$"));
-        QList<QPair<int, QTreeWidgetItem *>> stack;
-        for (int r = 0; r < qrySQL->fetchedCount(); ++r) {
-            const QString line = qrySQL->valueString(r, 0);
-            const QRegularExpressionMatch m = costs.match(line);
-            QString op = m.hasMatch() ? m.captured(1) : line;
-            int indent = 0;
-            while (indent < op.size() && op.at(indent) == u' ')
-                ++indent;
-            op = op.trimmed();
-            if (op.startsWith(QLatin1String("->")))
-                op = op.mid(2).trimmed();
-            QTreeWidgetItem *parent = nullptr;
-            while (!stack.isEmpty() && stack.last().first >= indent)
-                stack.removeLast();
-            if (!stack.isEmpty())
-                parent = stack.last().second;
-            auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(fraExplan);
-            item->setText(0, op);
-            if (m.hasMatch()) {
-                item->setText(1, m.captured(2));
-                item->setText(2, m.captured(3));
-                item->setText(3, m.captured(4));
-                for (int c = 1; c < 4; ++c)
-                    item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-            }
-            stack.append({indent, item});
-        }
-        qrySQL->close();
-        fraExplan->expandAll();
-        ShowTime(timer.elapsed());
+        fraExplan->SetConnection(OwnerForm()->dbsMain());
+        fraExplan->SetSQL(text);
+        // The plan query's variables come from the grid, as a run's do.
+        fraExplan->OnBindParams = [this, &timer](db::Query &query) {
+            BindParams(&query);
+            timer.start();
+        };
+        fraExplan->ShowData();
+        fraExplan->OnBindParams = nullptr;
+        ShowTime(timer.isValid() ? timer.elapsed() : 0);
     } catch (const EAbort &) {
+        fraExplan->OnBindParams = nullptr;
     } catch (const std::exception &e) {
+        fraExplan->OnBindParams = nullptr;
         ShowTime(timer.isValid() ? timer.elapsed() : 0);
         txtSQL->setFocus();
         const QString owner = OwnerForm() ? OwnerForm()->ConnectionParam(QStringLiteral("User_Name")) : QString();
         MarkSQLError(txtSQL, qrySQL, owner, 0, txtSQL->lines() - 1, ErrorText(e));
-        ShowMessageBox(ErrorText(e), MB_OK | MB_ICONERROR);
+        if (IsCancelled(e))
+            SetStatus(Elapsed(timer.isValid() ? timer.elapsed() : 0) + QStringLiteral("　") + InterruptedText());
+        else
+            ShowMessageBox(ErrorText(e), MB_OK | MB_ICONERROR);
     }
 }
 
@@ -772,8 +804,12 @@ void TfrmSQL::BindParams(db::Query *query)
     }
     bool changed = false;
     if (grdParam->isHidden()) {
-        const int w = qMax(150, splParam->width() / 3);
-        splParam->setSizes({splParam->width() - w, w});
+        // Shown first: a splitter gives a hidden widget no room, so sizes set before would
+        // leave the grid squeezed to its minimum.
+        grdParam->show();
+        const int total = splParam->width();
+        const int w = qMax(210, total / 3);
+        splParam->setSizes({qMax(30, total - w), w});
         for (int c = 0; c < 3; ++c)
             grdParam->setColumnWidth(c, w / 3 - 2);
         changed = true;
@@ -807,8 +843,19 @@ void TfrmSQL::ReadBackParams(db::Query *query)
 {
     if (query->paramCount() == 0)
         return;
-    for (int r = 1; r < grdParam->RowCount() && r - 1 < query->paramCount(); ++r)
-        grdParam->SetCells(1, r, query->param(r - 1).asString());
+    // A CALL returns its output arguments as a row: a column named as a variable gives
+    // that variable's value; the other variables show the value bound.
+    const QStringList &names = query->returnedNames();
+    for (int r = 1; r < grdParam->RowCount() && r - 1 < query->paramCount(); ++r) {
+        const db::Param &p = query->param(r - 1);
+        QString value = p.asString();
+        for (int i = 0; i < names.size(); ++i)
+            if (names.at(i).compare(p.name(), Qt::CaseInsensitive) == 0) {
+                value = query->returnedValues().at(i);
+                break;
+            }
+        grdParam->SetCells(1, r, value);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

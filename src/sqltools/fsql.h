@@ -21,7 +21,6 @@ class QSplitter;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
 class TkdMemo;
 class TkdStringGrid;
 class TkdDBGridV;
@@ -29,6 +28,7 @@ class TkdDataSetModel;
 namespace db { class Query; }
 
 class TfraData;
+class TfraExplan;
 
 // One result of a run: a data frame in a tab. The first one is part of the window's layout;
 // the others are made for the second and later row-returning statements.
@@ -86,7 +86,7 @@ public:
     QTabWidget *pagData = nullptr;
     QTabWidget *pagExplan = nullptr;
     TSQLResultPane *fraData = nullptr;
-    QTreeWidget *fraExplan = nullptr; // the plan: 操作, COST, ROWS, WIDTH
+    TfraExplan *fraExplan = nullptr;  // the plan of the first statement
     db::Query *qrySQL = nullptr;      // code assist and the error locator
     db::Query *qryExec = nullptr;     // every statement that returns no rows
     QMenu *mnuTool = nullptr;         // "SQL実行(&O)", merged into the main menu bar
@@ -100,6 +100,7 @@ public:
     QString L_strDBNmBfr;
     QStringList L_tstrTypLst;
     bool FTypeListLoaded = false;
+    bool FRunning = false; // a run is going on
     // The identity with schema of a connection window, as the connection box shows it.
     static QString BoxText(TkdConnForm *form);
 
@@ -134,6 +135,8 @@ private:
     void SetPlanHeaderWidths();
     // A failure of a statement; returns true when the run goes on.
     bool StatementFailed(const QString &message, const TSqlStatementLines &st, TRunState &state, bool offerContinue);
+    // A statement that Esc cancelled: marked like a failure; the run ends.
+    void StatementCancelled(const QString &message, const TSqlStatementLines &st, TRunState &state);
 };
 
 // Registers the window opener "TfrmSQL" (values: "SQL" the text, "Run" true to run it, "Plan"

@@ -1,4 +1,5 @@
 #include "sqltools/sqlhistory.h"
+#include "core/kdhistoryindex.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_start.h"
 
@@ -95,44 +96,10 @@ std::optional<QString> TSQLHistory::Read(int Position) const
 
 QStringList TSQLHistory::LoadIndex(const QString &Path, TFileEncoding *ReadEncoding)
 {
-    if (ReadEncoding)
-        *ReadEncoding = TFileEncoding::Ansi;
-    QFile f(Path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
-    TFileEncoding enc = TFileEncoding::Ansi;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        enc = TFileEncoding::Utf8;
-    else if (bytes.startsWith("\xFF\xFE"))
-        enc = TFileEncoding::Utf16LE;
-    else if (bytes.startsWith("\xFE\xFF"))
-        enc = TFileEncoding::Utf16BE;
-    if (ReadEncoding)
-        *ReadEncoding = enc;
-    QString text = DecodeFileText(bytes, enc);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines = text.split(u'\n');
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return LoadSQLHistoryIndex(Path, ReadEncoding);
 }
 
 bool TSQLHistory::SaveIndex(const QString &Path, const QStringList &Index, TFileEncoding Encoding)
 {
-    QDir().mkpath(QFileInfo(Path).absolutePath());
-    QSaveFile f(Path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QString text;
-    for (const QString &l : Index)
-        text += l + QStringLiteral("\r\n");
-    f.write(EncodeFileText(text, Encoding));
-    return f.commit();
-}
-
-TFileEncoding &SQLHistoryIndexEncoding()
-{
-    static TFileEncoding encoding = TFileEncoding::Ansi;
-    return encoding;
+    return SaveSQLHistoryIndex(Path, Index, Encoding);
 }

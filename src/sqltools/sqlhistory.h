@@ -3,6 +3,7 @@
 // "SQLLOG.IDX" naming them newest first. The index in memory is the program-wide list
 // (SQLHistoryList()); the SQL window and the index adviser record and read through this
 // class. Files are replaced whole (QSaveFile), so a failed write never leaves half a file.
+#include "core/kdhistoryindex.h"
 #include "core/kdsub_service.h"
 
 #include <QString>
@@ -47,6 +48,3 @@ private:
     TFileEncoding FEncoding;
 };
 
-// The encoding of the index as last read at start-up (the system code page when not read);
-// the exit writes the index back in it.
-TFileEncoding &SQLHistoryIndexEncoding();

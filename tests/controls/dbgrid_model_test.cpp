@@ -92,6 +92,34 @@ TEST_F(ModelTest, LostBackendWhileScrollingGivesOneMessageAndKeepsTheRows)
     EXPECT_EQ(FModel->data(FModel->index(4, 1)).toString(), QStringLiteral("n5"));
 }
 
+TEST_F(ModelTest, ScrollingWhileTheConnectionIsBusyFetchesLater)
+{
+    exec(QStringLiteral("INSERT INTO t SELECT i, 'n' || i FROM generate_series(31, 3000) i"));
+    Open(QStringLiteral("SELECT * FROM t ORDER BY id"), 50);
+    QSignalSpy failed(FModel.get(), &TkdDataSetModel::FetchFailed);
+    // A waiter that scrolls while a statement runs on the same connection: the fetch is
+    // refused, nothing is marked failed, and the rows come once the call has returned.
+    struct Scroller : db::CallWaiter {
+        TkdDataSetModel *model = nullptr;
+        int tries = 0;
+        void waiting(db::Connection &) override
+        {
+            if (tries++ == 0 && model->canFetchMore(QModelIndex()))
+                model->fetchMore(QModelIndex());
+        }
+    } scroller;
+    scroller.model = FModel.get();
+    db::CallWaiter *previous = db::setCallWaiter(&scroller);
+    FDb.execute(QStringLiteral("SELECT pg_sleep(0.3)"));
+    db::setCallWaiter(previous);
+    EXPECT_GT(scroller.tries, 0);
+    EXPECT_EQ(failed.count(), 0);
+    EXPECT_TRUE(FModel->canFetchMore(QModelIndex()));
+    while (FModel->canFetchMore(QModelIndex()))
+        FModel->fetchMore(QModelIndex());
+    EXPECT_EQ(FModel->rowCount(), 3000);
+}
+
 // ---- column and row models ------------------------------------------------------------------
 
 TEST_F(ModelTest, ColumnSettingsFollowDefaultsUntilAssigned)

@@ -5,7 +5,10 @@
 #include "controls/kddbmodel.h"
 #include "controls/kddbgrid.h"
 #include "controls/kdgrid.h"
+#include "controls/kdcomctrls.h"
+#include "frames/plan_frame.h"
 #include "controls/kdmemo.h"
+#include "core/kdhistoryindex.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_start.h"
 #include "platform/db/dbconnection.h"
@@ -17,6 +20,12 @@
 #include "../core/msghook.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -238,9 +247,27 @@ TEST_F(SqlWindowTest, PlanOfTheFirstStatementOnly)
     EXPECT_TRUE(Window->pagData->isHidden());
     ScriptedMessageBoxes boxes; // the broken second statement is never run
     Run(QStringLiteral("SELECT * FROM t WHERE id > 1\n;\nSELEC broken"));
-    ASSERT_GE(Window->fraExplan->topLevelItemCount(), 1);
-    EXPECT_TRUE(Window->fraExplan->topLevelItem(0)->text(0).contains(QStringLiteral("Scan")));
-    EXPECT_FALSE(Window->fraExplan->topLevelItem(0)->text(1).isEmpty());
+    // Shown by the plan frame: the statement line on top, the scan below it.
+    TkdTreeView *tree = Window->fraExplan->lstPlan();
+    ASSERT_GE(tree->topLevelItemCount(), 1);
+    EXPECT_TRUE(tree->topLevelItem(0)->text(0).contains(QStringLiteral("SELECT")));
+    ASSERT_GE(tree->topLevelItem(0)->childCount(), 1);
+    EXPECT_TRUE(tree->topLevelItem(0)->child(0)->text(0).contains(QStringLiteral("Scan")));
+    EXPECT_FALSE(tree->topLevelItem(0)->child(0)->text(1).isEmpty());
+    EXPECT_EQ(tree->columnWidth(1), 100);
+    EXPECT_EQ(tree->columnWidth(0), qMax(100, Window->width() - 329));
+    EXPECT_TRUE(boxes.Shown().isEmpty());
+    EXPECT_TRUE(Main->StatusText(2).startsWith(QStringLiteral("処理時間(HH:MM:SS.Ms)：")));
+    // Variables of the planned statement come from the grid: the first run asks for them.
+    tree->clear();
+    Run(QStringLiteral("SELECT * FROM t WHERE id > :lo\n;\nSELECT :other"));
+    EXPECT_EQ(Main->StatusText(2), QStringLiteral("バインド変数値を入力して下さい。"));
+    EXPECT_EQ(Window->grdParam->RowCount(), 2);
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    Window->grdParam->SetCells(1, 1, QStringLiteral("5"));
+    Window->grdParam->SetCells(2, 1, QStringLiteral("integer"));
+    Run(QStringLiteral("SELECT * FROM t WHERE id > :lo\n;\nSELECT :other"));
+    ASSERT_GE(tree->topLevelItemCount(), 1);
     EXPECT_TRUE(boxes.Shown().isEmpty());
     // A failing plan: error icon, no continue offer.
     boxes.Answer(IDOK);
@@ -395,6 +422,272 @@ TEST_F(SqlWindowTest, HistoryRecordsChangedTextsAndStepsWithoutLosingEdits)
     TfrmSQLLog::SetTestDriver({});
     EXPECT_EQ(Window->FLog, 0);
     EXPECT_EQ(Window->txtSQL->text(), QStringLiteral("SELECT 2"));
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    int FPaints = 0;
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++FPaints;
+        return false;
+    }
+};
+
+TEST_F(SqlWindowTest, EscCancelsARunningStatementWhileTheWindowPaints)
+{
+    exec("CREATE TABLE t (id int)");
+    Open();
+    Window->resize(800, 600);
+    QApplication::setActiveWindow(Window);
+    Flush();
+    ScriptedMessageBoxes boxes; // a cancelled statement shows no box
+    QStringList sent;
+    Conn->dbsMain()->setStatementObserver([&](const QString &sql) { sent << sql; });
+
+    // While the statement runs: a timer asks for repaints, a click on 実行 and an F9 arrive,
+    // then Esc.
+    PaintCounter paints;
+    Window->txtSQL->viewport()->installEventFilter(&paints);
+    QTimer repaint;
+    QObject::connect(&repaint, &QTimer::timeout, Window->txtSQL->viewport(), [&] { Window->txtSQL->viewport()->update(); });
+    repaint.start(40);
+    QWidget *execButton = Window->tolCmd->widgetForAction(Window->actExec);
+    ASSERT_NE(execButton, nullptr);
+    int runs = 0;
+    QObject::connect(Window->actExec, &QAction::triggered, Window, [&] { ++runs; });
+    QElapsedTimer clock;
+    qint64 escAt = -1;
+    QTimer::singleShot(300, Window, [&] {
+        const QPoint c = execButton->rect().center();
+        QCoreApplication::postEvent(execButton, new QMouseEvent(QEvent::MouseButtonPress, c, execButton->mapToGlobal(c),
+                                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(execButton, new QMouseEvent(QEvent::MouseButtonRelease, c, execButton->mapToGlobal(c),
+                                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(Window->txtSQL, new QKeyEvent(QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier));
+    });
+    QTimer::singleShot(700, Window, [&] {
+        escAt = clock.elapsed();
+        QCoreApplication::postEvent(Window->txtSQL, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    clock.start();
+    Window->txtSQL->setText(QStringLiteral("SELECT pg_sleep(30)\n;\nINSERT INTO t VALUES (1)"));
+    Window->actExecExecute();
+    const qint64 done = clock.elapsed();
+    const int paintsDuring = paints.FPaints;
+    Flush();
+    repaint.stop();
+    Conn->dbsMain()->setStatementObserver({});
+
+    ASSERT_GE(escAt, 0);
+    EXPECT_LT(done - escAt, 1000) << "Esc answered after " << done - escAt << " ms";
+    EXPECT_GE(paintsDuring, 3) << "the window did not paint while waiting";
+    // The click and F9 were dropped: one run, one statement; the run ended at the cancel.
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(sent.size(), 1);
+    EXPECT_EQ(scalar("SELECT count(*) FROM t"), "0");
+    EXPECT_TRUE(boxes.Shown().isEmpty());
+    EXPECT_TRUE(Main->StatusText(2).contains(QStringLiteral("処理を中断しました。"))) << Main->StatusText(2).toStdString();
+    int lf, i_f, lt, it;
+    Window->txtSQL->getSelection(&lf, &i_f, &lt, &it);
+    EXPECT_EQ(lf, 0);
+    // The connection goes on working.
+    boxes.Answer(IDOK);
+    Run(QStringLiteral("INSERT INTO t VALUES (2)"));
+    EXPECT_EQ(scalar("SELECT count(*) FROM t"), "1");
+}
+
+TEST_F(SqlWindowTest, EscCancelInsideAnOpenBlockKeepsEarlierWork)
+{
+    TkdOption::Global().UpdateToCommit = false;
+    exec("CREATE TABLE t (id int)");
+    Open();
+    QApplication::setActiveWindow(Window);
+    ASSERT_TRUE(Conn->dbsMain()->inTransaction());
+    ScriptedMessageBoxes boxes;
+    boxes.Answer(IDOK);
+    QTimer::singleShot(400, Window, [&] {
+        QCoreApplication::postEvent(Window->txtSQL, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    Run(QStringLiteral("INSERT INTO t VALUES (1)\n;\nSELECT pg_sleep(30)"));
+    EXPECT_EQ(boxes.Shown().size(), 1); // the INSERT's row count only
+    EXPECT_EQ(Conn->dbsMain()->transactionState(), db::TransactionState::InBlock);
+    boxes.Answer(IDOK);
+    Run(QStringLiteral("COMMIT"));
+    EXPECT_EQ(scalar("SELECT count(*) FROM t"), "1");
+    EXPECT_TRUE(Conn->dbsMain()->inTransaction()); // BEGIN again after the typed COMMIT
+}
+
+TEST_F(SqlWindowTest, LostConnectionShowsOneMessageAndEndsTheRun)
+{
+    exec("CREATE TABLE t (id int)");
+    Open();
+    ScriptedMessageBoxes boxes;
+    boxes.Answer(IDOK);
+    // The server ends the session while a statement waits: one message without a continue
+    // offer, the statements after it never run.
+    const QString pid = QString::number(Conn->dbsMain()->backendPid());
+    QTimer::singleShot(300, [&] { scalar("SELECT pg_terminate_backend(" + pid + ")"); });
+    Run(QStringLiteral("SELECT pg_sleep(5)\n;\nINSERT INTO t VALUES (1)\n;\nINSERT INTO t VALUES (2)"));
+    ASSERT_EQ(boxes.Shown().size(), 1);
+    EXPECT_TRUE(boxes.Last().items.isEmpty());
+    EXPECT_EQ(scalar("SELECT count(*) FROM t"), "0");
+    // The window stays usable: the next run reports the closed connection.
+    boxes.Answer(IDOK);
+    Run(QStringLiteral("INSERT INTO t VALUES (3)"));
+    ASSERT_EQ(boxes.Shown().size(), 2);
+    EXPECT_FALSE(Window->isHidden());
+}
+
+TEST_F(SqlWindowTest, EachStatementIsOneCommand)
+{
+    exec("CREATE TABLE t (id int)");
+    Open();
+    ScriptedMessageBoxes boxes;
+    // Two commands without a ";" line between: the server refuses the text, nothing runs.
+    boxes.Answer(IDOK);
+    Run(QStringLiteral("INSERT INTO t VALUES (1)\nINSERT INTO t VALUES (2)"));
+    ASSERT_EQ(boxes.Shown().size(), 1);
+    EXPECT_EQ(boxes.Last().flags & 0xF0, MB_ICONWARNING);
+    boxes.Answer(IDOK);
+    Run(QStringLiteral("SELECT 1 AS a; SELECT 2 AS b"));
+    ASSERT_EQ(boxes.Shown().size(), 2);
+    EXPECT_EQ(boxes.Last().flags & 0xF0, MB_ICONWARNING);
+    EXPECT_EQ(scalar("SELECT count(*) FROM t"), "0");
+    // A query whose last line is a comment, without ";", opens.
+    Run(QStringLiteral("SELECT 41 + 1 AS answer\n-- the answer"));
+    EXPECT_EQ(boxes.Shown().size(), 2);
+    EXPECT_EQ(Cell(0, 0, 0), QStringLiteral("42"));
+    Run(QStringLiteral("SELECT 'x' AS v -- trailing note"));
+    EXPECT_EQ(Cell(0, 0, 0), QStringLiteral("x"));
+}
+
+TEST_F(SqlWindowTest, CallReadsItsOutputArgumentsBackIntoTheGrid)
+{
+    exec("CREATE PROCEDURE calc(IN a int, INOUT total numeric, INOUT label text) LANGUAGE plpgsql AS "
+         "$$ BEGIN total := a * 1.5; label := label || 'です'; END $$");
+    Open();
+    Window->resize(900, 600);
+    Flush();
+    ScriptedMessageBoxes boxes;
+    const QString call = QStringLiteral("CALL calc(:a, :total, :label)");
+    Run(call); // builds the grid and asks for the values
+    EXPECT_EQ(Window->grdParam->RowCount(), 4);
+    // The grid opens at a third of the editor panel, its columns readable.
+    Flush();
+    EXPECT_GE(Window->grdParam->width(), Window->splParam->width() / 3 - 10);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_GE(Window->grdParam->columnWidth(c), 60) << c;
+    Window->grdParam->SetCells(1, 1, QStringLiteral("3"));
+    Window->grdParam->SetCells(2, 1, QStringLiteral("integer"));
+    Window->grdParam->SetCells(1, 2, QStringLiteral("0"));
+    Window->grdParam->SetCells(2, 2, QStringLiteral("numeric"));
+    Window->grdParam->SetCells(1, 3, QStringLiteral("結果"));
+    Window->grdParam->SetCells(2, 3, QStringLiteral("text"));
+    boxes.Answer(IDOK);
+    Run(call);
+    EXPECT_EQ(boxes.Shown().size(), 1);
+    EXPECT_EQ(Window->grdParam->Cells(1, 1), QStringLiteral("3"));
+    EXPECT_EQ(Window->grdParam->Cells(1, 2), QStringLiteral("4.5"));
+    EXPECT_EQ(Window->grdParam->Cells(1, 3), QStringLiteral("結果です"));
+}
+
+TEST_F(SqlWindowTest, TwoTabsOfJapaneseDataBindGridAndMarkedError)
+{
+    exec("CREATE TABLE 商品 (名前 text, 価格 int); INSERT INTO 商品 VALUES ('りんご', 120), ('みかん', 80), ('ぶどう', 300)");
+    Open();
+    Window->resize(1000, 640);
+    Flush();
+    ScriptedMessageBoxes boxes;
+    // Every statement uses the variable: one without it hides the grid, and the next one
+    // with it would stop the run again.
+    const QString text = QStringLiteral("SELECT '日本語のデータ' AS 説明, :下限::int AS 値\n;\n"
+                                        "SELECT 名前, 価格 FROM 商品 WHERE 価格 > :下限 ORDER BY 価格\n;\n"
+                                        "UPDATE 商品 SET 価格 = 価格 + 1\nWHERE 価格 > :下限 AND 存在しない列 = 1");
+    Run(text); // asks for the value
+    Window->grdParam->SetCells(1, 1, QStringLiteral("100"));
+    Window->grdParam->SetCells(2, 1, QStringLiteral("integer"));
+    boxes.Answer(IDOK);
+    Run(text);
+    ASSERT_EQ(boxes.Shown().size(), 1);
+    EXPECT_TRUE(boxes.Last().items.isEmpty()); // the last statement: no continue offer
+    EXPECT_TRUE(boxes.Last().text.contains(QStringLiteral("存在しない列")));
+    ASSERT_EQ(Window->pagData->count(), 2);
+    EXPECT_EQ(Window->pagData->tabText(1), QStringLiteral("結果2"));
+    EXPECT_EQ(Cell(0, 0, 0), QStringLiteral("日本語のデータ"));
+    EXPECT_EQ(Cell(1, 0, 0), QStringLiteral("りんご"));
+    EXPECT_EQ(Cell(1, 1, 0), QStringLiteral("ぶどう"));
+    int lf, i_f, lt, it;
+    Window->txtSQL->getSelection(&lf, &i_f, &lt, &it);
+    EXPECT_EQ(lf, 4);
+    EXPECT_FALSE(Window->grdParam->isHidden());
+    if (qEnvironmentVariableIsSet("VANTOR_SCREENSHOT_DIR")) {
+        Flush();
+        Window->grab().save(qEnvironmentVariable("VANTOR_SCREENSHOT_DIR") + QStringLiteral("/sqlwindow-tabs.png"));
+        Window->pagData->setCurrentIndex(1);
+        Flush();
+        Window->grab().save(qEnvironmentVariable("VANTOR_SCREENSHOT_DIR") + QStringLiteral("/sqlwindow-tab2.png"));
+    }
+}
+
+// The main window reads the history index at start-up in the encoding its byte-order mark
+// names and writes it back at exit in that same encoding.
+TEST(SqlHistoryIndexFile, StartUpAndExitKeepTheEncodingRead)
+{
+    struct Case {
+        QByteArray mark;
+        TFileEncoding encoding;
+    };
+    const Case cases[] = {
+        {QByteArray("\xFF\xFE"), TFileEncoding::Utf16LE},
+        {QByteArray("\xFE\xFF"), TFileEncoding::Utf16BE},
+        {QByteArray("\xEF\xBB\xBF"), TFileEncoding::Utf8},
+        {QByteArray(), TFileEncoding::Ansi},
+    };
+    SetLogonProc({});
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const QString temp = dir.path() + QStringLiteral("/");
+        const QString idx = temp + QStringLiteral("SQLLOG.IDX");
+        ScriptedMessageBoxes boxes; // none expected
+        // A first start stores the folder option.
+        SQLHistoryList().clear();
+        {
+            TfrmMain first;
+            first.show();
+            Flush();
+            TkdOption::Global().TempDir = temp;
+            first.SetCloseSteps(first.DefaultCloseSteps());
+            ASSERT_TRUE(first.close());
+        }
+        const QByteArray written = EncodeFileText(QStringLiteral("SQLLOG2.SQL\r\nSQLLOG1.SQL\r\n"), c.encoding);
+        ASSERT_TRUE(written.startsWith(c.mark));
+        {
+            QFile f(idx);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(written);
+        }
+        // The next start reads it in the encoding of its mark.
+        SQLHistoryList().clear();
+        TfrmMain second;
+        second.show();
+        Flush();
+        EXPECT_EQ(SQLHistoryList(), (QStringList{QStringLiteral("SQLLOG2.SQL"), QStringLiteral("SQLLOG1.SQL")}));
+        EXPECT_EQ(SQLHistoryIndexEncoding(), c.encoding);
+        // Its exit writes it back in the same encoding, with the same mark.
+        SQLHistoryList().prepend(QStringLiteral("SQLLOG3.SQL"));
+        second.SetCloseSteps(second.DefaultCloseSteps());
+        ASSERT_TRUE(second.close());
+        QFile f(idx);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), EncodeFileText(QStringLiteral("SQLLOG3.SQL\r\nSQLLOG2.SQL\r\nSQLLOG1.SQL\r\n"), c.encoding))
+            << int(c.encoding);
+        SQLHistoryList().clear();
+    }
 }
 
 } // namespace

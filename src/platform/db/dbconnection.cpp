@@ -5,6 +5,7 @@
 #include "platform/textcodec.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -278,6 +279,13 @@ void Connection::open()
 
 void Connection::close()
 {
+    if (FBusy) {
+        // Asked from inside a waiting call (the call waiter let an event through): the
+        // call still uses the connection, so it closes once the call has returned.
+        FCloseWhenIdle = true;
+        cancel();
+        return;
+    }
     // Open data sets keep the rows they hold, but lose their cursor.
     const std::vector<DataSet *> sets = FDataSets;
     for (DataSet *ds : sets)
@@ -499,6 +507,8 @@ void Connection::raiseFromResult(const PGresult *res, Filter filter)
         if (!e.hint.isEmpty())
             e.message += QStringLiteral("\nHINT: ") + e.hint;
     }
+    if (e.sqlState == QLatin1String("57014") && FCancelRequested)
+        e.kind = Error::Kind::Cancelled; // ended at the user's request, not by a time-out
     if (FConn && PQstatus(FConn) == CONNECTION_BAD) {
         e.kind = Error::Kind::ConnectionLost;
         const QString lost = trimmedMessage(QString::fromLocal8Bit(PQerrorMessage(FConn)));
@@ -551,6 +561,8 @@ Connection::ResultPtr Connection::finish(PGresult *raw, Filter filter)
 
 void Connection::settle()
 {
+    // Every send begins here: a connection whose call is still waiting takes no other.
+    requireIdle();
     if (FPendingFetch) {
         DataSet *ds = FPendingFetch;
         FPendingFetch = nullptr;
@@ -562,7 +574,108 @@ PGresult *Connection::execRaw(const char *sql)
 {
     settle();
     ++FRoundTrips;
-    return PQexec(FConn, sql);
+    return exec([&] { return PQsendQuery(FConn, sql); });
+}
+
+namespace {
+CallWaiter *&callWaiterSlot()
+{
+    static CallWaiter *waiter = nullptr;
+    return waiter;
+}
+} // namespace
+
+CallWaiter *setCallWaiter(CallWaiter *waiter)
+{
+    CallWaiter *old = callWaiterSlot();
+    callWaiterSlot() = waiter;
+    return old;
+}
+
+void Connection::requireIdle() const
+{
+    if (FBusy)
+        throw Error(Error::Kind::Refused,
+                    QStringLiteral("この接続では別の処理を実行中です。処理が終わってから、もう一度実行してください。"));
+}
+
+void Connection::awaitResult(const QElapsedTimer &clock, qint64 &nextHook)
+{
+    while (FConn && PQisBusy(FConn)) {
+        CallWaiter *waiter = callWaiterSlot();
+        int timeout = -1;
+        if (waiter)
+            timeout = int(std::clamp<qint64>(nextHook - clock.elapsed(), 0, kCallWaitIntervalMs * 4));
+        const int socket = PQsocket(FConn);
+        if (socket < 0)
+            return; // PQgetResult reports the trouble
+        pollfd pfd{socket, POLLIN, 0};
+        const int rc = ::poll(&pfd, 1, timeout);
+        if (rc < 0 && errno != EINTR)
+            return;
+        if (rc > 0 && PQconsumeInput(FConn) == 0)
+            return; // a broken connection: PQgetResult returns the error
+        if (waiter && clock.elapsed() >= nextHook) {
+            waiter->waiting(*this);
+            nextHook = clock.elapsed() + kCallWaitIntervalMs;
+        }
+    }
+}
+
+PGresult *Connection::exec(const std::function<int()> &send)
+{
+    requireIdle();
+    FBusy = true;
+    FCancelRequested = false;
+    struct Idle {
+        Connection *c;
+        ~Idle()
+        {
+            c->FBusy = false;
+            if (c->FCloseWhenIdle) {
+                c->FCloseWhenIdle = false;
+                c->close();
+            }
+        }
+    } idle{this};
+    // What an earlier exchange left behind (a COPY abandoned by an exception, unread
+    // results) is ended first, as PQexec does, so that the new command can be sent.
+    while (PGresult *left = PQgetResult(FConn)) {
+        const ExecStatusType st = PQresultStatus(left);
+        PQclear(left);
+        if (st == PGRES_COPY_IN) {
+            PQputCopyEnd(FConn, "COPY terminated by a new command");
+        } else if (st == PGRES_COPY_OUT) {
+            char *buf = nullptr;
+            while (PQgetCopyData(FConn, &buf, 0) > 0)
+                PQfreemem(buf);
+        } else if (st == PGRES_COPY_BOTH) {
+            break;
+        }
+        if (PQstatus(FConn) == CONNECTION_BAD)
+            break;
+    }
+    if (send() != 1)
+        return nullptr;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextHook = kCallWaitDelayMs;
+    PGresult *last = nullptr;
+    for (;;) {
+        awaitResult(clock, nextHook);
+        if (!FConn)
+            break;
+        PGresult *r = PQgetResult(FConn);
+        if (!r)
+            break;
+        if (last)
+            PQclear(last);
+        last = r;
+        const ExecStatusType st = PQresultStatus(r);
+        if (st == PGRES_COPY_IN || st == PGRES_COPY_OUT || st == PGRES_COPY_BOTH || PQstatus(FConn) == CONNECTION_BAD)
+            break;
+    }
+    return last;
 }
 
 Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)
@@ -570,7 +683,7 @@ Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)
     requireOpen();
     settle();
     ++FRoundTrips;
-    return finish(PQexec(FConn, sql.constData()), filter);
+    return finish(exec([&] { return PQsendQuery(FConn, sql.constData()); }), filter);
 }
 
 Connection::ResultPtr Connection::runParams(const QByteArray &sql, const std::vector<unsigned> &types,
@@ -585,9 +698,11 @@ Connection::ResultPtr Connection::runParams(const QByteArray &sql, const std::ve
         lengths[i] = values[i] ? int(values[i]->size()) : 0;
     }
     ++FRoundTrips;
-    return finish(PQexecParams(FConn, sql.constData(), int(values.size()),
-                               reinterpret_cast<const Oid *>(types.data()), ptrs.data(), lengths.data(),
-                               nullptr, 0),
+    return finish(exec([&] {
+                      return PQsendQueryParams(FConn, sql.constData(), int(values.size()),
+                                               reinterpret_cast<const Oid *>(types.data()), ptrs.data(),
+                                               lengths.data(), nullptr, 0);
+                  }),
                   filter);
 }
 
@@ -961,6 +1076,8 @@ bool Connection::cancel(QString *errorMessage)
         return false;
     char err[256] = {0};
     const bool ok = PQcancel(FCancel, err, sizeof err) == 1;
+    if (ok)
+        FCancelRequested = true;
     if (!ok && errorMessage)
         *errorMessage = QString::fromLocal8Bit(err);
     return ok;

@@ -8,17 +8,20 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class QElapsedTimer;
 struct pg_conn;
 struct pg_result;
 struct pg_cancel;
 
 namespace db {
 
+class Connection;
 class DataSet;
 class Query;
 
@@ -46,6 +49,21 @@ public:
 ConnectWaiter *setConnectWaiter(ConnectWaiter *waiter);
 // The default wait: poll() on the socket.
 ConnectWaiter::Result pollSocket(int socket, bool forWrite, int msecs);
+
+// How a call waits for the server's answer once it takes long. Every statement, fetch and
+// transaction command is sent without blocking; while the answer is out, the layer waits on
+// the socket and, once the call has waited kCallWaitDelayMs, calls the waiter about every
+// kCallWaitIntervalMs. A program with windows installs one that repaints, holds back other
+// input and turns Esc into Connection::cancel(). Without a waiter the call simply waits.
+class CallWaiter {
+public:
+    virtual ~CallWaiter() = default;
+    virtual void waiting(Connection &connection) = 0;
+};
+constexpr int kCallWaitDelayMs = 100;
+constexpr int kCallWaitIntervalMs = 50;
+// The waiter of every call from now on (all connections); nullptr: none. Returns the previous one.
+CallWaiter *setCallWaiter(CallWaiter *waiter);
 
 // Seconds a connection attempt may take when neither the parameter "LoginTimeout" nor
 // a service file or the environment (connect_timeout, PGCONNECT_TIMEOUT) says otherwise.
@@ -185,8 +203,15 @@ public:
 
     // ---- cancel --------------------------------------------------------------------
     // Asks the server to cancel the statement running on this connection. Safe to call
-    // from another thread while a call of this connection blocks. False when not sent.
+    // from another thread while a call of this connection blocks, and from the call waiter.
+    // False when not sent. A statement that the server then ends with "canceling statement
+    // due to user request" raises Error::Kind::Cancelled.
     bool cancel(QString *errorMessage = nullptr);
+
+    // ---- busy --------------------------------------------------------------------------
+    // True while a call waits for its answer (the call waiter runs inside it). A second call
+    // on a busy connection is refused with Error::Kind::Refused before anything is sent.
+    bool isBusy() const { return FBusy; }
 
 private:
     friend class DataSet;
@@ -235,6 +260,16 @@ private:
     DataSet *FPendingFetch = nullptr;
     void settle();
     pg_result *execRaw(const char *sql);
+    // Sends with `send` (a PQsend… call) and waits for the answer without blocking the
+    // thread, calling the call waiter while it takes long. Returns the last result (as
+    // PQexec does; a COPY result ends the wait), or null when nothing could be sent.
+    pg_result *exec(const std::function<int()> &send);
+    // Waits until libpq holds a whole result (or the connection failed).
+    void awaitResult(const QElapsedTimer &clock, qint64 &nextHook);
+    void requireIdle() const;
+    bool FBusy = false;
+    bool FCloseWhenIdle = false; // close() was asked while a call was waiting
+    std::atomic<bool> FCancelRequested{false};
     QString FOwnFailure; // why the layer's own block ended badly
     bool FWasInBlock = false;
 

@@ -241,6 +241,10 @@ bool DataSet::fetchBlock()
     if (!FLost.isEmpty())
         throwLost();
     Connection *c = FConn;
+    // A connection busy in another call refuses the fetch; the result stays as it is and
+    // can be read further once the call has returned.
+    if (c)
+        c->requireIdle();
     if (c && c->FPendingFetch == this) {
         c->FPendingFetch = nullptr;
         collectFetch();

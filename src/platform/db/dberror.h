@@ -21,6 +21,7 @@ public:
         Refused,        // the layer refused the request before sending anything
         Usage,          // the caller used the layer wrongly (no such field, wrong state)
         Abandoned,      // the user gave up waiting (a connection attempt abandoned)
+        Cancelled,      // the user cancelled the running statement (the server ended it)
     };
 
     Error() = default;

@@ -1,6 +1,7 @@
 #include "platform/db/dbquery.h"
 
 #include <algorithm>
+#include <cstring>
 #include <libpq-fe.h>
 
 namespace db {
@@ -183,14 +184,18 @@ detail::ResultPtr Query::runStatement(bool forOpen)
         src.cursor = name;
         detail::ResultPtr first;
         // Declares the cursor and fetches the first block; a dropped error leaves `first` null.
+        // A statement that must go out as one command (parameters, or a caller that wants
+        // the server to refuse a second command) declares over the extended protocol.
         auto declareAndFetch = [&](const QByteArray &declare, const QByteArray &prefix) {
-            if (withParams) {
+            if (withParams || FSingleStatement) {
                 if (!prefix.isEmpty())
                     c->runControl(prefix.constData());
                 if (c->runParams(declare, types, values))
                     first = c->run(fetch);
             } else {
-                first = c->run(prefix + (prefix.isEmpty() ? "" : ";\n") + declare + ";\n" + fetch);
+                // The ";" after the declaration goes on a line of its own: a query that
+                // ends in a "--" comment would otherwise swallow it.
+                first = c->run(prefix + (prefix.isEmpty() ? "" : ";\n") + declare + "\n;\n" + fetch);
             }
         };
         if (c->inTransaction()) {
@@ -287,7 +292,19 @@ void Query::execute()
     if (commandKind() == CommandKind::Select)
         throw usage(QStringLiteral("行を返す文は実行できません。"
                                    "Use open for SELECT-like commands (結果を返す文は open で開いてください)。"));
-    runStatement(false);
+    FReturnedNames.clear();
+    FReturnedValues.clear();
+    const detail::ResultPtr res = runStatement(false);
+    if (res && PQresultStatus(res.get()) == PGRES_TUPLES_OK && PQntuples(res.get()) > 0) {
+        Connection *c = connection();
+        for (int i = 0; i < PQnfields(res.get()); ++i) {
+            const char *name = PQfname(res.get(), i);
+            FReturnedNames << c->decode(name, int(std::strlen(name)));
+            FReturnedValues << (PQgetisnull(res.get(), 0, i)
+                                    ? QString()
+                                    : c->decode(PQgetvalue(res.get(), 0, i), PQgetlength(res.get(), 0, i)));
+        }
+    }
 }
 
 } // namespace db

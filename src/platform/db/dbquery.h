@@ -94,6 +94,11 @@ public:
     // before anything is sent, with a message that holds "SELECT-like commands".
     void execute();
     qint64 rowsAffected() const { return FRowsAffected; } // -1 when the command reports none
+    // The first row a statement run by execute() returned (CALL of a procedure with output
+    // arguments, a change with RETURNING): column names and values as text (a null value is
+    // a null QString). Empty when it returned none.
+    const QStringList &returnedNames() const { return FReturnedNames; }
+    const QStringList &returnedValues() const { return FReturnedValues; }
 
 private:
     detail::ResultPtr runStatement(bool forOpen);
@@ -108,6 +113,8 @@ private:
     StatementInfo FInfo;
     ParsedSql FParsed;
     qint64 FRowsAffected = -1;
+    QStringList FReturnedNames;
+    QStringList FReturnedValues;
 };
 
 } // namespace db
