@@ -3,12 +3,22 @@
 #include "browser/fobject.h"
 #include "controls/kdgrid.h"
 #include "controls/kdstdctl.h"
+#include "controls/fprint.h"
+#include "core/kddialogsupport.h"
 #include "core/kdsub_msg.h"
+#include "core/kdsub_service.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
+#include "editors/table_rebuild.h"
 #include "frames/data_frame.h"
+#include "frames/filter_panel.h"
+#include "browser/ffldlist.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QToolButton>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -110,23 +120,33 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     split->setStretchFactor(1, 1);
     page->addWidget(split, 1);
 
-    // The data page: row limit and the rows.
+    // The data page: the filter panel over the rows.
     tabData = new QWidget;
     tabData->setObjectName(QStringLiteral("tabData"));
     auto *data = new QVBoxLayout(tabData);
-    auto *limitRow = new QHBoxLayout;
-    limitRow->addWidget(new QLabel(QStringLiteral("表示件数"), tabData));
-    txtRowLimit = new TkdStrEdit(tabData);
-    txtRowLimit->setObjectName(QStringLiteral("txtRowLimit"));
-    txtRowLimit->setMaximumWidth(100);
-    txtRowLimit->setText(QString::number(Args.DefTopRecord > 0 ? Args.DefTopRecord : 1000));
-    limitRow->addWidget(txtRowLimit);
-    limitRow->addStretch(1);
-    data->addLayout(limitRow);
-    fraData = new TfraData(tabData);
+    data->setContentsMargins(2, 2, 2, 2);
+    splWhere = new QSplitter(Qt::Vertical, tabData);
+    splWhere->setObjectName(QStringLiteral("splWhere"));
+    pnlWhere = new TfraFilterPanel(TFilterStyle::Table(), splWhere);
+    // Without a limit from the opener the page still opens at a bounded number of rows.
+    pnlWhere->SetRowLimit(Args.DefTopRecord > 0 ? Args.DefTopRecord : 1000);
+    fraData = new TfraData(splWhere);
     fraData->setObjectName(QStringLiteral("fraData"));
-    data->addWidget(fraData, 1);
+    splWhere->setStretchFactor(0, 0);
+    splWhere->setStretchFactor(1, 1);
+    splWhere->setSizes({TFilterStyle::Table().PanelHeight, 400});
+    data->addWidget(splWhere, 1);
     pagObject->insertTab(1, tabData, QStringLiteral("データ"));
+    pnlWhere->OnChooseColumns = [this](QStringList &Columns) {
+        TfrmFieldList::ShowWindow(OwnerForm(), SchemaText(), NameText(), Columns);
+    };
+    connect(pnlWhere, &TfraFilterPanel::ExecRequested, this, [this] {
+        GuardedCall([this] {
+            Reload();
+            if (!Modified() && pagObject->currentWidget() == tabData)
+                ShowData();
+        });
+    });
 
     if (cmbSchema) {
         cmbSchema->setEditText(Args.Schema);
@@ -139,6 +159,39 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     }
     txtName->setText(Args.ObjectName);
     EnsureInputRow();
+
+    // The output menu: print and file save of the CREATE text.
+    TkdMainForm *host = TkdMainForm::Instance();
+    auto action = [&](const char *name, const QString &text, const QString &hint, int image) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+        a->setStatusTip(hint.section(QLatin1Char('|'), -1));
+        if (host)
+            a->setIcon(host->Image(image));
+        return a;
+    };
+    actOutput = action("actOutput", QStringLiteral("出力(&P)"), QStringLiteral("オブジェクトの情報を外部に出力します。"), 36);
+    actPrint = action("actPrint", QStringLiteral("印刷(&P)"), QStringLiteral("印刷|オブジェクトの情報を印刷します。"), 98);
+    actSave = action("actSave", QStringLiteral("ファイル保存(&S)"),
+                     QStringLiteral("ファイル保存|オブジェクトの情報をファイルに保存します。"), 18);
+    popOutput = new QMenu(this);
+    popOutput->setObjectName(QStringLiteral("popOutput"));
+    // The menu items are the actions themselves (mnuOutputPrint, mnuOutputSave).
+    popOutput->addAction(actPrint);
+    popOutput->addAction(actSave);
+    actOutput->setMenu(popOutput);
+    if (tolCmd) {
+        tolCmd->insertAction(actRefresh, actOutput);
+        if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput))) {
+            b->setObjectName(QStringLiteral("btnOutput"));
+            b->setPopupMode(QToolButton::InstantPopup);
+        }
+    }
+    if (mnuObject)
+        mnuObject->addMenu(popOutput)->setText(actOutput->text());
+    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
+    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
 
     FinishSetup();
     connect(txtComment, &QLineEdit::textChanged, this, [this] { OnChange(); });
@@ -206,6 +259,12 @@ void TfrmTable::LoadDefinition()
     txtComment->setText(def.Comment);
     FillGrid(def);
     ShowConstTree();
+    // The filter grid follows the columns (carry-over of its cells).
+    QList<TFilterColumn> columns;
+    for (const TTableColumn &c : def.Columns)
+        columns << TFilterColumn{c.Name, c.TypeName};
+    pnlWhere->SetObject(OwnerForm(), SchemaText(), NameText());
+    pnlWhere->SetColumns(columns);
 }
 
 void TfrmTable::ShowConstTree()
@@ -277,6 +336,15 @@ TTableDef TfrmTable::ControlsDef() const
     return d;
 }
 
+TTableDef TfrmTable::CompileDef() const
+{
+    TTableDef d = ControlsDef();
+    if (TkdOption::Global().DefaultAutoQuote)
+        for (TTableColumn &c : d.Columns)
+            c.Default = AutoQuotedDefault(c.TypeName, c.Default);
+    return d;
+}
+
 void TfrmTable::btnColInsertClick()
 {
     const int row = qMax(1, grdColumn->Row());
@@ -329,18 +397,60 @@ void TfrmTable::ValidateInput()
         }
         CheckNameLength(grdColumn->Cells(tgcName, r), grdColumn);
     }
-    if (!IsNew() && !SourcePageShown() && TableNeedsRebuild(FLoaded, ControlsDef())) {
-        grdColumn->setFocus();
-        ShowMessageBox(QStringLiteral("列の並び替えや既存の列の間への挿入にはテーブルの再作成が必要です。"
-                                      "この変更は実行できません。"),
+}
+
+bool TfrmTable::MustRecreate() const
+{
+    return TObjectEditor::MustRecreate() || (DefinePageShown() && TableNeedsRebuild(FLoaded, ControlsDef()));
+}
+
+bool TfrmTable::FinishRecreate(QStringList &Lines)
+{
+    // The base hands over DROP + CREATE (or the source text); the rebuild writes its own
+    // DROP at its place in the list.
+    const QStringList drop = TableDropLines(SchemaText(), NameText(), false);
+    QStringList body = Lines;
+    if (body.mid(0, drop.size()) == drop)
+        body = body.mid(drop.size());
+    const bool source = SourcePageShown();
+
+    TRebuildFacts facts;
+    ReadRebuildFacts(OwnerForm(), FLoaded, facts);
+    if (!facts.Refusals.isEmpty()) {
+        ShowMessageBox(QStringLiteral("次のオブジェクトがあるため、テーブルを再作成できません。\r\n")
+                           + facts.Refusals.join(QStringLiteral("\r\n")),
                        MB_ICONWARNING | MB_OK);
         throw EAbort();
     }
+    TRebuildOptions opt;
+    opt.Backup = TkdOption::Global().BackupData;
+    opt.CopyBack = !source;
+    opt.KeepBackup = source;
+    opt.UseLowerName = TkdOption::Global().UseLowerName;
+    opt.Prefix = TextOptions().Prefix;
+    auto ask = [](const QString &text) {
+        if (ShowMessageBox(text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+            throw EAbort();
+    };
+    if (!opt.Backup)
+        ask(QStringLiteral("テーブルを再作成する為、既存のデータは全て失われます。\r\n"
+                           "また、テーブルの作成に失敗しても、テーブルは削除されますのでご注意ください。\r\n"
+                           "処理を続行しますか？"));
+    else if (source)
+        ask(QStringLiteral("ソース修正時には、既存のデータは別テーブルに退避され、再作成後のテーブルは空になります。\r\n"
+                           "処理を続行しますか？"));
+    const QStringList asLogin = GrantsRecordedAsLogin(facts, SchemaText() + QLatin1Char('.') + NameText());
+    if (!asLogin.isEmpty())
+        ask(QStringLiteral("次の権限は元の付与者として付与できないため、ログインユーザー「") + facts.CurrentUser
+            + QStringLiteral("」による付与として再作成されます。\r\n") + asLogin.join(QStringLiteral("\r\n"))
+            + QStringLiteral("\r\n処理を続行しますか？"));
+    Lines = TableRebuildLines(FLoaded, CompileDef(), facts, opt, source ? &body : nullptr);
+    return true;
 }
 
 void TfrmTable::GetSourceCreate(QStringList &Lines)
 {
-    TTableDef d = ControlsDef();
+    TTableDef d = CompileDef();
     if (IsNew())
         d.Constraints.clear();
     Lines += TableCreateLines(d, TextOptions());
@@ -348,7 +458,7 @@ void TfrmTable::GetSourceCreate(QStringList &Lines)
 
 void TfrmTable::GetSourceAlter(QStringList &Lines)
 {
-    Lines += TableAlterLines(FLoaded, ControlsDef(), TkdOption::Global().UseLowerName);
+    Lines += TableAlterLines(FLoaded, CompileDef(), TkdOption::Global().UseLowerName);
 }
 
 void TfrmTable::GetSourceDrop(QStringList &Lines)
@@ -363,11 +473,7 @@ QString TfrmTable::DropStatement(bool Cascade) const
 
 std::optional<int> TfrmTable::DataRowLimit() const
 {
-    bool ok = false;
-    const int n = TrimBlanks(txtRowLimit->text()).toInt(&ok);
-    if (!ok || n <= 0)
-        return std::nullopt;
-    return n;
+    return pnlWhere->RowLimit();
 }
 
 QString TfrmTable::DataColumnComment(const QString &FieldName) const
@@ -381,8 +487,62 @@ QString TfrmTable::DataColumnComment(const QString &FieldName) const
 void TfrmTable::ShowData()
 {
     const QString table = QuoteIdentifier(SchemaText(), true) + QLatin1Char('.') + QuoteIdentifier(NameText(), true);
+    const QString sql = pnlWhere->GetSelectSQL();
     fraData->SetTableName(table);
-    fraData->SetSQL(QStringLiteral("SELECT * FROM ") + table);
+    fraData->SetSQL(sql);
     fraData->Prepare();
     fraData->Open();
+    pnlWhere->grdWhere->SetCurrentCell(1, 1);
+}
+
+void TfrmTable::UpdateEditorActions()
+{
+    // Output, print and save show the table as it stands on the server.
+    const bool ready = !IsNew() && !Modified();
+    for (QAction *a : {actOutput, actPrint, actSave})
+        if (a)
+            a->setEnabled(ready);
+}
+
+void TfrmTable::PrintScript()
+{
+    TfrmPrint::BeginPrint();
+    struct TEnd {
+        ~TEnd() { TfrmPrint::EndPrint(); }
+    } end;
+    QStringList lines;
+    GetSourceCreate(lines);
+    TfrmPrint::PrintSource(SchemaText() + QLatin1Char('.') + NameText(), lines, true);
+}
+
+void TfrmTable::actPrintExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    TfrmPrint::ShowWindow(SchemaText() + QLatin1Char('.') + NameText(), [this] { PrintScript(); });
+}
+
+void TfrmTable::actSaveExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    TkdOption &o = TkdOption::Global();
+    TSaveFileRequest request;
+    request.Parent = this;
+    request.FileName = o.FileDir + SafeFileName(SchemaText() + QLatin1Char('.') + NameText() + QStringLiteral(".sql"));
+    request.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
+    request.DefaultSuffix = QStringLiteral("sql");
+    const QString path = PromptSaveFile(request);
+    if (path.isEmpty())
+        return;
+    QStringList lines;
+    GetSourceCreate(lines);
+    // Without a byte-order mark, each line ending with CR LF.
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly)
+                         && file.write(TScriptSink::EncodeLines(lines, GetFileEncoding())) >= 0 && file.commit();
+    if (!written)
+        throw TkdFileError(QStringLiteral("ファイルに書き込めません: %1 (%2)").arg(path, file.errorString()));
+    o.FileDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QDir::separator();
+    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
 }
