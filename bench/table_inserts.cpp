@@ -10,6 +10,7 @@
 #include "browser/fobject.h"
 #include "core/kdeditorreg.h"
 #include "core/kdforms.h"
+#include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_service.h"
 #include "core/kdsub_start.h"
@@ -51,7 +52,7 @@ void fill(TfrmObject *form, int rows)
 {
     form->ExecuteSQL(QStringLiteral("TRUNCATE bench_ins.t"));
     form->ExecuteSQL(QStringLiteral(
-                         "INSERT INTO bench_ins.t (i, b, n, f, tx, d, ts, ok, u, j) SELECT g, g * 1000003, g / 7.0, g / 3.0, "
+                         "INSERT INTO bench_ins.t (i, b, n, f, tx, d, ts, ok, u, j) SELECT g, g::bigint * 1000003, g / 7.0, g / 3.0, "
                          "'text ''' || g || ' 表', DATE '2000-01-01' + g % 9000, TIMESTAMPTZ '2020-01-01 00:00:00.123+00' + g * "
                          "INTERVAL '1 second', g % 2 = 0, md5(g::text)::uuid, jsonb_build_object('k', g) "
                          "FROM generate_series(1, %1) g")

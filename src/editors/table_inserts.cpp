@@ -13,7 +13,7 @@ namespace {
 // Rows handed to the writer at a time.
 constexpr int kBlockRows = 1000;
 
-bool PlainNumber(const QString &v)
+bool PlainNumber(QStringView v)
 {
     if (v.isEmpty())
         return false;
@@ -37,17 +37,99 @@ TInsertKind InsertKindOf(const QString &FormattedType)
     return TInsertKind::Quoted;
 }
 
+namespace {
+
+// Appends one value as SQL to Out (see InsertLiteral).
+void AppendLiteral(QString &Out, QStringView Value, bool IsNull, const TInsertColumn &Column)
+{
+    if (Column.Kind == TInsertKind::Generated) {
+        Out += QLatin1String("DEFAULT");
+        return;
+    }
+    if (IsNull) {
+        Out += QLatin1String("null");
+        return;
+    }
+    if (Column.Kind == TInsertKind::Number && PlainNumber(Value))
+        Out += Value;
+    else if (Column.Kind == TInsertKind::Boolean)
+        Out += Value == QLatin1String("t") ? QLatin1String("true") : QLatin1String("false");
+    else if (Value.contains(QLatin1Char('\'')) || Value.contains(QLatin1Char('\\')))
+        Out += QuoteLiteral(Value.toString()) + QStringLiteral("::") + Column.Type;
+    else {
+        Out += QLatin1Char('\'');
+        Out += Value;
+        Out += QLatin1String("'::");
+        Out += Column.Type;
+    }
+}
+
+// Undoes the escapes of COPY text output in one field.
+QString Unescape(QStringView f)
+{
+    QString v;
+    v.reserve(f.size());
+    for (qsizetype i = 0; i < f.size(); ++i) {
+        const QChar c = f.at(i);
+        if (c != QLatin1Char('\\') || i + 1 >= f.size()) {
+            v += c;
+            continue;
+        }
+        const QChar n = f.at(++i);
+        switch (n.unicode()) {
+        case 'b': v += QLatin1Char('\b'); break;
+        case 'f': v += QLatin1Char('\f'); break;
+        case 'n': v += QLatin1Char('\n'); break;
+        case 'r': v += QLatin1Char('\r'); break;
+        case 't': v += QLatin1Char('\t'); break;
+        case 'v': v += QLatin1Char('\v'); break;
+        default: v += n; break;
+        }
+    }
+    return v;
+}
+
+// The statement of one row from its COPY text, written to Out as AppendInsertRow does.
+// Generated columns are not in the COPY row; they take DEFAULT.
+void AppendCopyRow(QStringList &Out, const QString &Head, const QList<TInsertColumn> &Columns, QStringView Row)
+{
+    QString line = Head;
+    line.reserve(Head.size() + Row.size() * 2);
+    qsizetype at = 0;
+    for (int i = 0; i < Columns.size(); ++i) {
+        if (Columns[i].Kind == TInsertKind::Generated) {
+            AppendLiteral(line, QStringView(), false, Columns[i]);
+        } else {
+            qsizetype end = Row.indexOf(QLatin1Char('\t'), at);
+            if (end < 0)
+                end = Row.size();
+            const QStringView f = Row.mid(at, end - at);
+            at = end + 1;
+            if (f == QLatin1String("\\N"))
+                AppendLiteral(line, QStringView(), true, Columns[i]);
+            else if (f.contains(QLatin1Char('\\')))
+                AppendLiteral(line, Unescape(f), false, Columns[i]);
+            else
+                AppendLiteral(line, f, false, Columns[i]);
+        }
+        if (i + 1 < Columns.size())
+            line += QLatin1Char(',');
+        if (line.size() > 70) {
+            Out << line;
+            line.clear();
+        }
+    }
+    line += QLatin1Char(')');
+    Out << line << QStringLiteral(";");
+}
+
+} // namespace
+
 QString InsertLiteral(const QString &Value, bool IsNull, const TInsertColumn &Column)
 {
-    if (Column.Kind == TInsertKind::Generated)
-        return QStringLiteral("DEFAULT");
-    if (IsNull)
-        return QStringLiteral("null");
-    if (Column.Kind == TInsertKind::Number && PlainNumber(Value))
-        return Value;
-    if (Column.Kind == TInsertKind::Boolean)
-        return Value == QLatin1String("t") ? QStringLiteral("true") : QStringLiteral("false");
-    return QuoteLiteral(Value) + QStringLiteral("::") + Column.Type;
+    QString out;
+    AppendLiteral(out, Value, IsNull, Column);
+    return out;
 }
 
 void AppendInsertRow(QStringList &Out, const QString &Head, const QList<TInsertColumn> &Columns,
@@ -55,7 +137,7 @@ void AppendInsertRow(QStringList &Out, const QString &Head, const QList<TInsertC
 {
     QString line = Head;
     for (int i = 0; i < Columns.size(); ++i) {
-        line += InsertLiteral(Values.value(i), Nulls.value(i, true), Columns[i]);
+        AppendLiteral(line, Values.value(i), Nulls.value(i, true), Columns[i]);
         if (i + 1 < Columns.size())
             line += QLatin1Char(',');
         if (line.size() > 70) {
@@ -70,35 +152,11 @@ void DecodeCopyRow(const QString &Row, QStringList &Values, QList<bool> &Nulls)
 {
     Values.clear();
     Nulls.clear();
-    // First split on tabs (a tab in a value is always written \t), then undo the escapes.
-    const QStringList fields = Row.split(QLatin1Char('\t'));
-    for (const QString &f : fields) {
-        if (f == QLatin1String("\\N")) {
-            Nulls << true;
-            Values << QString();
-            continue;
-        }
-        QString v;
-        v.reserve(f.size());
-        for (int i = 0; i < f.size(); ++i) {
-            const QChar c = f.at(i);
-            if (c != QLatin1Char('\\') || i + 1 >= f.size()) {
-                v += c;
-                continue;
-            }
-            const QChar n = f.at(++i);
-            switch (n.unicode()) {
-            case 'b': v += QLatin1Char('\b'); break;
-            case 'f': v += QLatin1Char('\f'); break;
-            case 'n': v += QLatin1Char('\n'); break;
-            case 'r': v += QLatin1Char('\r'); break;
-            case 't': v += QLatin1Char('\t'); break;
-            case 'v': v += QLatin1Char('\v'); break;
-            default: v += n; break;
-            }
-        }
-        Nulls << false;
-        Values << v;
+    // A tab inside a value is always written \t, so the row splits on tabs.
+    for (const QStringView f : QStringView(Row).split(QLatin1Char('\t'))) {
+        const bool null = f == QLatin1String("\\N");
+        Nulls << null;
+        Values << (null ? QString() : Unescape(f));
     }
 }
 
@@ -139,8 +197,7 @@ qint64 WriteTableInserts(TkdConnForm *Conn, const TTableDef &Def, const QString 
         c->execute(QStringLiteral("SET LOCAL extra_float_digits = 3"));
         c->execute(QStringLiteral("SET LOCAL bytea_output = hex"));
         QStringList block;
-        QStringList values, all;
-        QList<bool> nulls, allNulls;
+        block.reserve(kBlockRows * 3);
         int inBlock = 0;
         auto flush = [&] {
             if (block.isEmpty())
@@ -154,22 +211,7 @@ qint64 WriteTableInserts(TkdConnForm *Conn, const TTableDef &Def, const QString 
                 int n = length;
                 if (n > 0 && data[n - 1] == '\n')
                     --n;
-                DecodeCopyRow(c->decode(data, n), values, nulls);
-                // Generated columns are not read: their places take DEFAULT.
-                all.clear();
-                allNulls.clear();
-                int at = 0;
-                for (const TInsertColumn &col : columns) {
-                    if (col.Kind == TInsertKind::Generated) {
-                        all << QString();
-                        allNulls << false;
-                    } else {
-                        all << values.value(at);
-                        allNulls << nulls.value(at, true);
-                        ++at;
-                    }
-                }
-                AppendInsertRow(block, head, columns, all, allNulls);
+                AppendCopyRow(block, head, columns, c->decode(data, n));
                 ++rows;
                 if (++inBlock >= kBlockRows)
                     flush();

@@ -474,4 +474,37 @@ TEST_F(TableEditorTest, InsertRowsGoToDataFilesByMode)
     o.Path.clear();
 }
 
+TEST_F(TableEditorTest, SampleEmployeeTableShowsItsGridTreeAndFilteredData)
+{
+    const testdb::Params &p = testdb::params();
+    TfrmObject *sample = TfrmObject::Create({p.host, p.port, p.sampleDatabase, "hr", p.user, p.password});
+    ASSERT_NE(sample, nullptr);
+    FlushEvents();
+    auto *w = qobject_cast<TfrmTable *>(sample->OpenObject(45, "hr", "社員"));
+    ASSERT_NE(w, nullptr);
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget()))
+        sub->resize(1000, 640);
+    else
+        w->resize(1000, 640);
+    w->show();
+    FlushEvents();
+    EXPECT_GE(w->grdColumn->RowCount(), 13);
+    EXPECT_EQ(w->grdColumn->Cells(tgcName, 1), "社員番号");
+    EXPECT_EQ(w->lstConst->topLevelItem(1)->childCount(), 3) << "three indexes";
+    EXPECT_EQ(w->lstConst->topLevelItem(2)->childCount(), 1) << "one trigger";
+    w->grab().save("/tmp/table_shain_define.png");
+    w->pagObject->setCurrentWidget(w->tabData);
+    FlushEvents();
+    w->pnlWhere->grdWhere->StoreEditText(6, 1, "desc");
+    w->pnlWhere->btnExec->trigger();
+    FlushEvents();
+    EXPECT_GT(w->fraData->qryData()->recordCount(), 0);
+    EXPECT_TRUE(w->fraData->SQL().endsWith("ORDER BY \"社員番号\" DESC"));
+    w->grab().save("/tmp/table_shain_data.png");
+    CloseEditor(w);
+    sample->close();
+    FlushEvents();
+}
+
 } // namespace
+
