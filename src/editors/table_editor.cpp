@@ -12,9 +12,11 @@
 #include "editors/table_rebuild.h"
 #include "frames/data_frame.h"
 #include "frames/filter_panel.h"
+#include "frames/storage_frame.h"
 #include "browser/ffldlist.h"
 
 #include <QAction>
+#include <QMdiSubWindow>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -120,6 +122,15 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     split->setStretchFactor(1, 1);
     page->addWidget(split, 1);
 
+    // The storage page: tablespace, storage type, autovacuum settings, parents.
+    tabStorage = new QWidget;
+    tabStorage->setObjectName(QStringLiteral("tabStorage"));
+    auto *storage = new QVBoxLayout(tabStorage);
+    fraStorage = new TfraStorage(tabStorage);
+    fraStorage->setObjectName(QStringLiteral("fraStorage"));
+    storage->addWidget(fraStorage);
+    pagObject->insertTab(1, tabStorage, QStringLiteral("領域情報"));
+
     // The data page: the filter panel over the rows.
     tabData = new QWidget;
     tabData->setObjectName(QStringLiteral("tabData"));
@@ -136,7 +147,7 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     splWhere->setStretchFactor(1, 1);
     splWhere->setSizes({TFilterStyle::Table().PanelHeight, 400});
     data->addWidget(splWhere, 1);
-    pagObject->insertTab(1, tabData, QStringLiteral("データ"));
+    pagObject->insertTab(2, tabData, QStringLiteral("データ"));
     pnlWhere->OnChooseColumns = [this](QStringList &Columns) {
         TfrmFieldList::ShowWindow(OwnerForm(), SchemaText(), NameText(), Columns);
     };
@@ -259,6 +270,8 @@ void TfrmTable::LoadDefinition()
     txtComment->setText(def.Comment);
     FillGrid(def);
     ShowConstTree();
+    fraStorage->Init(SchemaText(), NameText());
+    fraStorage->ShowDefine();
     // The filter grid follows the columns (carry-over of its cells).
     QList<TFilterColumn> columns;
     for (const TTableColumn &c : def.Columns)
@@ -303,6 +316,9 @@ void TfrmTable::SaveControls()
 {
     txtComment->Save();
     grdColumn->Save();
+    if (!fraStorage->IsInit())
+        fraStorage->Init(SchemaText(), NameText());
+    fraStorage->Save();
     if (IsNew()) {
         FLoaded = TTableDef();
     }
@@ -339,6 +355,12 @@ TTableDef TfrmTable::ControlsDef() const
 TTableDef TfrmTable::CompileDef() const
 {
     TTableDef d = ControlsDef();
+    // A tablespace chosen on the storage page (ALTER TABLE ... SET TABLESPACE for a loaded
+    // table); a new table takes its storage clauses from the page as they are.
+    if (!IsNew() && fraStorage->IsInit() && fraStorage->cmbTBS->IsChanged())
+        d.Tablespace = TrimBlanks(fraStorage->cmbTBS->currentText());
+    if (IsNew() && fraStorage->IsInit() && fraStorage->StorageType() == ptTemp)
+        d.Persistence = QLatin1Char('t');
     if (TkdOption::Global().DefaultAutoQuote)
         for (TTableColumn &c : d.Columns)
             c.Default = AutoQuotedDefault(c.TypeName, c.Default);
@@ -401,7 +423,8 @@ void TfrmTable::ValidateInput()
 
 bool TfrmTable::MustRecreate() const
 {
-    return TObjectEditor::MustRecreate() || (DefinePageShown() && TableNeedsRebuild(FLoaded, ControlsDef()));
+    const bool tablePage = DefinePageShown() || pagObject->currentWidget() == tabStorage;
+    return TObjectEditor::MustRecreate() || (tablePage && TableNeedsRebuild(FLoaded, ControlsDef()));
 }
 
 bool TfrmTable::FinishRecreate(QStringList &Lines)
@@ -451,14 +474,31 @@ bool TfrmTable::FinishRecreate(QStringList &Lines)
 void TfrmTable::GetSourceCreate(QStringList &Lines)
 {
     TTableDef d = CompileDef();
-    if (IsNew())
-        d.Constraints.clear();
-    Lines += TableCreateLines(d, TextOptions());
+    if (!IsNew()) {
+        Lines += TableCreateLines(d, TextOptions());
+        return;
+    }
+    d.Constraints.clear();
+    QStringList create = TableCreateLines(d, TextOptions());
+    // The storage page's clauses (WITH, TABLESPACE, ON COMMIT, INHERITS) end the CREATE TABLE.
+    QStringList clauses;
+    if (fraStorage->IsInit())
+        fraStorage->GetSourceCreate(clauses);
+    const int end = create.indexOf(QStringLiteral(";"));
+    if (end >= 0)
+        for (int i = 0; i < clauses.size(); ++i)
+            create.insert(end + i, clauses[i]);
+    Lines += create;
 }
 
 void TfrmTable::GetSourceAlter(QStringList &Lines)
 {
     Lines += TableAlterLines(FLoaded, CompileDef(), TkdOption::Global().UseLowerName);
+    // Autovacuum settings and parents of the storage page.
+    if (fraStorage->IsInit()) {
+        fraStorage->GetSourceAlterV(Lines);
+        fraStorage->GetSourceAlterP(Lines);
+    }
 }
 
 void TfrmTable::GetSourceDrop(QStringList &Lines)
@@ -545,4 +585,19 @@ void TfrmTable::actSaveExecute()
         throw TkdFileError(QStringLiteral("ファイルに書き込めません: %1 (%2)").arg(path, file.errorString()));
     o.FileDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QDir::separator();
     ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
+}
+
+void TfrmTable::AfterCommit(bool Recreated, bool WasNew)
+{
+    Q_UNUSED(Recreated)
+    if (!WasNew || !fraStorage->IsInit() || fraStorage->StorageType() != ptTemp)
+        return;
+    // A temporary table lives in the session's own schema, not in the one typed: the window
+    // cannot read it back and closes.
+    SetModified(false);
+    ShowMessageBox(QStringLiteral("一時表は「pg_temp」スキーマから\r\n画面を呼び出してご確認ください。"),
+                   MB_ICONINFORMATION | MB_OK);
+    QWidget *frame = qobject_cast<QMdiSubWindow *>(parentWidget()) ? parentWidget() : this;
+    QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection);
+    throw EAbort();
 }

@@ -12,6 +12,7 @@ class QTreeWidget;
 class QMenu;
 class QSplitter;
 class TfraData;
+class TfraStorage;
 class TfraFilterPanel;
 class TkdStringGrid;
 class TkdStrEdit;
@@ -61,6 +62,8 @@ public:
     QAction *actColDown = nullptr;
     TkdStringGrid *grdColumn = nullptr;
     QTreeWidget *lstConst = nullptr;
+    QWidget *tabStorage = nullptr;
+    TfraStorage *fraStorage = nullptr;
     QWidget *tabData = nullptr;
     QSplitter *splWhere = nullptr;
     TfraFilterPanel *pnlWhere = nullptr;
@@ -80,6 +83,7 @@ protected:
     QString DropStatement(bool Cascade) const override;
     bool MustRecreate() const override;
     void UpdateEditorActions() override;
+    void AfterCommit(bool Recreated, bool WasNew) override;
     bool FinishRecreate(QStringList &Lines) override;
 
 private:

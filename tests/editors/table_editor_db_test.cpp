@@ -13,6 +13,7 @@
 #include "core/kddialogsupport.h"
 #include "frames/data_frame.h"
 #include "frames/filter_panel.h"
+#include "frames/storage_frame.h"
 #include "platform/db/dbquery.h"
 #include "support/roundtrip.h"
 #include "support/testdb.h"
@@ -20,6 +21,7 @@
 #include <QTabWidget>
 #include <QThread>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -504,6 +506,55 @@ TEST_F(TableEditorTest, SampleEmployeeTableShowsItsGridTreeAndFilteredData)
     CloseEditor(w);
     sample->close();
     FlushEvents();
+}
+
+TEST_F(TableEditorTest, StoragePageAltersAutovacuumAndCreatesATemporaryTable)
+{
+    TRecordingRunner runner;
+    exec("CREATE TABLE " + schema() + ".st (a int)");
+    exec("INSERT INTO " + schema() + ".st VALUES (1)");
+    TfrmTable *w = OpenTable(Conn, schema(), "st");
+    ASSERT_NE(w, nullptr);
+    w->pagObject->setCurrentWidget(w->tabStorage);
+    FlushEvents();
+    ASSERT_TRUE(w->fraStorage->IsInit());
+    w->fraStorage->chkAutoVacuum->setChecked(true);
+    w->fraStorage->chkAutoVacuumClick();
+    w->fraStorage->Field(0, 1)->setText("123");
+    w->OnChange();
+    CompileWindow(w);
+    EXPECT_EQ(runner.Errors, 0) << runner.Statements.join("\n").toStdString();
+    EXPECT_EQ(scalar("SELECT array_to_string(reloptions, ',') FROM pg_class WHERE oid = '" + schema() + ".st'::regclass"),
+              "autovacuum_vacuum_threshold=123");
+    EXPECT_EQ(scalar("SELECT count(*) FROM " + schema() + ".st"), "1") << "altered in place";
+    CloseEditor(w);
+
+    // A new temporary table: created in the session's own schema, then the window closes.
+    w = OpenTable(Conn, schema(), QString());
+    ASSERT_NE(w, nullptr);
+    // The storage page first: a page change of a modified window asks its question.
+    w->pagObject->setCurrentWidget(w->tabStorage);
+    FlushEvents();
+    const int temp = w->fraStorage->cmbStorageType->findText("一時表");
+    ASSERT_GE(temp, 0);
+    w->fraStorage->cmbStorageType->setCurrentIndex(temp);
+    w->fraStorage->cmbStorageTypeChange();
+    w->cmbSchema->setEditText(schema());
+    w->txtName->setText("tmp_new");
+    w->grdColumn->StoreEditText(tgcName, 1, "id");
+    w->grdColumn->StoreEditText(tgcType, 1, "integer");
+    QPointer<TfrmTable> guard(w);
+    TBoxes boxes;
+    CompileWindow(w);
+    FlushEvents();
+    ASSERT_FALSE(boxes.Texts.isEmpty());
+    EXPECT_TRUE(boxes.Texts.last().contains("pg_temp")) << boxes.Texts.last().toStdString();
+    EXPECT_TRUE(runner.Statements.join("\n").contains("CREATE TEMPORARY TABLE"));
+    db::Query *q = Conn->OpenSQL("SELECT count(*) FROM pg_class WHERE relname = 'tmp_new' AND relpersistence = 't'", {});
+    EXPECT_EQ(q->field(0).asString(), "1");
+    q->close();
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible()) << "the window closed";
+    Conn->ExecuteSQL("DROP TABLE IF EXISTS pg_temp.tmp_new");
 }
 
 } // namespace
