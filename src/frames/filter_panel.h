@@ -66,8 +66,8 @@ QList<TFilterRow> CarryOverFilterRows(const QList<TFilterRow> &Previous, const Q
                                       bool AutoQuote, const TFilterStyle &Style);
 
 // The SELECT text of the shown columns (all quoted), the conditions of the rows, the free
-// condition `Where` and the sort. The sort cells of `Rows` are rewritten as the spec of the
-// grid says: rank 1, 2, ... (with " DESC") for sorted rows, empty for the others. No row limit.
+// condition `Where` and the sort. The sort cells of `Rows` are rewritten as the grid then
+// shows them: rank 1, 2, ... (with " DESC") for sorted rows, empty for the others. No row limit.
 QString BuildFilterSelect(const QString &Schema, const QString &Name, const QStringList &Columns,
                           QList<TFilterRow> &Rows, const QString &Where);
 
