@@ -102,9 +102,23 @@ int TfrmDDLExec::TransactionLevel() const
 
 void TfrmDDLExec::ShowWindow(TkdConnForm *AOwner, const QStringList &ASQL)
 {
+    Open(AOwner, ASQL, false);
+}
+
+void TfrmDDLExec::ShowWindowStopping(TkdConnForm *AOwner, const QStringList &ASQL)
+{
+    Open(AOwner, ASQL, true);
+}
+
+void TfrmDDLExec::Open(TkdConnForm *AOwner, const QStringList &ASQL, bool ForceStop)
+{
     TkdMainForm *host = TkdMainForm::Instance();
     QWidget *main = host ? host->Widget() : nullptr;
     auto *form = new TfrmDDLExec(main, AOwner, ASQL);
+    if (ForceStop) {
+        form->chkErrorStop->setChecked(true);
+        form->chkErrorStop->setEnabled(false);
+    }
     if (main)
         main->setCursor(Qt::WaitCursor);
     form->FTransactionLevel = form->TransactionLevel();

@@ -23,6 +23,9 @@ public:
     // while the run was going. The window stays open until the user closes it (or it closes
     // itself after a faultless run with the option CloseDDL).
     static void ShowWindow(TkdConnForm *AOwner, const QStringList &ASQL);
+    // The same with the error stop ticked and locked: a list that only makes sense as a
+    // whole (a table rebuild) never goes on past a failed statement.
+    static void ShowWindowStopping(TkdConnForm *AOwner, const QStringList &ASQL);
     // Returns once no run log window is open any more; waits in an event loop, never spins.
     static void WaitProc();
     // The run log windows still open, oldest first.
@@ -51,6 +54,7 @@ protected:
 
 private:
     TfrmDDLExec(QWidget *parent, TkdConnForm *owner, const QStringList &sql);
+    static void Open(TkdConnForm *AOwner, const QStringList &ASQL, bool ForceStop);
     ~TfrmDDLExec() override;
     // Runs the rest of the list; true when it reached the end, false after an error stop,
     // a lost connection or an abort.

@@ -16,9 +16,17 @@ TScriptSink::TScriptSink(QIODevice *Device, TFileEncoding Encoding) : FDevice(De
 
 QByteArray TScriptSink::EncodeLines(const QStringList &Lines, TFileEncoding Encoding)
 {
-    QString text;
+    qsizetype size = 0;
     for (const QString &line : Lines)
-        text += line + QStringLiteral("\r\n");
+        size += line.size() + 2;
+    QString text;
+    text.reserve(size);
+    for (const QString &line : Lines) {
+        text += line;
+        text += QLatin1String("\r\n");
+    }
+    if (Encoding == TFileEncoding::Utf8)
+        return text.toUtf8(); // no byte-order mark to add and take off again
     QByteArray bytes = EncodeFileText(text, Encoding);
     // EncodeFileText starts with the encoding's byte-order mark; a script never carries one.
     const QByteArray empty = EncodeFileText(QString(), Encoding);

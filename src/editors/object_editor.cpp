@@ -32,6 +32,10 @@ public:
         return TfrmDDLPreview::ShowWindow(Lines, Schema, Name);
     }
     void Run(TkdConnForm *Owner, const QStringList &Lines) override { TfrmDDLExec::ShowWindow(Owner, Lines); }
+    void RunStopping(TkdConnForm *Owner, const QStringList &Lines) override
+    {
+        TfrmDDLExec::ShowWindowStopping(Owner, Lines);
+    }
     void Wait() override { TfrmDDLExec::WaitProc(); }
 };
 
@@ -473,6 +477,7 @@ void TObjectEditor::Compile()
     } else {
         GetSourceAlter(lines);
     }
+    const bool stopping = !wasNew && recreate && FinishRecreate(lines);
 
     if (TrimBlanks(lines.join(QLatin1Char('\n'))).isEmpty()) {
         ShowMessageBox(QStringLiteral("変更箇所が見つかりませんでした。"), FPolicy.NoChangeIcon | MB_OK);
@@ -493,7 +498,9 @@ void TObjectEditor::Compile()
         c->startTransaction();
     bool committed = !FPolicy.Transaction;
     try {
-        if (FPolicy.RunLog) {
+        if (FPolicy.RunLog && stopping) {
+            runner.RunStopping(OwnerForm(), lines);
+        } else if (FPolicy.RunLog) {
             runner.Run(OwnerForm(), lines);
         } else if (auto *conn = dynamic_cast<TfrmObject *>(OwnerForm())) {
             conn->ExecuteSQL(lines, false);

@@ -52,6 +52,8 @@ public:
     // Runs the statements on the owner's connection; ends with the silent abort when the
     // run stopped at an error (the caller rolls back).
     virtual void Run(TkdConnForm *Owner, const QStringList &Lines) = 0;
+    // The same, stopping at the first failed statement whatever the run log's box says.
+    virtual void RunStopping(TkdConnForm *Owner, const QStringList &Lines) { Run(Owner, Lines); }
     // Returns once the run's window (if any) has closed.
     virtual void Wait() = 0;
 };
@@ -149,6 +151,10 @@ protected:
     virtual void GetSourceDrop(QStringList &Lines) = 0;
     // The DROP statement of Delete (one statement, no ";").
     virtual QString DropStatement(bool Cascade) const = 0;
+    // A re-creation of an existing object: the editor may turn the statement list (the DROP
+    // and CREATE text or the source page's text) into its own list, ask its questions and
+    // end with the silent abort. Returns true when the list must stop at its first error.
+    virtual bool FinishRecreate(QStringList &Lines) { Q_UNUSED(Lines); return false; }
     // After a successful commit, before the reload (`Recreated`: the must-recreate test as
     // it was before the run, `WasNew`: the object was new).
     virtual void AfterCommit(bool Recreated, bool WasNew) { Q_UNUSED(Recreated); Q_UNUSED(WasNew); }

@@ -43,7 +43,9 @@ const char *const kColumnSql =
 const char *const kConstraintSql =
     "SELECT co.conname, co.contype, pg_get_constraintdef(co.oid), "
     "CASE WHEN co.contype IN ('p', 'u') THEN COALESCE(array_to_string(ic.reloptions, ', '), '') ELSE '' END, "
-    "CASE WHEN co.contype IN ('p', 'u') THEN COALESCE(its.spcname, '') ELSE '' END, co.convalidated "
+    "CASE WHEN co.contype IN ('p', 'u') THEN COALESCE(its.spcname, '') ELSE '' END, co.convalidated, "
+    "COALESCE(obj_description(co.oid, 'pg_constraint'), ''), "
+    "CASE WHEN co.contype IN ('p', 'u', 'x') THEN COALESCE(obj_description(co.conindid, 'pg_class'), '') ELSE '' END "
     "FROM pg_constraint co LEFT JOIN pg_class ic ON ic.oid = co.conindid "
     "LEFT JOIN pg_tablespace its ON its.oid = ic.reltablespace "
     "WHERE co.conrelid = CAST(:OID AS oid) AND co.contype IN ('p', 'u', 'f', 'c', 'x') "
@@ -51,12 +53,14 @@ const char *const kConstraintSql =
     "OR EXISTS (SELECT 1 FROM pg_class pc WHERE pc.oid = co.conrelid AND pc.relispartition)) "
     "ORDER BY co.contype <> 'p', co.contype <> 'u', co.conname";
 const char *const kIndexSql =
-    "SELECT ic.relname, pg_get_indexdef(i.indexrelid), i.indisclustered FROM pg_index i "
+    "SELECT ic.relname, pg_get_indexdef(i.indexrelid), i.indisclustered, "
+    "COALESCE(obj_description(i.indexrelid, 'pg_class'), '') FROM pg_index i "
     "JOIN pg_class ic ON ic.oid = i.indexrelid WHERE i.indrelid = CAST(:OID AS oid) "
     "AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid) "
     "ORDER BY ic.relname";
 const char *const kTriggerSql =
-    "SELECT tgname, pg_get_triggerdef(oid), tgenabled FROM pg_trigger "
+    "SELECT tgname, pg_get_triggerdef(oid), tgenabled, COALESCE(obj_description(oid, 'pg_trigger'), '') "
+    "FROM pg_trigger "
     "WHERE tgrelid = CAST(:OID AS oid) AND NOT tgisinternal AND tgparentid = 0 ORDER BY tgname";
 // Sequences owned by a column of the table through OWNED BY (serial), not identity ones.
 const char *const kOwnedSequenceSql =
@@ -240,6 +244,7 @@ bool LoadTableDef(TkdConnForm *Conn, const QString &Schema, const QString &Name,
     d.Schema = Schema;
     d.Name = Name;
     const QString oid = q->field(0).asString();
+    d.Oid = oid;
     d.RelKind = FirstChar(q->field(1).asString(), QLatin1Char('r'));
     d.Persistence = FirstChar(q->field(2).asString(), QLatin1Char('p'));
     d.Tablespace = q->field(3).asString();
@@ -295,18 +300,22 @@ bool LoadTableDef(TkdConnForm *Conn, const QString &Schema, const QString &Name,
         k.IndexWith = q->field(3).asString();
         k.IndexTablespace = q->field(4).asString();
         k.Validated = IsTrue(q->field(5).asString());
+        k.Comment = q->field(6).asString();
+        k.IndexComment = q->field(7).asString();
         d.Constraints << k;
     }
     q->close();
 
     q = Conn->OpenSQL(QString::fromLatin1(kIndexSql), {oid});
     for (; !q->eof(); q->next())
-        d.Indexes << TTableIndex{q->field(0).asString(), q->field(1).asString(), IsTrue(q->field(2).asString())};
+        d.Indexes << TTableIndex{q->field(0).asString(), q->field(1).asString(), IsTrue(q->field(2).asString()),
+                                 q->field(3).asString()};
     q->close();
 
     q = Conn->OpenSQL(QString::fromLatin1(kTriggerSql), {oid});
     for (; !q->eof(); q->next())
-        d.Triggers << TTableTrigger{q->field(0).asString(), q->field(1).asString(), FirstChar(q->field(2).asString())};
+        d.Triggers << TTableTrigger{q->field(0).asString(), q->field(1).asString(), FirstChar(q->field(2).asString()),
+                                    q->field(3).asString()};
     q->close();
 
     q = Conn->OpenSQL(QString::fromLatin1(kOwnedSequenceSql), {oid});
@@ -356,6 +365,26 @@ bool TableNeedsRebuild(const TTableDef &Loaded, const TTableDef &Edited)
     return false;
 }
 
+QString AutoQuotedDefault(const QString &TypeName, const QString &Default)
+{
+    static const QStringList character = {"character", "char", "character varying", "varchar", "text",
+                                          "national character", "national character varying"};
+    static const QStringList keywords = {"current_user", "current_date", "current_time", "current_timestamp",
+                                         "localtime", "localtimestamp", "session_user", "user", "current_role",
+                                         "current_schema", "current_catalog", "null", "true", "false", "default"};
+    const QString v = TrimBlanks(Default);
+    if (v.isEmpty() || !character.contains(TrimBlanks(TypeName).toLower()) || keywords.contains(v.toLower()))
+        return Default;
+    bool number = false;
+    v.toDouble(&number);
+    if (number)
+        return Default;
+    for (QChar c : v)
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('_')))
+            return Default;
+    return QuoteLiteral(v);
+}
+
 QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
 {
     const bool copy = !Opt.CopySchema.isEmpty() && !Opt.CopyName.isEmpty();
@@ -368,7 +397,8 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
     const QString exact = temp ? QI(name, lower) : QI(schema, lower) + QLatin1Char('.') + QI(name, lower);
 
     QStringList l;
-    if (!copy)
+    const bool ownSequences = !copy && !Opt.KeepSequences;
+    if (ownSequences)
         for (const TOwnedSequence &s : Def.Sequences)
             l << s.CreateLines;
 
@@ -441,7 +471,7 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
         l << QStringLiteral("ON COMMIT ") + Def.OnCommit;
     l << QStringLiteral(";");
     l << after;
-    if (!copy)
+    if (ownSequences)
         for (const TOwnedSequence &s : Def.Sequences)
             l << QStringLiteral("ALTER SEQUENCE ") + Exact(s.Schema, s.Name) + QStringLiteral(" OWNED BY ") + exact
                      + QLatin1Char('.') + QuoteIdentifier(s.Column, true)
@@ -456,6 +486,19 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
             l << QStringLiteral("COMMENT ON COLUMN ") + commentTarget + QLatin1Char('.') + QI(c.Name, lower)
                      + QStringLiteral(" IS ") + QuoteLiteral(c.Comment)
               << QStringLiteral(";");
+    // Comments of the constraints and of the keys' indexes (the copy's keys are named anew).
+    const QString indexPrefix = temp ? QString() : QI(schema, lower) + QLatin1Char('.');
+    if (!copy)
+        for (const TTableConstraint &k : Def.Constraints) {
+            if (!k.Comment.isEmpty())
+                l << QStringLiteral("COMMENT ON CONSTRAINT ") + QI(k.Name, lower) + QStringLiteral(" ON ") + exact
+                         + QStringLiteral(" IS ") + QuoteLiteral(k.Comment)
+                  << QStringLiteral(";");
+            if (!k.IndexComment.isEmpty())
+                l << QStringLiteral("COMMENT ON INDEX ") + indexPrefix + QI(k.Name, lower) + QStringLiteral(" IS ")
+                         + QuoteLiteral(k.IndexComment)
+                  << QStringLiteral(";");
+        }
 
     if (Opt.WithIndexes) {
         for (const TTableIndex &ix : Def.Indexes) {
@@ -467,6 +510,10 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
                 text = RetargetIndexDef(text, QuoteIdentifier(ixName, false), exact);
             }
             l << text << QStringLiteral(";");
+            if (!ix.Comment.isEmpty())
+                l << QStringLiteral("COMMENT ON INDEX ") + indexPrefix + QuoteIdentifier(ixName, true)
+                         + QStringLiteral(" IS ") + QuoteLiteral(ix.Comment)
+                  << QStringLiteral(";");
             if (ix.Clustered)
                 l << QStringLiteral("ALTER TABLE ") + exact + QStringLiteral(" CLUSTER ON ")
                          + QuoteIdentifier(ixName, false)
@@ -624,10 +671,14 @@ QStringList TableDropLines(const QString &Schema, const QString &Name, bool Casc
 QStringList TableTriggerLines(const TTableDef &Def)
 {
     QStringList l;
-    const QString T = QuoteIdentifier(Def.Schema) + QLatin1Char('.') + QuoteIdentifier(Def.Name);
+    const QString T = Exact(Def.Schema, Def.Name);
     for (const TTableTrigger &t : Def.Triggers) {
         l << t.Definition << QStringLiteral(";");
-        const QString q = QuoteIdentifier(t.Name);
+        const QString q = QuoteIdentifier(t.Name, true);
+        if (!t.Comment.isEmpty())
+            l << QStringLiteral("COMMENT ON TRIGGER ") + q + QStringLiteral(" ON ") + T + QStringLiteral(" IS ")
+                     + QuoteLiteral(t.Comment)
+              << QStringLiteral(";");
         if (t.Enabled == QLatin1Char('D'))
             l << QStringLiteral("ALTER TABLE ") + T + QStringLiteral(" DISABLE TRIGGER ") + q << QStringLiteral(";");
         else if (t.Enabled == QLatin1Char('R'))

@@ -35,6 +35,8 @@ struct TTableConstraint {
     QString IndexWith;     // reloptions of the key's index: "fillfactor=80, ..."
     QString IndexTablespace;
     bool Validated = true;
+    QString Comment;       // the constraint's own comment
+    QString IndexComment;  // the comment of a key's index
     bool operator==(const TTableConstraint &) const = default;
 };
 
@@ -42,6 +44,7 @@ struct TTableIndex {
     QString Name;
     QString Definition;    // pg_get_indexdef
     bool Clustered = false;
+    QString Comment;
     bool operator==(const TTableIndex &) const = default;
 };
 
@@ -49,6 +52,7 @@ struct TTableTrigger {
     QString Name;
     QString Definition;    // pg_get_triggerdef
     QChar Enabled;         // O, D, R, A
+    QString Comment;
     bool operator==(const TTableTrigger &) const = default;
 };
 
@@ -61,6 +65,7 @@ struct TOwnedSequence {
 
 struct TTableDef {
     QString Schema, Name;
+    QString Oid;                          // pg_class.oid of a loaded table
     QString Comment;
     QChar Persistence = QLatin1Char('p'); // p, u, t
     QChar RelKind = QLatin1Char('r');     // r, p (partitioned), t (TOAST), f
@@ -86,6 +91,9 @@ struct TTableTextOptions {
     bool UseLowerName = false;
     bool WithIndexes = false; // CREATE INDEX statements after the table
     QString CopySchema, CopyName; // non-empty: a copy under this name
+    // A rebuild: the owned sequences stand already (detached before the drop) and are
+    // owned again by the rebuild itself, so the text neither creates nor owns them.
+    bool KeepSequences = false;
 };
 
 // Reads the table; false when there is no such table. Server errors are thrown.
@@ -101,6 +109,11 @@ QString ColumnTypeText(const TTableColumn &Col, bool UseLowerName);
 // True when the edited table cannot be reached by ALTER TABLE: a column moved or inserted
 // between others, or a changed ON COMMIT. A new table (empty loaded name) is always created.
 bool TableNeedsRebuild(const TTableDef &Loaded, const TTableDef &Edited);
+
+// A default typed as a plain word (letters, digits, "_") for a character column, quoted as a
+// literal; anything else (numbers, quoted texts, expressions, value keywords such as
+// CURRENT_USER) unchanged.
+QString AutoQuotedDefault(const QString &TypeName, const QString &Default);
 
 QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt);
 // ALTER statements (each ending with a line ";") changing Loaded into Edited; empty when

@@ -3,12 +3,24 @@
 #include "browser/fobject.h"
 #include "controls/kdgrid.h"
 #include "controls/kdstdctl.h"
+#include "controls/fprint.h"
+#include "core/kddialogsupport.h"
 #include "core/kdsub_msg.h"
+#include "core/kdsub_service.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
+#include "editors/table_rebuild.h"
 #include "frames/data_frame.h"
+#include "frames/filter_panel.h"
+#include "frames/storage_frame.h"
+#include "browser/ffldlist.h"
 
 #include <QAction>
+#include <QMdiSubWindow>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QToolButton>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -110,23 +122,42 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     split->setStretchFactor(1, 1);
     page->addWidget(split, 1);
 
-    // The data page: row limit and the rows.
+    // The storage page: tablespace, storage type, autovacuum settings, parents.
+    tabStorage = new QWidget;
+    tabStorage->setObjectName(QStringLiteral("tabStorage"));
+    auto *storage = new QVBoxLayout(tabStorage);
+    fraStorage = new TfraStorage(tabStorage);
+    fraStorage->setObjectName(QStringLiteral("fraStorage"));
+    storage->addWidget(fraStorage);
+    pagObject->insertTab(1, tabStorage, QStringLiteral("領域情報"));
+
+    // The data page: the filter panel over the rows.
     tabData = new QWidget;
     tabData->setObjectName(QStringLiteral("tabData"));
     auto *data = new QVBoxLayout(tabData);
-    auto *limitRow = new QHBoxLayout;
-    limitRow->addWidget(new QLabel(QStringLiteral("表示件数"), tabData));
-    txtRowLimit = new TkdStrEdit(tabData);
-    txtRowLimit->setObjectName(QStringLiteral("txtRowLimit"));
-    txtRowLimit->setMaximumWidth(100);
-    txtRowLimit->setText(QString::number(Args.DefTopRecord > 0 ? Args.DefTopRecord : 1000));
-    limitRow->addWidget(txtRowLimit);
-    limitRow->addStretch(1);
-    data->addLayout(limitRow);
-    fraData = new TfraData(tabData);
+    data->setContentsMargins(2, 2, 2, 2);
+    splWhere = new QSplitter(Qt::Vertical, tabData);
+    splWhere->setObjectName(QStringLiteral("splWhere"));
+    pnlWhere = new TfraFilterPanel(TFilterStyle::Table(), splWhere);
+    // Without a limit from the opener the page still opens at a bounded number of rows.
+    pnlWhere->SetRowLimit(Args.DefTopRecord > 0 ? Args.DefTopRecord : 1000);
+    fraData = new TfraData(splWhere);
     fraData->setObjectName(QStringLiteral("fraData"));
-    data->addWidget(fraData, 1);
-    pagObject->insertTab(1, tabData, QStringLiteral("データ"));
+    splWhere->setStretchFactor(0, 0);
+    splWhere->setStretchFactor(1, 1);
+    splWhere->setSizes({TFilterStyle::Table().PanelHeight, 400});
+    data->addWidget(splWhere, 1);
+    pagObject->insertTab(2, tabData, QStringLiteral("データ"));
+    pnlWhere->OnChooseColumns = [this](QStringList &Columns) {
+        TfrmFieldList::ShowWindow(OwnerForm(), SchemaText(), NameText(), Columns);
+    };
+    connect(pnlWhere, &TfraFilterPanel::ExecRequested, this, [this] {
+        GuardedCall([this] {
+            Reload();
+            if (!Modified() && pagObject->currentWidget() == tabData)
+                ShowData();
+        });
+    });
 
     if (cmbSchema) {
         cmbSchema->setEditText(Args.Schema);
@@ -139,6 +170,39 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     }
     txtName->setText(Args.ObjectName);
     EnsureInputRow();
+
+    // The output menu: print and file save of the CREATE text.
+    TkdMainForm *host = TkdMainForm::Instance();
+    auto action = [&](const char *name, const QString &text, const QString &hint, int image) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+        a->setStatusTip(hint.section(QLatin1Char('|'), -1));
+        if (host)
+            a->setIcon(host->Image(image));
+        return a;
+    };
+    actOutput = action("actOutput", QStringLiteral("出力(&P)"), QStringLiteral("オブジェクトの情報を外部に出力します。"), 36);
+    actPrint = action("actPrint", QStringLiteral("印刷(&P)"), QStringLiteral("印刷|オブジェクトの情報を印刷します。"), 98);
+    actSave = action("actSave", QStringLiteral("ファイル保存(&S)"),
+                     QStringLiteral("ファイル保存|オブジェクトの情報をファイルに保存します。"), 18);
+    popOutput = new QMenu(this);
+    popOutput->setObjectName(QStringLiteral("popOutput"));
+    // The menu items are the actions themselves (mnuOutputPrint, mnuOutputSave).
+    popOutput->addAction(actPrint);
+    popOutput->addAction(actSave);
+    actOutput->setMenu(popOutput);
+    if (tolCmd) {
+        tolCmd->insertAction(actRefresh, actOutput);
+        if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput))) {
+            b->setObjectName(QStringLiteral("btnOutput"));
+            b->setPopupMode(QToolButton::InstantPopup);
+        }
+    }
+    if (mnuObject)
+        mnuObject->addMenu(popOutput)->setText(actOutput->text());
+    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
+    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
 
     FinishSetup();
     connect(txtComment, &QLineEdit::textChanged, this, [this] { OnChange(); });
@@ -206,6 +270,14 @@ void TfrmTable::LoadDefinition()
     txtComment->setText(def.Comment);
     FillGrid(def);
     ShowConstTree();
+    fraStorage->Init(SchemaText(), NameText());
+    fraStorage->ShowDefine();
+    // The filter grid follows the columns (carry-over of its cells).
+    QList<TFilterColumn> columns;
+    for (const TTableColumn &c : def.Columns)
+        columns << TFilterColumn{c.Name, c.TypeName};
+    pnlWhere->SetObject(OwnerForm(), SchemaText(), NameText());
+    pnlWhere->SetColumns(columns);
 }
 
 void TfrmTable::ShowConstTree()
@@ -244,6 +316,9 @@ void TfrmTable::SaveControls()
 {
     txtComment->Save();
     grdColumn->Save();
+    if (!fraStorage->IsInit())
+        fraStorage->Init(SchemaText(), NameText());
+    fraStorage->Save();
     if (IsNew()) {
         FLoaded = TTableDef();
     }
@@ -274,6 +349,21 @@ TTableDef TfrmTable::ControlsDef() const
         c.Comment = grdColumn->Cells(tgcComment, r);
         d.Columns << c;
     }
+    return d;
+}
+
+TTableDef TfrmTable::CompileDef() const
+{
+    TTableDef d = ControlsDef();
+    // A tablespace chosen on the storage page (ALTER TABLE ... SET TABLESPACE for a loaded
+    // table); a new table takes its storage clauses from the page as they are.
+    if (!IsNew() && fraStorage->IsInit() && fraStorage->cmbTBS->IsChanged())
+        d.Tablespace = TrimBlanks(fraStorage->cmbTBS->currentText());
+    if (IsNew() && fraStorage->IsInit() && fraStorage->StorageType() == ptTemp)
+        d.Persistence = QLatin1Char('t');
+    if (TkdOption::Global().DefaultAutoQuote)
+        for (TTableColumn &c : d.Columns)
+            c.Default = AutoQuotedDefault(c.TypeName, c.Default);
     return d;
 }
 
@@ -329,26 +419,86 @@ void TfrmTable::ValidateInput()
         }
         CheckNameLength(grdColumn->Cells(tgcName, r), grdColumn);
     }
-    if (!IsNew() && !SourcePageShown() && TableNeedsRebuild(FLoaded, ControlsDef())) {
-        grdColumn->setFocus();
-        ShowMessageBox(QStringLiteral("列の並び替えや既存の列の間への挿入にはテーブルの再作成が必要です。"
-                                      "この変更は実行できません。"),
+}
+
+bool TfrmTable::MustRecreate() const
+{
+    const bool tablePage = DefinePageShown() || pagObject->currentWidget() == tabStorage;
+    return TObjectEditor::MustRecreate() || (tablePage && TableNeedsRebuild(FLoaded, ControlsDef()));
+}
+
+bool TfrmTable::FinishRecreate(QStringList &Lines)
+{
+    // The base hands over DROP + CREATE (or the source text); the rebuild writes its own
+    // DROP at its place in the list.
+    const QStringList drop = TableDropLines(SchemaText(), NameText(), false);
+    QStringList body = Lines;
+    if (body.mid(0, drop.size()) == drop)
+        body = body.mid(drop.size());
+    const bool source = SourcePageShown();
+
+    TRebuildFacts facts;
+    ReadRebuildFacts(OwnerForm(), FLoaded, facts);
+    if (!facts.Refusals.isEmpty()) {
+        ShowMessageBox(QStringLiteral("次のオブジェクトがあるため、テーブルを再作成できません。\r\n")
+                           + facts.Refusals.join(QStringLiteral("\r\n")),
                        MB_ICONWARNING | MB_OK);
         throw EAbort();
     }
+    TRebuildOptions opt;
+    opt.Backup = TkdOption::Global().BackupData;
+    opt.CopyBack = !source;
+    opt.KeepBackup = source;
+    opt.UseLowerName = TkdOption::Global().UseLowerName;
+    opt.Prefix = TextOptions().Prefix;
+    auto ask = [](const QString &text) {
+        if (ShowMessageBox(text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+            throw EAbort();
+    };
+    if (!opt.Backup)
+        ask(QStringLiteral("テーブルを再作成する為、既存のデータは全て失われます。\r\n"
+                           "また、テーブルの作成に失敗しても、テーブルは削除されますのでご注意ください。\r\n"
+                           "処理を続行しますか？"));
+    else if (source)
+        ask(QStringLiteral("ソース修正時には、既存のデータは別テーブルに退避され、再作成後のテーブルは空になります。\r\n"
+                           "処理を続行しますか？"));
+    const QStringList asLogin = GrantsRecordedAsLogin(facts, SchemaText() + QLatin1Char('.') + NameText());
+    if (!asLogin.isEmpty())
+        ask(QStringLiteral("次の権限は元の付与者として付与できないため、ログインユーザー「") + facts.CurrentUser
+            + QStringLiteral("」による付与として再作成されます。\r\n") + asLogin.join(QStringLiteral("\r\n"))
+            + QStringLiteral("\r\n処理を続行しますか？"));
+    Lines = TableRebuildLines(FLoaded, CompileDef(), facts, opt, source ? &body : nullptr);
+    return true;
 }
 
 void TfrmTable::GetSourceCreate(QStringList &Lines)
 {
-    TTableDef d = ControlsDef();
-    if (IsNew())
-        d.Constraints.clear();
-    Lines += TableCreateLines(d, TextOptions());
+    TTableDef d = CompileDef();
+    if (!IsNew()) {
+        Lines += TableCreateLines(d, TextOptions());
+        return;
+    }
+    d.Constraints.clear();
+    QStringList create = TableCreateLines(d, TextOptions());
+    // The storage page's clauses (WITH, TABLESPACE, ON COMMIT, INHERITS) end the CREATE TABLE.
+    QStringList clauses;
+    if (fraStorage->IsInit())
+        fraStorage->GetSourceCreate(clauses);
+    const int end = create.indexOf(QStringLiteral(";"));
+    if (end >= 0)
+        for (int i = 0; i < clauses.size(); ++i)
+            create.insert(end + i, clauses[i]);
+    Lines += create;
 }
 
 void TfrmTable::GetSourceAlter(QStringList &Lines)
 {
-    Lines += TableAlterLines(FLoaded, ControlsDef(), TkdOption::Global().UseLowerName);
+    Lines += TableAlterLines(FLoaded, CompileDef(), TkdOption::Global().UseLowerName);
+    // Autovacuum settings and parents of the storage page.
+    if (fraStorage->IsInit()) {
+        fraStorage->GetSourceAlterV(Lines);
+        fraStorage->GetSourceAlterP(Lines);
+    }
 }
 
 void TfrmTable::GetSourceDrop(QStringList &Lines)
@@ -363,11 +513,7 @@ QString TfrmTable::DropStatement(bool Cascade) const
 
 std::optional<int> TfrmTable::DataRowLimit() const
 {
-    bool ok = false;
-    const int n = TrimBlanks(txtRowLimit->text()).toInt(&ok);
-    if (!ok || n <= 0)
-        return std::nullopt;
-    return n;
+    return pnlWhere->RowLimit();
 }
 
 QString TfrmTable::DataColumnComment(const QString &FieldName) const
@@ -381,8 +527,77 @@ QString TfrmTable::DataColumnComment(const QString &FieldName) const
 void TfrmTable::ShowData()
 {
     const QString table = QuoteIdentifier(SchemaText(), true) + QLatin1Char('.') + QuoteIdentifier(NameText(), true);
+    const QString sql = pnlWhere->GetSelectSQL();
     fraData->SetTableName(table);
-    fraData->SetSQL(QStringLiteral("SELECT * FROM ") + table);
+    fraData->SetSQL(sql);
     fraData->Prepare();
     fraData->Open();
+    pnlWhere->grdWhere->SetCurrentCell(1, 1);
+}
+
+void TfrmTable::UpdateEditorActions()
+{
+    // Output, print and save show the table as it stands on the server.
+    const bool ready = !IsNew() && !Modified();
+    for (QAction *a : {actOutput, actPrint, actSave})
+        if (a)
+            a->setEnabled(ready);
+}
+
+void TfrmTable::PrintScript()
+{
+    TfrmPrint::BeginPrint();
+    struct TEnd {
+        ~TEnd() { TfrmPrint::EndPrint(); }
+    } end;
+    QStringList lines;
+    GetSourceCreate(lines);
+    TfrmPrint::PrintSource(SchemaText() + QLatin1Char('.') + NameText(), lines, true);
+}
+
+void TfrmTable::actPrintExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    TfrmPrint::ShowWindow(SchemaText() + QLatin1Char('.') + NameText(), [this] { PrintScript(); });
+}
+
+void TfrmTable::actSaveExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    TkdOption &o = TkdOption::Global();
+    TSaveFileRequest request;
+    request.Parent = this;
+    request.FileName = o.FileDir + SafeFileName(SchemaText() + QLatin1Char('.') + NameText() + QStringLiteral(".sql"));
+    request.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
+    request.DefaultSuffix = QStringLiteral("sql");
+    const QString path = PromptSaveFile(request);
+    if (path.isEmpty())
+        return;
+    QStringList lines;
+    GetSourceCreate(lines);
+    // Without a byte-order mark, each line ending with CR LF.
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly)
+                         && file.write(TScriptSink::EncodeLines(lines, GetFileEncoding())) >= 0 && file.commit();
+    if (!written)
+        throw TkdFileError(QStringLiteral("ファイルに書き込めません: %1 (%2)").arg(path, file.errorString()));
+    o.FileDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QDir::separator();
+    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
+}
+
+void TfrmTable::AfterCommit(bool Recreated, bool WasNew)
+{
+    Q_UNUSED(Recreated)
+    if (!WasNew || !fraStorage->IsInit() || fraStorage->StorageType() != ptTemp)
+        return;
+    // A temporary table lives in the session's own schema, not in the one typed: the window
+    // cannot read it back and closes.
+    SetModified(false);
+    ShowMessageBox(QStringLiteral("一時表は「pg_temp」スキーマから\r\n画面を呼び出してご確認ください。"),
+                   MB_ICONINFORMATION | MB_OK);
+    QWidget *frame = qobject_cast<QMdiSubWindow *>(parentWidget()) ? parentWidget() : this;
+    QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection);
+    throw EAbort();
 }

@@ -1,15 +1,19 @@
 #pragma once
 // The table editor: the definition page (comment, column grid, tree of constraints, indexes
 // and triggers), the source, privilege and reference pages of the base, and a data page
-// that browses the rows. Compile alters the table in place where the server can and
-// refuses, naming what stands in the way, where only a rebuild would do.
+// that browses the rows. Compile alters the table in place where the server can and rebuilds
+// it in one transaction where only a rebuild would do (see table_rebuild.h).
 #include "editors/object_editor.h"
 #include "editors/table_def.h"
 #include "frames/data_frame_host.h"
 
 class QToolBar;
 class QTreeWidget;
+class QMenu;
+class QSplitter;
 class TfraData;
+class TfraStorage;
+class TfraFilterPanel;
 class TkdStringGrid;
 class TkdStrEdit;
 
@@ -28,6 +32,9 @@ public:
 
     // The definition as the controls show it now (the loaded facts kept).
     TTableDef ControlsDef() const;
+    // The same with the option DefaultAutoQuote applied to the defaults: what the compile
+    // writes (the grid keeps what was typed until the table is read again).
+    TTableDef CompileDef() const;
     const TTableDef &LoadedDef() const { return FLoaded; }
 
     void btnColInsertClick();
@@ -35,6 +42,11 @@ public:
     void MoveColumn(int Delta);
     void ShowConstTree();
     void ShowData();
+    // The output menu: print and save of the CREATE text.
+    void actPrintExecute();
+    void actSaveExecute();
+    // The print callback: the CREATE text as one source of the print job.
+    void PrintScript();
 
     // TkdDataFrameHost
     TDataHostKind DataHostKind() const override { return TDataHostKind::Table; }
@@ -50,9 +62,16 @@ public:
     QAction *actColDown = nullptr;
     TkdStringGrid *grdColumn = nullptr;
     QTreeWidget *lstConst = nullptr;
+    QWidget *tabStorage = nullptr;
+    TfraStorage *fraStorage = nullptr;
     QWidget *tabData = nullptr;
-    TkdStrEdit *txtRowLimit = nullptr;
+    QSplitter *splWhere = nullptr;
+    TfraFilterPanel *pnlWhere = nullptr;
     TfraData *fraData = nullptr;
+    QAction *actOutput = nullptr;
+    QAction *actPrint = nullptr;
+    QAction *actSave = nullptr;
+    QMenu *popOutput = nullptr;
 
 protected:
     void LoadDefinition() override;
@@ -62,6 +81,10 @@ protected:
     void GetSourceAlter(QStringList &Lines) override;
     void GetSourceDrop(QStringList &Lines) override;
     QString DropStatement(bool Cascade) const override;
+    bool MustRecreate() const override;
+    void UpdateEditorActions() override;
+    void AfterCommit(bool Recreated, bool WasNew) override;
+    bool FinishRecreate(QStringList &Lines) override;
 
 private:
     void FillGrid(const TTableDef &Def);

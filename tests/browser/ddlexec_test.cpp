@@ -383,3 +383,37 @@ TEST_F(RunLogTest, HostileNamesAndALongListStayIntact)
     f->ExecuteSQL(QStringLiteral("COMMIT"));
     EXPECT_TRUE(Exists(name));
 }
+
+TEST_F(RunLogTest, ForcedErrorStopCannotBeUntickedAndStopsAtTheFirstError)
+{
+    TfrmObject *f = Open();
+    const QStringList sql = {"CREATE TABLE fs1 (x int)", ";", "SELECT * FROM nosuch_table", ";", "CREATE TABLE fs3 (x int)", ";"};
+    bool locked = false;
+    // A user trying to untick the box between statements: it is disabled and stays ticked.
+    QTimer::singleShot(0, [&] {
+        if (TfrmDDLExec *w = TfrmDDLExec::Windows().value(0)) {
+            locked = !w->chkErrorStop->isEnabled() && w->chkErrorStop->isChecked();
+            w->chkErrorStop->click();
+        }
+    });
+    db::Connection *c = f->dbsMain();
+    c->startTransaction();
+    bool aborted = false;
+    try {
+        TfrmDDLExec::ShowWindowStopping(f, sql);
+    } catch (const EAbort &) {
+        aborted = true;
+    }
+    c->rollback();
+    EXPECT_TRUE(aborted);
+    EXPECT_TRUE(locked);
+    TfrmDDLExec *w = Log();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->chkErrorStop->isChecked());
+    EXPECT_EQ(w->RemainingLines(), (QStringList{"CREATE TABLE fs3 (x int)", ";"}));
+    EXPECT_FALSE(Exists("fs1")) << "rolled back";
+    EXPECT_FALSE(Exists("fs3"));
+    CloseLog();
+    f->close();
+    Flush();
+}

@@ -325,7 +325,10 @@ TEST(TableDefTest, DropTriggersAndBackupNames)
     TTableDef d = Loaded();
     d.Triggers << TTableTrigger{"a", "CREATE TRIGGER a BEFORE INSERT ON s1.t FOR EACH ROW EXECUTE FUNCTION f()", QLatin1Char('O')}
                << TTableTrigger{"B", "CREATE TRIGGER \"B\" AFTER UPDATE ON s1.t FOR EACH ROW EXECUTE FUNCTION f()", QLatin1Char('D')};
-    EXPECT_EQ(TableTriggerLines(d).value(4), "ALTER TABLE s1.t DISABLE TRIGGER \"B\"");
+    // The table and trigger names of the state statements are always quoted exactly.
+    EXPECT_EQ(TableTriggerLines(d).value(4), "ALTER TABLE \"s1\".\"t\" DISABLE TRIGGER \"B\"");
+    d.Triggers[0].Comment = "it's";
+    EXPECT_EQ(TableTriggerLines(d).value(2), "COMMENT ON TRIGGER \"a\" ON \"s1\".\"t\" IS 'it''s'");
     const QString longName = QString(21, QChar(0x8868)); // 63 bytes of UTF-8
     const QString b = TableBackupName(longName, [](const QString &) { return false; });
     EXPECT_LE(b.toUtf8().size(), 63);
@@ -334,4 +337,24 @@ TEST(TableDefTest, DropTriggersAndBackupNames)
     EXPECT_EQ(b2, "t_bk1");
 }
 
+TEST(TableDefTest, DefaultAutoQuoteQuotesOnlyPlainWordsOfCharacterColumns)
+{
+    struct Case {
+        QString type, typed, written;
+    } cases[] = {
+        {"character varying", "abc", "'abc'"},
+        {"text", "表1", "'表1'"},
+        {"character varying", "10", "10"},
+        {"character varying", "'x'", "'x'"},
+        {"character varying", "CURRENT_USER", "CURRENT_USER"},
+        {"text", "now()", "now()"},
+        {"text", "a || b", "a || b"},
+        {"integer", "abc", "abc"},
+        {"text", "", ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(AutoQuotedDefault(c.type, c.typed), c.written) << c.typed.toStdString();
+}
+
 } // namespace
+
