@@ -112,6 +112,7 @@ public:
     using TkdMainForm::FindWindow;
     bool Closing() const override { return FClosing; }
     void MergeMenu(QMenu *menu) override;
+    void UnmergeMenu(QMenu *menu) override;
     bool ObjectListReport() const override;
     // TkdMainServices
     QAction *FindAction(const QString &actionName) const override;

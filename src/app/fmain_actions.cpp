@@ -688,6 +688,12 @@ void TfrmMain::MergeMenu(QMenu *menu)
     }
 }
 
+void TfrmMain::UnmergeMenu(QMenu *menu)
+{
+    if (menu && FMergedMenu == menu)
+        MergeMenu(nullptr);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Enabling rules
 

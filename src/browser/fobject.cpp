@@ -295,9 +295,7 @@ void TfrmObject::FormClose()
     if (host) {
         // Only this window's own menu leaves the menu bar: when another window is active,
         // its merged menu stays.
-        auto *frame = qobject_cast<QMainWindow *>(host->Widget());
-        if (frame && mnuObject && frame->menuBar()->actions().contains(mnuObject->menuAction()))
-            host->MergeMenu(nullptr);
+        host->UnmergeMenu(mnuObject);
         host->SetDefMessage();
     }
     if (host && FJoined) {

@@ -199,6 +199,9 @@ public:
     // window sets its menu when it becomes active and clears it (nullptr) when it stops being
     // active. Setting another menu replaces the one shown.
     virtual void MergeMenu(QMenu *menu) { Q_UNUSED(menu); }
+    // Takes menu out of the menu bar only when it is the merged one: a window that closes
+    // never removes the menu another, active window merged.
+    virtual void UnmergeMenu(QMenu *menu) { Q_UNUSED(menu); }
     // The object-list style chosen in the View menu ("詳細": true), which a connection window
     // takes when it opens.
     virtual bool ObjectListReport() const { return true; }

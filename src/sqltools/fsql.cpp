@@ -174,7 +174,7 @@ TfrmSQL::TfrmSQL(TkdConnForm *AOwner) : TkdForm(AOwner ? static_cast<QObject *>(
 TfrmSQL::~TfrmSQL()
 {
     if (TkdMainForm *m = TkdMainForm::Instance())
-        m->MergeMenu(nullptr);
+        m->UnmergeMenu(mnuTool);
 }
 
 QString TfrmSQL::BoxText(TkdConnForm *form)

@@ -32,6 +32,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <QMenuBar>
+
 namespace {
 
 void Flush()
@@ -292,6 +294,20 @@ TEST_F(SqlWindowTest, PartialRunTakesTheSelectionOnlyWhenTheOptionIsOn)
         Window->actExecExecute();
         EXPECT_EQ(scalar("SELECT string_agg(id::text, ',' ORDER BY id) FROM t"), partial ? "2" : "1,2");
     }
+}
+
+// A closing SQL window takes only its own menu out of the menu bar: the connection window's
+// menu, merged while that window is active, stays.
+TEST_F(SqlWindowTest, ClosingKeepsTheMenuAnotherWindowMerged)
+{
+    Open();
+    Conn->FormActivate();
+    Flush();
+    ASSERT_TRUE(Main->menuBar()->actions().contains(Conn->mnuObject->menuAction()));
+    Window->close();
+    Flush();
+    EXPECT_TRUE(Window.isNull());
+    EXPECT_TRUE(Main->menuBar()->actions().contains(Conn->mnuObject->menuAction()));
 }
 
 TEST_F(SqlWindowTest, ClosingTheConnectionClosesTheWindow)
