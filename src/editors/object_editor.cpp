@@ -3,8 +3,10 @@
 #include "browser/fddlexec.h"
 #include "browser/fddlpreview.h"
 #include "browser/fobject.h"
+#include "controls/fprint.h"
 #include "controls/kdmemo.h"
 #include "controls/kdstdctl.h"
+#include "core/kddialogsupport.h"
 #include "core/kdreg.h"
 #include "core/kdsub_object.h"
 #include "core/kdsub_text.h"
@@ -13,10 +15,13 @@
 #include "platform/db/dbconnection.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QSaveFile>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -613,4 +618,41 @@ void TObjectEditor::SaveWindowLayout()
         reg.WriteInteger(QStringLiteral("Height"), height());
     }
     reg.CloseKey();
+}
+
+void TObjectEditor::PrintObjectText(const std::function<QStringList()> &Lines)
+{
+    const QString title = SchemaText() + QLatin1Char('.') + NameText();
+    TfrmPrint::ShowWindow(title, [&] {
+        TfrmPrint::BeginPrint();
+        struct TEnd {
+            ~TEnd() { TfrmPrint::EndPrint(); }
+        } end;
+        TfrmPrint::PrintSource(title, Lines(), true);
+    });
+}
+
+void TObjectEditor::SaveObjectText(const QStringList &Lines)
+{
+    TkdOption &option = TkdOption::Global();
+    TSaveFileRequest request;
+    request.Parent = this;
+    request.Title = QStringLiteral("ファイル保存");
+    QString dir = option.FileDir;
+    if (!dir.isEmpty() && !dir.endsWith(u'/') && !dir.endsWith(u'\\'))
+        dir += u'/';
+    request.FileName = dir + SafePathPart(SchemaText() + QLatin1Char('.') + NameText()) + QStringLiteral(".sql");
+    request.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
+    request.DefaultSuffix = QStringLiteral("sql");
+    const QString path = PromptSaveFile(request);
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw TkdFileError(QStringLiteral("ファイルを作成できません: %1 (%2)").arg(path, file.errorString()));
+    file.write(TScriptSink::EncodeLines(Lines, GetFileEncoding()));
+    if (!file.commit())
+        throw TkdFileError(QStringLiteral("ファイルを書き込めません: %1 (%2)").arg(path, file.errorString()));
+    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
+    option.FileDir = QFileInfo(path).absolutePath() + u'/';
 }

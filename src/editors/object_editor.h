@@ -136,6 +136,14 @@ protected:
     // Finishes construction once the editor's own controls exist (InitForm, change tracking).
     void FinishSetup();
 
+    // ---- print and file save of the object's text ----------------------------------------
+    // The print dialog with one text titled schema.name, read by Lines when the pages are made.
+    void PrintObjectText(const std::function<QStringList()> &Lines);
+    // The save dialog proposing FileDir + "schema.name.sql"; the lines are written without a
+    // byte-order mark, CR LF after each, in the file encoding, replacing the file only once
+    // all is written. FileDir follows the chosen folder; a failure raises TkdFileError.
+    void SaveObjectText(const QStringList &Lines);
+
     // ---- hooks -------------------------------------------------------------------------
     // Reads the existing object into the definition controls (skipped for a new object) and
     // snapshots every change-tracking control. A missing object: ObjectMissing().

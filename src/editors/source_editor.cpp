@@ -569,42 +569,14 @@ void TfrmSource::actPrintExecute()
 {
     if (IsNew() || Modified())
         return;
-    const QString title = SchemaText() + u'.' + NameText();
-    const QStringList lines = SourceTextLines(txtSource->text());
-    TfrmPrint::ShowWindow(title, [&] {
-        TfrmPrint::BeginPrint();
-        struct TEnd {
-            ~TEnd() { TfrmPrint::EndPrint(); }
-        } end;
-        TfrmPrint::PrintSource(title, lines, true);
-    });
+    PrintObjectText([this] { return SourceTextLines(txtSource->text()); });
 }
 
 void TfrmSource::actSaveExecute()
 {
     if (IsNew() || Modified())
         return;
-    TkdOption &option = TkdOption::Global();
-    TSaveFileRequest request;
-    request.Parent = this;
-    request.Title = QStringLiteral("ファイル保存");
-    QString dir = option.FileDir;
-    if (!dir.isEmpty() && !dir.endsWith(u'/') && !dir.endsWith(u'\\'))
-        dir += u'/';
-    request.FileName = dir + SafePathPart(SchemaText() + u'.' + NameText()) + QStringLiteral(".sql");
-    request.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
-    request.DefaultSuffix = QStringLiteral("sql");
-    const QString path = PromptSaveFile(request);
-    if (path.isEmpty())
-        return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TkdFileError(QStringLiteral("ファイルを作成できません: %1 (%2)").arg(path, file.errorString()));
-    file.write(TScriptSink::EncodeLines(SourceTextLines(txtSource->text()), GetFileEncoding()));
-    if (!file.commit())
-        throw TkdFileError(QStringLiteral("ファイルを書き込めません: %1 (%2)").arg(path, file.errorString()));
-    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
-    option.FileDir = QFileInfo(path).absolutePath() + u'/';
+    SaveObjectText(SourceTextLines(txtSource->text()));
 }
 
 void TfrmSource::actSampleExecute()

@@ -544,47 +544,25 @@ void TfrmTable::UpdateEditorActions()
             a->setEnabled(ready);
 }
 
-void TfrmTable::PrintScript()
+QStringList TfrmTable::CreateText()
 {
-    TfrmPrint::BeginPrint();
-    struct TEnd {
-        ~TEnd() { TfrmPrint::EndPrint(); }
-    } end;
     QStringList lines;
     GetSourceCreate(lines);
-    TfrmPrint::PrintSource(SchemaText() + QLatin1Char('.') + NameText(), lines, true);
+    return lines;
 }
 
 void TfrmTable::actPrintExecute()
 {
     if (IsNew() || Modified())
         return;
-    TfrmPrint::ShowWindow(SchemaText() + QLatin1Char('.') + NameText(), [this] { PrintScript(); });
+    PrintObjectText([this] { return CreateText(); });
 }
 
 void TfrmTable::actSaveExecute()
 {
     if (IsNew() || Modified())
         return;
-    TkdOption &o = TkdOption::Global();
-    TSaveFileRequest request;
-    request.Parent = this;
-    request.FileName = o.FileDir + SafeFileName(SchemaText() + QLatin1Char('.') + NameText() + QStringLiteral(".sql"));
-    request.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
-    request.DefaultSuffix = QStringLiteral("sql");
-    const QString path = PromptSaveFile(request);
-    if (path.isEmpty())
-        return;
-    QStringList lines;
-    GetSourceCreate(lines);
-    // Without a byte-order mark, each line ending with CR LF.
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly)
-                         && file.write(TScriptSink::EncodeLines(lines, GetFileEncoding())) >= 0 && file.commit();
-    if (!written)
-        throw TkdFileError(QStringLiteral("ファイルに書き込めません: %1 (%2)").arg(path, file.errorString()));
-    o.FileDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QDir::separator();
-    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
+    SaveObjectText(CreateText());
 }
 
 void TfrmTable::AfterCommit(bool Recreated, bool WasNew)

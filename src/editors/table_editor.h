@@ -46,7 +46,8 @@ public:
     void actPrintExecute();
     void actSaveExecute();
     // The print callback: the CREATE text as one source of the print job.
-    void PrintScript();
+    // The CREATE text that print and file save write.
+    QStringList CreateText();
 
     // TkdDataFrameHost
     TDataHostKind DataHostKind() const override { return TDataHostKind::Table; }

@@ -626,7 +626,7 @@ TEST_F(SourceEditorTest, SavedSourcesUseTheKindsFolderAndTheCreatedRoutine)
         CompileWindow(p);
         EXPECT_EQ(boxes.Texts, QStringList{"コンパイルは正常に終了しました。"});
     }
-    for (const QString &when : {"before", "after"})
+    for (const QString when : {"before", "after"})
         EXPECT_TRUE(read(dir.path() + "/" + when + "/" + schema() + "/PROCEDURE/pr.SQL").startsWith("CREATE OR REPLACE PROCEDURE"))
             << when.toStdString();
     CloseEditor(p);

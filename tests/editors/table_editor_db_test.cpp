@@ -77,8 +77,9 @@ protected:
         roundtrip::RunLines(conn, script);
         const QString after = TableDump(database, schema, name);
         EXPECT_EQ(after, before) << script.mid(0, 400).join('\n').toStdString();
-        if (TScriptOption::Global().Insert)
+        if (TScriptOption::Global().Insert) {
             EXPECT_EQ(RowDigest(conn, schema, name), rows);
+        }
     }
 };
 

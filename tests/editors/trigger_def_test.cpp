@@ -133,8 +133,9 @@ TEST_F(TriggerDefTest, ColumnBoxReadsQuotedAndBareNames)
         QStringList names;
         QString error;
         EXPECT_EQ(ParseColumnList(QString::fromUtf8(c.text), names, error), c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(names, c.names) << c.text;
+        }
     }
 }
 
