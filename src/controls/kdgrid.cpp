@@ -177,7 +177,9 @@ void TkdStringGridModel::MoveGridRow(int AFrom, int ATo)
 
 void TkdStringGridModel::RemoveGridRow(int ARow)
 {
-    if (ARow < 0 || ARow >= GridRowCount() || GridRowCount() <= FFixedRows + 1)
+    // The last data row goes like any other, leaving the fixed rows alone; only a fixed row
+    // that is all the grid holds stays.
+    if (ARow < 0 || ARow >= GridRowCount() || GridRowCount() <= FFixedRows)
         return;
     if (ARow < FFixedRows) {
         beginResetModel();
@@ -551,6 +553,7 @@ void TkdStringGridDelegate::paint(QPainter *APainter, const QStyleOptionViewItem
     const int col = AIndex.column();
     if (!FGrid->IsCheckStyle(col)) {
         QStyledItemDelegate::paint(APainter, AOption, AIndex);
+        RaiseDrawCell(APainter, AOption, AIndex);
         return;
     }
     // Background and selection as for any cell, then the box instead of the text.
@@ -561,6 +564,18 @@ void TkdStringGridDelegate::paint(QPainter *APainter, const QStyleOptionViewItem
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &option, APainter, widget);
     FGrid->DrawCheck(APainter, col, AIndex.row() + FGrid->FixedRows(), option.rect, true);
+    RaiseDrawCell(APainter, AOption, AIndex);
+}
+
+void TkdStringGridDelegate::RaiseDrawCell(QPainter *APainter, const QStyleOptionViewItem &AOption,
+                                          const QModelIndex &AIndex) const
+{
+    // After the cell's own drawing (text or check box) the owner may draw over it; its
+    // painter changes stay inside the cell.
+    APainter->save();
+    Q_EMIT FGrid->OnDrawCell(FGrid, AIndex.column(), AIndex.row() + FGrid->FixedRows(), AOption.rect, APainter,
+                             AOption.state);
+    APainter->restore();
 }
 
 // ---------------------------------------------------------------- TkdStringGrid

@@ -10,6 +10,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVariant>
@@ -186,6 +187,8 @@ public:
     void paint(QPainter *APainter, const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) const override;
 
 private:
+    void RaiseDrawCell(QPainter *APainter, const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) const;
+
     TkdStringGrid *FGrid;
 };
 
@@ -279,6 +282,11 @@ Q_SIGNALS:
     void OnSetEditText(TkdStringGrid *ASender, int ACol, int ARow, const QString &AValue);
     void OnSelectCell(TkdStringGrid *ASender, int ACol, int ARow);
     void OnDataChanged(TkdStringGrid *ASender);
+    // After a data cell was drawn (its text, or the check box of a check-box column): the
+    // cell in grid coordinates, its rectangle and state, and the painter to draw over it with
+    // (valid only during the call; connect directly).
+    void OnDrawCell(TkdStringGrid *ASender, int ACol, int ARow, const QRect &ARect, QPainter *APainter,
+                    QStyle::State AState);
 
 protected:
     void keyPressEvent(QKeyEvent *AEvent) override;

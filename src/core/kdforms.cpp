@@ -224,6 +224,16 @@ TkdForm::TkdForm(QObject *owner) : FUseLowerName(TkdOption::Global().UseLowerNam
 TkdForm::~TkdForm()
 {
     delete FTaskButton.data();
+    // The window's queries are closed while the window and the controls bound to them still
+    // exist, so that every listener sees the close (a result released only by the query's own
+    // destructor tells nobody).
+    for (db::Query *q : findChildren<db::Query *>()) {
+        try {
+            q->close();
+        } catch (...) {
+            // a destructor lets nothing out; the query's own destructor still releases it
+        }
+    }
 }
 
 void TkdForm::InitForm()
@@ -235,7 +245,18 @@ void TkdForm::InitForm()
     // The first page control in depth-first child order switches pages on Ctrl+PgUp/PgDn.
     if (!FPageControl)
         FPageControl = findChild<QTabWidget *>();
+    // The queries that the derived constructor created before this call join the window's
+    // connection, as any later change of OwnerForm rebinds them.
+    if (TkdConnForm *owner = OwnerForm())
+        RebindQueries(owner->dbsMain());
     LoadWindowLayout();
+}
+
+void TkdForm::RebindQueries(db::Connection *conn)
+{
+    // Every query of the window, in frames too; each is closed before it changes connection.
+    for (db::Query *q : findChildren<db::Query *>())
+        q->setConnection(conn);
 }
 
 void TkdForm::SetOwnerForm(TkdConnForm *value)
@@ -244,6 +265,9 @@ void TkdForm::SetOwnerForm(TkdConnForm *value)
         return;
     FOwnerForm = value;
     FOwnerWidget = value ? value->Widget() : nullptr;
+    // Without an owner the queries are closed and unbound: none may go on running on a
+    // connection the window no longer names.
+    RebindQueries(value ? value->dbsMain() : nullptr);
     emit OwnerFormChanged(value);
 }
 

@@ -20,7 +20,7 @@
 class QIcon;
 class QMenu;
 class QAction;
-namespace db { class Query; }
+namespace db { class Connection; class Query; }
 class TScriptSink;
 #include <QTabWidget>
 #include <QToolButton>
@@ -230,7 +230,8 @@ bool RunLogon(const TLogonValues &values, bool autoPass);
 
 // ---------------------------------------------------------------------------------------------
 // What a child window does with each of its controls when it is built (the shared editor
-// settings of the controls layer); registered at start-up by the program.
+// settings of the controls layer, and the letter-case reset of text and combo boxes under the
+// lower-case name option); registered at start-up by the program.
 
 using TControlHook = std::function<void(QWidget *control)>;
 void SetControlHook(TControlHook hook);
@@ -265,6 +266,8 @@ public:
     TkdConnForm *OwnerForm() const { return FOwnerWidget ? FOwnerForm : nullptr; }
     // True while OwnerForm is set and still among the open connections (DBChange asks this).
     bool OwnerFormOpen() const;
+    // A different value rebinds every query of the window (closed first) to the new owner's
+    // connection, then emits OwnerFormChanged; nullptr closes and unbinds them.
     void SetOwnerForm(TkdConnForm *value);
     int ObjType() const { return FObjType; }
     void SetObjType(int value);
@@ -325,6 +328,8 @@ protected:
     virtual void WMCodeAssist(QWidget *editor, int x, int y);
 
 private:
+    void RebindQueries(db::Connection *conn);
+
     TkdConnForm *FOwnerForm = nullptr;
     QPointer<QWidget> FOwnerWidget;
     int FObjType = 0;

@@ -8,7 +8,7 @@
 #include "platform/db/dbconnection.h"
 #include "support/qstring_printer.h"
 #include "support/testdb.h"
-#include "support/testdb_layer.h"
+#include "support/testdb_connform.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -20,25 +20,10 @@
 namespace {
 
 // A connection window over a real connection to the sample database.
-class SampleConnForm : public QWidget, public TkdConnForm
+class SampleConnForm : public testdb::DbConnForm
 {
 public:
-    explicit SampleConnForm(const QString &schema)
-    {
-        testdb::setLayerParams(FDb, testdb::params().sampleDatabase);
-        FDb.setParam(QStringLiteral("MetaDefSchema"), schema);
-        FDb.open();
-    }
-    db::Connection *dbsMain() const override { return const_cast<db::Connection *>(&FDb); }
-    QString ConnectionParam(const QString &name) const override { return FDb.param(name); }
-    int DBVer() const override { return 150000; }
-    int DBAMODE() const override { return 0; }
-    QWidget *Widget() override { return this; }
-    int ObjectCount() const override { return 0; }
-    int SelectedObjectCount() const override { return 0; }
-    void ExecuteSQL(const QString &) override {}
-    void FormActivate() override {}
-    db::Connection FDb;
+    explicit SampleConnForm(const QString &schema) : DbConnForm(testdb::params().sampleDatabase, schema) {}
 };
 
 // The plainest child window holding a SQL editor: nothing of its own answers F6.

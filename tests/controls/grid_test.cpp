@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QPainter>
+#include <QSet>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -499,4 +501,67 @@ TEST(GridEditor, EntryRaisesSelectCellAndShowEditorHandlersSetUpTheEditor)
     ASSERT_NE(grid->InplaceEditor(), nullptr);
     QTest::keyClicks(grid->InplaceEditor()->Edit(), QStringLiteral("abcdef"));
     EXPECT_EQ(grid->Cells(0, 1), QStringLiteral("ABCD"));
+}
+
+TEST(GridRows, DeletingTheOnlyDataRowLeavesTheTitleRow)
+{
+    // The last remaining data row goes like any other; the title row stays whatever is asked.
+    auto grid = MakeGrid({"name", "type"}, {{"id", "int"}});
+    grid->SetObjects(0, 1, 7);
+    grid->SetCurrentCell(0, 1);
+    grid->DeleteRow(1);
+    EXPECT_EQ(grid->RowCount(), 1);
+    EXPECT_EQ(grid->Model()->rowCount(), 0);
+    EXPECT_EQ(grid->Cells(0, 1), QString());
+    EXPECT_FALSE(grid->Objects(0, 1).isValid());
+    EXPECT_EQ(grid->Header(), (QStringList{"name", "type"}));
+    grid->DeleteRow(0);
+    EXPECT_EQ(grid->RowCount(), 1) << "the title row alone is never removed";
+    EXPECT_EQ(grid->Header(), (QStringList{"name", "type"}));
+    EXPECT_TRUE(grid->IsChanged()) << "against a snapshot of two rows";
+
+    // With the editor shown on the last row of several, deleting it keeps the editor usable.
+    auto two = MakeGrid({"a"}, {{"x"}, {"y"}});
+    ShowFocused(two.get());
+    two->SetCurrentCell(0, 2);
+    two->edit(two->currentIndex());
+    ASSERT_NE(two->InplaceEditor(), nullptr);
+    two->DeleteRow(2);
+    QApplication::processEvents();
+    EXPECT_EQ(two->RowCount(), 2);
+    EXPECT_EQ(two->Cells(0, 1), QStringLiteral("x"));
+    two->DeleteRow(1);
+    QApplication::processEvents();
+    EXPECT_EQ(two->RowCount(), 1);
+    EXPECT_EQ(two->Model()->rowCount(), 0);
+}
+
+TEST(GridDrawing, EveryDataCellRaisesDrawCellAfterItsOwnDrawing)
+{
+    // Check-box cells as well as text cells: the owner may draw over each, with the cell's
+    // rectangle, and what it paints shows in the grid.
+    auto grid = MakeGrid({"name", "null", "shown"}, {{"id", "1", ""}, {"nm", "", "1"}});
+    grid->SetEditStyles(1, geCheckBox);
+    grid->SetEditStyles(2, geViewCheckBox);
+    grid->resize(480, 240);
+    QSet<QPair<int, int>> seen;
+    QRect checkRect;
+    QObject::connect(grid.get(), &TkdStringGrid::OnDrawCell, grid.get(),
+                     [&](TkdStringGrid *sender, int col, int row, const QRect &r, QPainter *p, QStyle::State) {
+                         EXPECT_EQ(sender, grid.get());
+                         seen.insert({col, row});
+                         if (col == 1 && row == 2) {
+                             checkRect = r;
+                             p->fillRect(r.adjusted(1, 1, -1, -1), QColor(255, 0, 255));
+                         }
+                     });
+    const QImage shot = grid->grab().toImage();
+    for (int r = 1; r <= 2; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_TRUE(seen.contains({c, r})) << "cell " << c << "," << r;
+    EXPECT_FALSE(seen.contains({0, 0})) << "the title row is the header";
+    ASSERT_EQ(checkRect, grid->visualRect(grid->Model()->IndexOf(1, 2)));
+    const QPoint centre = grid->viewport()->mapTo(grid.get(), checkRect.center());
+    EXPECT_EQ(shot.pixelColor(centre * shot.devicePixelRatio()), QColor(255, 0, 255))
+        << "the owner's drawing lies over the check box";
 }

@@ -80,3 +80,56 @@ TEST_F(HooksTest, ChildWindowEditorsGetTheSharedSettings)
     // The shared settings give every editor the shared macro list.
     EXPECT_NE(form.memo->MacroList(), nullptr);
 }
+
+namespace {
+// A child window whose name boxes ask for upper case, as a window's definition may.
+class CaseForm : public TkdForm
+{
+public:
+    CaseForm() : TkdForm(nullptr)
+    {
+        auto *lay = new QVBoxLayout(this);
+        auto *frame = new QWidget(this);
+        auto *inner = new QVBoxLayout(frame);
+        edit = new TkdStrEdit(this);
+        num = new TkdNumEdit(this);
+        combo = new TkdComboBox(frame);
+        combo->setEditable(true);
+        lay->addWidget(edit);
+        lay->addWidget(num);
+        inner->addWidget(combo);
+        lay->addWidget(frame);
+        edit->SetCharCase(ecUpperCase);
+        combo->SetCharCase(ecLowerCase);
+        InitForm();
+    }
+    TkdStrEdit *edit;
+    TkdNumEdit *num;
+    TkdComboBox *combo;
+};
+} // namespace
+
+TEST_F(HooksTest, LowerCaseNamesOptionLetsNameBoxesKeepTheTypedCase)
+{
+    // With the option on, every text box and combo box of the window (in frames too) takes
+    // text as typed; with it off the window's own letter case stays.
+    const bool old = TkdOption::Global().UseLowerName;
+    struct Case { bool option; TEditCharCase edit, combo; QString editText, comboText; };
+    const Case cases[] = {
+        {true, ecNormal, ecNormal, u("MyTable"), u("MySchema")},
+        {false, ecUpperCase, ecLowerCase, u("MYTABLE"), u("myschema")},
+    };
+    for (const Case &c : cases) {
+        TkdOption::Global().UseLowerName = c.option;
+        CaseForm form;
+        EXPECT_EQ(form.UseLowerName(), c.option);
+        EXPECT_EQ(form.edit->CharCase(), c.edit) << c.option;
+        EXPECT_EQ(form.combo->CharCase(), c.combo) << c.option;
+        EXPECT_EQ(form.num->CharCase(), ecNormal);
+        form.edit->setText(u("MyTable"));
+        form.combo->setEditText(u("MySchema"));
+        EXPECT_EQ(form.edit->text(), c.editText) << c.option;
+        EXPECT_EQ(form.combo->currentText(), c.comboText) << c.option;
+    }
+    TkdOption::Global().UseLowerName = old;
+}
