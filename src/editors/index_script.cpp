@@ -241,6 +241,11 @@ QList<TIndexDef> LoadTableIndexDefs(TkdConnForm *Conn, const QString &Schema, co
     return ReadIndexes(Conn, QStringLiteral("tn.nspname = :SCHEMA AND t.relname = :TABLE"), {Schema, Table});
 }
 
+QList<TIndexDef> LoadTableIndexDefsByOid(TkdConnForm *Conn, const QString &TableOid)
+{
+    return ReadIndexes(Conn, QStringLiteral("t.oid = CAST(:OID AS oid)"), {TableOid});
+}
+
 QStringList IndexDefElements(const QString &Definition)
 {
     const qsizetype using_ = FindOutsideQuotes(Definition, QStringLiteral(" USING "));

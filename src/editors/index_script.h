@@ -54,6 +54,9 @@ bool LoadIndexDef(TkdConnForm *Conn, const QString &Schema, const QString &Name,
 bool LoadIndexDefByOid(TkdConnForm *Conn, const QString &Oid, TIndexDef &Def);
 // Every index of a table (those behind constraints included, see ConstraintName), by name.
 QList<TIndexDef> LoadTableIndexDefs(TkdConnForm *Conn, const QString &Schema, const QString &Table);
+// The same for the table (or materialized view) with this OID (as text), which also reaches a
+// temporary table whose schema the caller only knows as pg_temp.
+QList<TIndexDef> LoadTableIndexDefsByOid(TkdConnForm *Conn, const QString &TableOid);
 
 // Splits the parts of a pg_get_indexdef text: the elements of its key list (top-level comma
 // split, quotes and parentheses respected). Empty when the text has no list.

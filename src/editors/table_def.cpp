@@ -72,11 +72,6 @@ const char *const kOwnedSequenceSql =
     "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass "
     "AND d.refobjid = CAST(:OID AS oid) AND d.deptype = 'a' ORDER BY s.relname";
 
-QChar FirstChar(const QString &s, QChar fallback = QChar())
-{
-    return s.isEmpty() ? fallback : s.at(0);
-}
-
 bool IsTrue(const QString &s)
 {
     return s == QLatin1String("t") || s == QLatin1String("true");
@@ -157,46 +152,24 @@ QString Fit63(QString s)
     return s;
 }
 
-// Index of the character after the identifier that starts at `at` (quoted or plain).
-int SkipIdentifier(const QString &s, int at)
-{
-    if (at < s.size() && s.at(at) == QLatin1Char('"')) {
-        for (int i = at + 1; i < s.size(); ++i) {
-            if (s.at(i) != QLatin1Char('"'))
-                continue;
-            if (i + 1 < s.size() && s.at(i + 1) == QLatin1Char('"')) {
-                ++i;
-                continue;
-            }
-            return i + 1;
-        }
-        return s.size();
-    }
-    while (at < s.size() && s.at(at) != QLatin1Char(' ') && s.at(at) != QLatin1Char('.'))
-        ++at;
-    return at;
-}
-
 } // namespace
 
-QString RetargetIndexDef(const QString &Definition, const QString &IndexName, const QString &Table)
+QStringList TableIndexLines(const TTableIndex &Ix, const QString &Table, const QString &ExactTable,
+                            const QString &IndexPrefix, const QString &NewName)
 {
-    // "CREATE [UNIQUE ]INDEX name ON [ONLY ]schema.table USING ..." as pg_get_indexdef writes it.
-    const int head = Definition.indexOf(QLatin1String("INDEX "));
-    if (head < 0)
-        return Definition;
-    const int nameAt = head + 6;
-    const int nameEnd = SkipIdentifier(Definition, nameAt);
-    if (Definition.mid(nameEnd, 4) != QLatin1String(" ON "))
-        return Definition;
-    int tableAt = nameEnd + 4;
-    if (Definition.mid(tableAt, 5) == QLatin1String("ONLY "))
-        tableAt += 5;
-    int tableEnd = SkipIdentifier(Definition, tableAt);
-    if (tableEnd < Definition.size() && Definition.at(tableEnd) == QLatin1Char('.'))
-        tableEnd = SkipIdentifier(Definition, tableEnd + 1);
-    return Definition.left(nameAt) + IndexName + Definition.mid(nameEnd, tableAt - nameEnd) + Table
-           + Definition.mid(tableEnd);
+    TIndexTextOptions opt;
+    opt.NewName = NewName;
+    opt.NewTable = Table;
+    QStringList l = IndexCreateLines(Ix.Index, opt);
+    const QString name = NewName.isEmpty() ? Ix.Name : NewName;
+    if (!Ix.Comment.isEmpty())
+        l << QStringLiteral("COMMENT ON INDEX ") + IndexPrefix + QuoteIdentifier(name, true) + QStringLiteral(" IS ")
+                 + QuoteLiteral(Ix.Comment)
+          << QStringLiteral(";");
+    if (Ix.Clustered)
+        l << QStringLiteral("ALTER TABLE ") + ExactTable + QStringLiteral(" CLUSTER ON ") + QuoteIdentifier(name, false)
+          << QStringLiteral(";");
+    return l;
 }
 
 void SplitTypeText(const QString &Formatted, QString &TypeName, QString &Length)
@@ -309,8 +282,21 @@ bool LoadTableDef(TkdConnForm *Conn, const QString &Schema, const QString &Name,
     q = Conn->OpenSQL(QString::fromLatin1(kIndexSql), {oid});
     for (; !q->eof(); q->next())
         d.Indexes << TTableIndex{q->field(0).asString(), q->field(1).asString(), IsTrue(q->field(2).asString()),
-                                 q->field(3).asString()};
+                                 q->field(3).asString(), {}};
     q->close();
+    // The parts of each index, by name; one dropped between the two reads is left out.
+    {
+        const QList<TIndexDef> parts = LoadTableIndexDefsByOid(Conn, oid);
+        QList<TTableIndex> kept;
+        for (TTableIndex &ix : d.Indexes)
+            for (const TIndexDef &p : parts)
+                if (p.Name == ix.Name) {
+                    ix.Index = p;
+                    kept << ix;
+                    break;
+                }
+        d.Indexes = kept;
+    }
 
     q = Conn->OpenSQL(QString::fromLatin1(kTriggerSql), {oid});
     for (; !q->eof(); q->next())
@@ -500,26 +486,11 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
                   << QStringLiteral(";");
         }
 
-    if (Opt.WithIndexes) {
-        for (const TTableIndex &ix : Def.Indexes) {
-            QString text = ix.Definition;
-            QString ixName = ix.Name;
-            if (copy) {
-                // The copy's index: its name prefixed with the copy's, on the copy.
-                ixName = Fit63(name + QLatin1Char('_') + ix.Name);
-                text = RetargetIndexDef(text, QuoteIdentifier(ixName, false), exact);
-            }
-            l << text << QStringLiteral(";");
-            if (!ix.Comment.isEmpty())
-                l << QStringLiteral("COMMENT ON INDEX ") + indexPrefix + QuoteIdentifier(ixName, true)
-                         + QStringLiteral(" IS ") + QuoteLiteral(ix.Comment)
-                  << QStringLiteral(";");
-            if (ix.Clustered)
-                l << QStringLiteral("ALTER TABLE ") + exact + QStringLiteral(" CLUSTER ON ")
-                         + QuoteIdentifier(ixName, false)
-                  << QStringLiteral(";");
-        }
-    }
+    if (Opt.WithIndexes)
+        // Each index on the table as the CREATE line names it; a copy's index is named with
+        // the copy's name in front.
+        for (const TTableIndex &ix : Def.Indexes)
+            l << TableIndexLines(ix, target, exact, indexPrefix, copy ? Fit63(name + QLatin1Char('_') + ix.Name) : QString());
     if (!copy && !Def.PartitionOf.isEmpty())
         l << QStringLiteral("ALTER TABLE ") + Def.PartitionOf + QStringLiteral(" ATTACH PARTITION ") + exact + QLatin1Char(' ')
                  + Def.PartitionBound

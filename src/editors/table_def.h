@@ -2,6 +2,8 @@
 // A table as the table editor shows it, read from the catalogs of a PostgreSQL 15 server, and
 // the CREATE, ALTER and DROP texts written from it. Plain values and pure functions: the
 // window, the script entry of the editor table and the tests use the same code.
+#include "editors/index_script.h"
+
 #include <QList>
 #include <functional>
 #include <QString>
@@ -42,9 +44,10 @@ struct TTableConstraint {
 
 struct TTableIndex {
     QString Name;
-    QString Definition;    // pg_get_indexdef
+    QString Definition;    // pg_get_indexdef as loaded (what the window lists)
     bool Clustered = false;
     QString Comment;
+    TIndexDef Index;       // the parts the CREATE INDEX text is written from
     bool operator==(const TTableIndex &) const = default;
 };
 
@@ -120,8 +123,12 @@ QStringList TableCreateLines(const TTableDef &Def, const TTableTextOptions &Opt)
 // nothing changed. Columns match by LoadPos.
 QStringList TableAlterLines(const TTableDef &Loaded, const TTableDef &Edited, bool UseLowerName = false);
 QStringList TableDropLines(const QString &Schema, const QString &Name, bool Cascade);
-// An index definition of pg_get_indexdef under another name on another table (both quoted).
-QString RetargetIndexDef(const QString &Definition, const QString &IndexName, const QString &Table);
+// The statements of one index of the table: CREATE INDEX (written by IndexCreateLines), its
+// comment and CLUSTER ON. `Table` is the table as the CREATE INDEX names it, `ExactTable` the
+// qualified name CLUSTER ON uses, `IndexPrefix` the schema prefix of the index's comment ("" or
+// "schema."); a non-empty `NewName` writes the index under that name (a copy's index).
+QStringList TableIndexLines(const TTableIndex &Ix, const QString &Table, const QString &ExactTable,
+                            const QString &IndexPrefix, const QString &NewName = QString());
 // The trigger statements of the table (CREATE TRIGGER, then DISABLE/ENABLE REPLICA/ALWAYS).
 QStringList TableTriggerLines(const TTableDef &Def);
 // The name of a backup table for a rebuild: "name_bk" cut to fit 63 bytes with a number

@@ -61,7 +61,7 @@ const char *const kViewColumnSql =
     "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
     "WHERE a.attrelid = CAST(:OID AS oid) AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
 const char *const kViewIndexSql =
-    "SELECT pg_get_indexdef(i.indexrelid), format('%I.%I', n.nspname, ic.relname), "
+    "SELECT ic.relname, format('%I.%I', n.nspname, ic.relname), "
     "COALESCE(obj_description(i.indexrelid, 'pg_class'), '') FROM pg_index i "
     "JOIN pg_class ic ON ic.oid = i.indexrelid JOIN pg_namespace n ON n.oid = ic.relnamespace "
     "WHERE i.indrelid = CAST(:OID AS oid) ORDER BY ic.relname";
@@ -207,10 +207,15 @@ void ReadView(TkdConnForm *Conn, const QStringList &r, TRebuildView &v)
             Statement(l, QStringLiteral("ALTER ") + kind + q + QStringLiteral(" ALTER COLUMN ") + QX(c[1])
                              + QStringLiteral(" SET DEFAULT ") + c[3]);
     }
-    for (const QStringList &i : Read(Conn, kViewIndexSql, {oid})) {
-        Statement(l, i[0]);
-        if (!i[2].isEmpty())
-            Statement(l, QStringLiteral("COMMENT ON INDEX ") + i[1] + QStringLiteral(" IS ") + QuoteLiteral(i[2]));
+    // A materialized view's indexes, written by the same index text as the table's.
+    const Rows indexComments = Read(Conn, kViewIndexSql, {oid});
+    TIndexTextOptions iopt;
+    iopt.NewTable = q;
+    for (const TIndexDef &i : LoadTableIndexDefsByOid(Conn, oid)) {
+        l << IndexCreateLines(i, iopt);
+        for (const QStringList &c : indexComments)
+            if (c[0] == i.Name && !c[2].isEmpty())
+                Statement(l, QStringLiteral("COMMENT ON INDEX ") + c[1] + QStringLiteral(" IS ") + QuoteLiteral(c[2]));
     }
     ReadRules(Conn, oid, q, l);
     for (const QStringList &t : Read(Conn, kViewTriggerSql, {oid})) {
@@ -343,14 +348,8 @@ void ReadRebuildFacts(TkdConnForm *Conn, const TTableDef &Loaded, TRebuildFacts 
     // Indexes and triggers as they stand now.
     const QString T = Exact(Loaded.Schema, Loaded.Name);
     const QString indexPrefix = QX(Loaded.Schema) + QLatin1Char('.');
-    for (const TTableIndex &ix : now.Indexes) {
-        Statement(f.IndexLines, ix.Definition);
-        if (!ix.Comment.isEmpty())
-            Statement(f.IndexLines, QStringLiteral("COMMENT ON INDEX ") + indexPrefix + QX(ix.Name) + QStringLiteral(" IS ")
-                                        + QuoteLiteral(ix.Comment));
-        if (ix.Clustered)
-            Statement(f.IndexLines, QStringLiteral("ALTER TABLE ") + T + QStringLiteral(" CLUSTER ON ") + QX(ix.Name));
-    }
+    for (const TTableIndex &ix : now.Indexes)
+        f.IndexLines << TableIndexLines(ix, T, T, indexPrefix);
     ReadRules(Conn, oid, T, f.RuleLines);
     for (const QStringList &s : Read(Conn, kStatisticsSql, {oid})) {
         Statement(f.StatisticsLines, s[1]);

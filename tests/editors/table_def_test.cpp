@@ -1,7 +1,7 @@
 // The table editor's DDL text without a window or server: column lines with their
 // alignment (Japanese names count by display width), array types with a length, identity,
 // generated and collated columns, temporary and unlogged heads, the key line from the
-// column marks, NOT VALID constraints after the table, copies with retargeted indexes, the
+// column marks, NOT VALID constraints after the table, copies with their indexes renamed and on the copy, the index statements, the
 // rebuild decision, the ALTER order and the backup name.
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
@@ -180,12 +180,39 @@ TEST(TableDefTest, NewTableKeyComesFromTheMarksAndLowerNameQuotes)
     }
 }
 
+// A plain btree index on one column of s1.t, as the catalogs give it.
+TTableIndex NoteIndex()
+{
+    TTableIndex ix;
+    ix.Name = "t_note_idx";
+    ix.Definition = "CREATE INDEX t_note_idx ON s1.t USING btree (note)";
+    ix.Index.Schema = ix.Index.TableSchema = "s1";
+    ix.Index.Name = ix.Name;
+    ix.Index.Table = "t";
+    ix.Index.TableKind = QLatin1Char('r');
+    ix.Index.Columns << TIndexColumn{"note", {}, {}, {}, false, false};
+    ix.Index.Definition = ix.Definition;
+    return ix;
+}
+
+// The statement of the index that starts at the CREATE line, joined into one line.
+QString IndexStatement(const QStringList &l)
+{
+    qsizetype at = 0;
+    while (at < l.size() && !l[at].startsWith("CREATE INDEX ") && !l[at].startsWith("CREATE UNIQUE INDEX "))
+        ++at;
+    if (at == l.size())
+        return {};
+    const qsizetype end = l.indexOf(";", at);
+    return l.mid(at, end - at).join(' ');
+}
+
 TEST(TableDefTest, CopyRenamesKeysDropsOtherConstraintsAndRetargetsIndexes)
 {
     TTableDef d = Loaded();
     d.Constraints << TTableConstraint{"fk", QLatin1Char('f'), "FOREIGN KEY (id) REFERENCES s1.o(id)", "", "", true}
                   << TTableConstraint{"uq", QLatin1Char('u'), "UNIQUE (name)", "", "", true};
-    d.Indexes << TTableIndex{"t_note_idx", "CREATE INDEX t_note_idx ON s1.t USING btree (note)", false};
+    d.Indexes << NoteIndex();
     TTableTextOptions opt;
     opt.Prefix = "s2.";
     opt.CopySchema = "s2";
@@ -195,34 +222,77 @@ TEST(TableDefTest, CopyRenamesKeysDropsOtherConstraintsAndRetargetsIndexes)
     EXPECT_TRUE(l.contains("    CONSTRAINT \"PK_c\" PRIMARY KEY (id),"));
     EXPECT_TRUE(l.contains("    CONSTRAINT \"UK_c1\" UNIQUE (name)"));
     EXPECT_FALSE(l.join("\n").contains("FOREIGN KEY"));
+    EXPECT_TRUE(IndexStatement(l).isEmpty());
     opt.WithIndexes = true;
     l = TableCreateLines(d, opt);
     EXPECT_TRUE(l.contains("    CONSTRAINT t_pkey PRIMARY KEY (id),")) << "another schema keeps the names";
-    EXPECT_TRUE(l.contains("CREATE INDEX c_t_note_idx ON s2.c USING btree (note)")) << l.join("\n");
+    EXPECT_EQ(IndexStatement(l), "CREATE INDEX c_t_note_idx ON s2.c USING btree (note)") << l.join("\n");
     opt.CopySchema = "s1";
     opt.Prefix = "s1.";
     l = TableCreateLines(d, opt);
     EXPECT_TRUE(l.contains("    CONSTRAINT c_t_pkey PRIMARY KEY (id),")) << "the same schema: names of the copy";
-    EXPECT_TRUE(l.contains("CREATE INDEX c_t_note_idx ON s1.c USING btree (note)")) << l.join("\n");
+    EXPECT_EQ(IndexStatement(l), "CREATE INDEX c_t_note_idx ON s1.c USING btree (note)") << l.join("\n");
     // A long copy name keeps the index name within 63 bytes.
     opt.CopyName = QString(60, QLatin1Char('z'));
     l = TableCreateLines(d, opt);
-    const QString idx = l.filter("CREATE INDEX").value(0);
-    EXPECT_TRUE(idx.startsWith("CREATE INDEX " + QString(60, QLatin1Char('z')) + "_t_ ON s1.")) << idx;
+    EXPECT_TRUE(IndexStatement(l).startsWith("CREATE INDEX " + QString(60, QLatin1Char('z')) + "_t_ ON s1.")) << l.join("\n");
+    // Without a copy the index keeps its name and stands on the table as the CREATE line names it.
+    TTableTextOptions same;
+    same.WithIndexes = true;
+    l = TableCreateLines(d, same);
+    EXPECT_EQ(IndexStatement(l), "CREATE INDEX t_note_idx ON t USING btree (note)") << l.join("\n");
 }
 
-TEST(TableDefTest, RetargetIndexDefinitions)
+TEST(TableDefTest, IndexLinesOfTheTable)
 {
+    TTableIndex plain = NoteIndex();
+
+    // A unique expression index with a predicate, quoted names, a comment and CLUSTER ON.
+    TTableIndex expr = NoteIndex();
+    expr.Name = expr.Index.Name = "社員_email_key";
+    expr.Index.Unique = true;
+    expr.Index.Columns = {TIndexColumn{{}, "lower((email)::text)", {}, {}, false, false}};
+    expr.Index.Where = "is_active";
+    expr.Comment = "メール's";
+    expr.Clustered = true;
+
+    // An index of a partitioned table: written for the table and its partitions.
+    TTableIndex part = NoteIndex();
+    part.Index.TableKind = QLatin1Char('p');
+    part.Definition = "CREATE INDEX t_note_idx ON ONLY s1.t USING btree (note)";
+
+    // A name of multi-byte characters cut within 63 bytes without splitting one.
+    const QString longName = QString(30, QChar(0x8868)); // 90 bytes of UTF-8
     struct Case {
-        QString def, expected;
+        TTableIndex ix;
+        QString newName;
+        QStringList expected;
     } cases[] = {
-        {"CREATE UNIQUE INDEX \"社員_email_key\" ON hr.\"社員\" USING btree (lower((email)::text)) WHERE is_active",
-         "CREATE UNIQUE INDEX c_i ON s.c USING btree (lower((email)::text)) WHERE is_active"},
-        {"CREATE INDEX \"a \"\" ON b\" ON ONLY \"x.y\".\"T\" USING btree (v)", "CREATE INDEX c_i ON ONLY s.c USING btree (v)"},
-        {"CREATE INDEX i ON t.u USING gin (v)", "CREATE INDEX c_i ON s.c USING gin (v)"},
+        {plain, {}, {"CREATE INDEX t_note_idx", "ON s1.\"T\"", "USING btree", "(note)", ";"}},
+        {plain, "c_t_note_idx", {"CREATE INDEX c_t_note_idx", "ON s1.\"T\"", "USING btree", "(note)", ";"}},
+        {expr, "c_社員_email_key",
+         {"CREATE UNIQUE INDEX c_社員_email_key", "ON s1.\"T\"", "USING btree", "(lower((email)::text))",
+          "WHERE (is_active)", ";", "COMMENT ON INDEX s1.\"c_社員_email_key\" IS 'メール''s'", ";",
+          "ALTER TABLE \"s1\".\"T\" CLUSTER ON c_社員_email_key", ";"}},
+        {part, {}, {"CREATE INDEX t_note_idx", "ON s1.\"T\"", "USING btree", "(note)", ";"}},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(RetargetIndexDef(c.def, "c_i", "s.c"), c.expected);
+        EXPECT_EQ(TableIndexLines(c.ix, "s1.\"T\"", "\"s1\".\"T\"", "s1.", c.newName), c.expected)
+            << c.ix.Name.toStdString();
+
+    // The copy's index name: copy + "_" + name, cut to 63 bytes on a character boundary.
+    TTableDef d = Loaded();
+    TTableIndex wide = NoteIndex();
+    wide.Name = wide.Index.Name = longName;
+    d.Indexes << wide;
+    TTableTextOptions opt;
+    opt.Prefix = "s1.";
+    opt.CopySchema = "s1";
+    opt.CopyName = "c";
+    opt.WithIndexes = true;
+    const QString text = IndexStatement(TableCreateLines(d, opt));
+    const QString expected = "c_" + QString(20, QChar(0x8868)); // 2 + 60 bytes; one more would make 65
+    EXPECT_EQ(text, "CREATE INDEX " + expected + " ON s1.c USING btree (note)") << text.toStdString();
 }
 
 TEST(TableDefTest, RebuildDecisionTable)
