@@ -12,6 +12,8 @@
 #include "core/kdsub_text.h"
 #include "editors/name_template.h"
 #include "frames/data_frame.h"
+#include "frames/filter_panel.h"
+#include "browser/ffldlist.h"
 #include "frames/memo_dialog.h"
 #include "frames/plan_frame.h"
 
@@ -19,6 +21,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QSaveFile>
+#include <QSplitter>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -153,46 +156,30 @@ TfrmView::TfrmView(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode
     grdColumn->verticalHeader()->setDefaultSectionSize(17);
     page->addWidget(grdColumn, 1);
 
-    // Data and plan pages share the bar above their frames (row limit, show button, and
-    // the place of the filter panel); it moves to the page shown.
+    // The data and plan pages share one filter panel; it moves to the page shown. On the
+    // data page a splitter sits between it and the rows.
     tabData = new QWidget;
     tabData->setObjectName(QStringLiteral("tabData"));
     auto *dataLayout = new QVBoxLayout(tabData);
     dataLayout->setContentsMargins(2, 2, 2, 2);
-    pnlWhere = new QWidget(tabData);
-    pnlWhere->setObjectName(QStringLiteral("pnlWhere"));
-    auto *whereLayout = new QVBoxLayout(pnlWhere);
-    whereLayout->setContentsMargins(0, 0, 0, 0);
-    auto *bar = new QHBoxLayout;
-    auto *tolField = new QToolBar(pnlWhere);
-    tolField->setObjectName(QStringLiteral("tolField"));
-    tolField->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    btnExec = tolField->addAction(image(28), QStringLiteral("データを表示"));
-    btnExec->setObjectName(QStringLiteral("btnExec"));
-    bar->addWidget(tolField);
-    bar->addStretch(1);
-    auto *lblRecord = new QLabel(QStringLiteral("表示件数"), pnlWhere);
-    lblRecord->setObjectName(QStringLiteral("lblRecord"));
-    txtRecord = new TkdNumEdit(pnlWhere);
-    txtRecord->setObjectName(QStringLiteral("txtRecord"));
-    txtRecord->setMaxLength(9);
-    txtRecord->setMaximumWidth(90);
-    txtRecord->SetValueInt(Args.DefTopRecord > 0 ? Args.DefTopRecord
-                           : TkdOption::Global().DefTopRecord > 0 ? TkdOption::Global().DefTopRecord
-                                                                   : 1000);
-    bar->addWidget(lblRecord);
-    bar->addWidget(txtRecord);
-    whereLayout->addLayout(bar);
-    pnlFilter = new QWidget(pnlWhere);
-    pnlFilter->setObjectName(QStringLiteral("pnlFilter"));
-    new QVBoxLayout(pnlFilter);
-    pnlFilter->layout()->setContentsMargins(0, 0, 0, 0);
-    pnlFilter->hide();
-    whereLayout->addWidget(pnlFilter);
-    dataLayout->addWidget(pnlWhere);
-    fraData = new TfraData(tabData);
+    splWhere = new QSplitter(Qt::Vertical, tabData);
+    splWhere->setObjectName(QStringLiteral("splWhere"));
+    splWhere->setChildrenCollapsible(false);
+    pnlWhere = new TfraFilterPanel(TFilterStyle::View(), splWhere);
+    btnExec = pnlWhere->btnExec;
+    txtRecord = pnlWhere->txtRecord;
+    pnlWhere->SetRowLimit(Args.DefTopRecord > 0                      ? Args.DefTopRecord
+                          : TkdOption::Global().DefTopRecord > 0 ? TkdOption::Global().DefTopRecord
+                                                                  : 1000);
+    pnlWhere->OnChooseColumns = [this](QStringList &Columns) {
+        TfrmFieldList::ShowWindow(OwnerForm(), SchemaText(), NameText(), Columns);
+    };
+    dataLayout->addWidget(splWhere, 1);
+    fraData = new TfraData(splWhere);
     fraData->setObjectName(QStringLiteral("fraData"));
-    dataLayout->addWidget(fraData, 1);
+    splWhere->setStretchFactor(0, 0);
+    splWhere->setStretchFactor(1, 1);
+    splWhere->setSizes({TFilterStyle::View().PanelHeight, 400});
     pagObject->insertTab(2, tabData, QStringLiteral("データ"));
 
     tabExplan = new QWidget;
@@ -243,7 +230,7 @@ TfrmView::TfrmView(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode
                 grdColumn->StoreEditText(col, row, text);
         });
     });
-    connect(btnExec, &QAction::triggered, this, [this] { GuardedCall([this] { Reload(); }); });
+    connect(pnlWhere, &TfraFilterPanel::ExecRequested, this, [this] { GuardedCall([this] { ExecFilter(); }); });
     connect(txtName, &TkdStrEdit::entered, this, [this] { FNameAtEnter = txtName->text(); });
     connect(txtName, &QLineEdit::editingFinished, this, [this] { GuardedCall([this] { txtNameExit(txtName); }); });
     if (cmbSchema) {
@@ -327,13 +314,13 @@ void TfrmView::LoadDefinition()
     FLoaded = def;
     txtComment->setText(def.Comment);
     FillGrid(def);
-    // Columns chosen for the data page that the view no longer has are dropped.
-    QStringList names;
+    // The filter grid follows the columns (carry-over of its cells); shown columns the view
+    // no longer has are dropped.
+    QList<TFilterColumn> columns;
     for (const TViewColumn &c : def.Columns)
-        names << c.Name.toLower();
-    for (int i = FShowFld.size() - 1; i >= 0; --i)
-        if (!names.contains(FShowFld.at(i).toLower()))
-            FShowFld.removeAt(i);
+        columns << TFilterColumn{c.Name, c.Type};
+    pnlWhere->SetObject(OwnerForm(), SchemaText(), NameText());
+    pnlWhere->SetColumns(columns);
 }
 
 void TfrmView::SaveControls()
@@ -385,22 +372,18 @@ void TfrmView::AfterCommit(bool Recreated, bool WasNew)
 {
     Q_UNUSED(Recreated);
     Q_UNUSED(WasNew);
-    // The data page shows all columns again.
-    FShowFld.clear();
+    // The data page shows all columns again (the reload that follows refills the list).
+    pnlWhere->SetShownColumns({});
 }
 
-QString TfrmView::GetSelectSQL() const
+QString TfrmView::GetSelectSQL()
 {
-    return ViewSelectSQL(SchemaText(), NameText(), FShowFld);
+    return pnlWhere->GetSelectSQL();
 }
 
 std::optional<int> TfrmView::DataRowLimit() const
 {
-    bool ok = false;
-    const int n = TrimBlanks(txtRecord->text()).toInt(&ok);
-    if (!ok || n <= 0)
-        return std::nullopt;
-    return n;
+    return pnlWhere->RowLimit();
 }
 
 QString TfrmView::DataColumnComment(const QString &FieldName) const
@@ -418,8 +401,8 @@ void TfrmView::PageShown()
     QWidget *page = pagObject->currentWidget();
     if (page == tabData) {
         SetModified(false);
-        if (pnlWhere->parentWidget() != tabData)
-            static_cast<QVBoxLayout *>(tabData->layout())->insertWidget(0, pnlWhere);
+        if (pnlWhere->parentWidget() != splWhere)
+            splWhere->insertWidget(0, pnlWhere);
         ShowData();
     } else if (page == tabExplan) {
         SetModified(false);
@@ -432,10 +415,14 @@ void TfrmView::PageShown()
 
 void TfrmView::ShowData()
 {
+    const QString sql = GetSelectSQL();
     fraData->SetTableName(SchemaText() + QLatin1Char('.') + NameText());
-    fraData->SetSQL(GetSelectSQL());
-    fraData->Prepare();
-    fraData->Open();
+    fraData->SetSQL(sql);
+    if (!sql.isEmpty()) {
+        fraData->Prepare();
+        fraData->Open();
+    }
+    pnlWhere->grdWhere->SetCurrentCell(1, 1);
 }
 
 void TfrmView::ShowPlan()
@@ -447,6 +434,15 @@ void TfrmView::ShowPlan()
     fraExplan->SetSQL(sql);
     if (!fraExplan->SQL().isEmpty())
         fraExplan->ShowData();
+    pnlWhere->grdWhere->SetCurrentCell(1, 1);
+}
+
+void TfrmView::ExecFilter()
+{
+    Reload();
+    // A refused reload (changes kept) reads nothing.
+    if (!Modified())
+        PageShown();
 }
 
 void TfrmView::txtNameExit(QWidget *Sender)

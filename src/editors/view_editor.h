@@ -8,7 +8,9 @@
 #include "frames/data_frame_host.h"
 
 class QMenu;
+class QSplitter;
 class QToolButton;
+class TfraFilterPanel;
 class TfraData;
 class TfraExplan;
 class TkdNumEdit;
@@ -33,10 +35,11 @@ public:
     TViewDef ControlsDef() const;
     const TViewDef &LoadedDef() const { return FLoaded; }
 
-    // The SELECT of the data and plan pages. The filter panel, when it lands, plugs in here:
-    // it sits in pnlFilter (inside pnlWhere, which moves between the two pages) and adds its
-    // WHERE and ORDER BY to this text.
-    QString GetSelectSQL() const;
+    // The SELECT of the data and plan pages, built by the filter panel (shown columns, the
+    // grid's conditions, the free condition and the sort). Moves a free condition to the top
+    // of its history and renumbers the sort cells; ends with the silent abort for a row
+    // limit that is not a positive integer.
+    QString GetSelectSQL();
     // Opens the rows of the data page / the plan of the plan page.
     void ShowData();
     void ShowPlan();
@@ -58,10 +61,11 @@ public:
     TkdStringGrid *grdColumn = nullptr;
     QWidget *tabData = nullptr;
     QWidget *tabExplan = nullptr;
-    QWidget *pnlWhere = nullptr;   // the bar above the data and plan frames
-    QWidget *pnlFilter = nullptr;  // where the filter panel goes
-    QAction *btnExec = nullptr;
-    TkdNumEdit *txtRecord = nullptr;
+    // The filter panel above the data and plan frames; it moves to the page shown.
+    TfraFilterPanel *pnlWhere = nullptr;
+    QSplitter *splWhere = nullptr; // the panel over fraData on the data page
+    QAction *btnExec = nullptr;    // the panel's run button
+    TkdNumEdit *txtRecord = nullptr; // the panel's row limit
     TfraData *fraData = nullptr;
     TfraExplan *fraExplan = nullptr;
     QAction *actDataGenerate = nullptr;
@@ -69,7 +73,6 @@ public:
     QAction *actPrint = nullptr;
     QAction *actSave = nullptr;
     QMenu *popOutput = nullptr;
-    QStringList FShowFld; // columns the data page shows; empty: all
     QString CopySchema, CopyView;
 
 protected:
@@ -90,6 +93,10 @@ private:
     void FillGrid(const TViewDef &Def);
     QStringList ScriptText(); // the text in script form (print and save)
     void PageShown();
+    // Run button, Enter in the condition or the row limit, a new column choice: the
+    // definition is read again (carry-over of the grid), then the page shown reads its rows
+    // or its plan.
+    void ExecFilter();
 
     TViewDef FLoaded;
     QString FSchemaAtEnter, FNameAtEnter;

@@ -10,6 +10,7 @@
 #include "core/kddialogsupport.h"
 #include "editors/view_editor.h"
 #include "frames/data_frame.h"
+#include "frames/filter_panel.h"
 #include "frames/plan_frame.h"
 #include "platform/db/dbquery.h"
 #include "support/editor_contract.h"
@@ -17,7 +18,10 @@
 #include "support/testdb.h"
 #include "editors/editor_fixture.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -302,6 +306,164 @@ TEST_F(ViewEditorTest, DataAndPlanPagesHonourTheRowLimit)
     EXPECT_TRUE(w->fraExplan->SQL().contains("LIMIT 3"));
     EXPECT_GT(w->fraExplan->lstPlan()->topLevelItemCount(), 0);
     EXPECT_TRUE(w->actDelete->isEnabled());
+    CloseEditor(w);
+}
+
+TEST_F(ViewEditorTest, FilterGridQuotesFiltersSortsAndFollowsThePage)
+{
+    QTemporaryDir temp;
+    TkdOption::Global().TempDir = temp.path() + "/hist/";
+    TkdOption::Global().WhereAutoQuote = true;
+    exec("CREATE TABLE " + S + ".src (\"名前\" varchar(10), n int, code char(3), memo text)");
+    exec("INSERT INTO " + S + ".src VALUES ('abc', 1, 'x1', 'm'), ('abd', 2, 'y2', 'm'), ('ab', 3, 'x3', 'm'), "
+         "('abc', 4, 'z4', 'm')");
+    const QString odd = "Odd \"V\" 表/x";
+    exec("CREATE VIEW " + S + "." + QuoteIdentifier(odd, true) + " AS SELECT * FROM " + S + ".src");
+    TfrmView *w = Open(odd, omData);
+    ASSERT_NE(w, nullptr);
+    w->resize(900, 600);
+    w->show();
+    FlushEvents();
+    TfraFilterPanel *p = w->pnlWhere;
+    TkdStringGrid *g = p->grdWhere;
+    EXPECT_EQ(p->parentWidget(), w->splWhere);
+    EXPECT_EQ(p->btnExec, w->btnExec);
+    ASSERT_EQ(g->RowCount(), 5);
+    EXPECT_EQ(g->Cells(0, 1), "名前");
+    EXPECT_EQ(g->Cells(0, 4), "memo");
+    ASSERT_TRUE(w->fraData->qryData()->isActive());
+    EXPECT_EQ(w->fraData->qryData()->recordCount(), 4);
+
+    g->StoreEditText(5, 1, "ab");   // 名前 LIKE ab: quoted as it is, no % added in a view
+    g->StoreEditText(3, 2, "2");    // n >= 2
+    g->StoreEditText(6, 2, "desc");
+    g->StoreEditText(2, 3, "'z4'"); // code <> 'z4': already quoted, left alone
+    p->cmbWhere->setEditText("n < 9");
+    p->btnExec->trigger();
+    FlushEvents();
+    EXPECT_EQ(g->Cells(5, 1), "'ab'");
+    EXPECT_EQ(g->Cells(2, 3), "'z4'");
+    EXPECT_EQ(g->Cells(6, 2), "1 DESC");
+    const QString from = "\"" + schema() + "\".\"Odd \"\"V\"\" 表/x\"";
+    const QString select = "SELECT \"名前\", \"n\", \"code\", \"memo\" FROM " + from
+                           + " WHERE \"名前\" LIKE 'ab' AND \"n\" >= 2 AND \"code\" <> 'z4'  AND n < 9 ORDER BY \"n\" DESC";
+    EXPECT_EQ(w->fraData->SQL(), select);
+    ASSERT_TRUE(w->fraData->qryData()->isActive());
+    EXPECT_EQ(w->fraData->qryData()->recordCount(), 1);
+    EXPECT_EQ(p->cmbWhere->itemText(0), "n < 9");
+    // A picture of the data page for a look by hand.
+    if (const QString dir = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR"); !dir.isEmpty())
+        EXPECT_TRUE(w->grab().save(dir + "/view_data_filter.png"));
+
+    // The plan page takes the panel and explains the same filtered text with the limit.
+    w->pagObject->setCurrentWidget(w->tabExplan);
+    FlushEvents();
+    EXPECT_EQ(p->parentWidget(), w->tabExplan);
+    EXPECT_TRUE(w->fraExplan->SQL().startsWith(select)) << w->fraExplan->SQL();
+    EXPECT_TRUE(w->fraExplan->SQL().contains("LIMIT "));
+    EXPECT_GT(w->fraExplan->lstPlan()->topLevelItemCount(), 0);
+    w->pagObject->setCurrentWidget(w->tabData);
+    FlushEvents();
+    EXPECT_EQ(p->parentWidget(), w->splWhere) << "back above the rows";
+    EXPECT_EQ(g->Cells(5, 1), "'ab'") << "the grid is carried over the reloads";
+
+    // The clipboard button copies the same SELECT.
+    {
+        TBoxes boxes;
+        p->btnExecSQL->trigger();
+        FlushEvents();
+        EXPECT_EQ(QApplication::clipboard()->text(), select);
+        ASSERT_EQ(boxes.Texts.size(), 1);
+        EXPECT_EQ(boxes.Texts[0], "指定した条件のSELECT文を、\r\nクリップボードに出力しました。");
+    }
+
+    // A row limit that is not a positive number: the warning and nothing read.
+    {
+        TBoxes boxes;
+        p->txtRecord->setText("0");
+        p->btnExec->trigger();
+        FlushEvents();
+        ASSERT_EQ(boxes.Texts.size(), 1);
+        EXPECT_EQ(boxes.Texts[0], "表示件数には1以上の整数を入力して下さい。");
+        p->txtRecord->setText("");
+    }
+
+    // The free condition used again stays once; the history survives a new window of the
+    // oddly named view.
+    p->cmbWhere->setEditText("n > 0");
+    p->btnExec->trigger();
+    FlushEvents();
+    p->cmbWhere->setEditText("N < 9");
+    p->btnExec->trigger();
+    FlushEvents();
+    EXPECT_EQ(p->cmbWhere->count(), 2);
+    CloseEditor(w);
+    w = Open(odd, omData);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->pnlWhere->cmbWhere->count(), 2);
+    EXPECT_EQ(w->pnlWhere->cmbWhere->itemText(0), "N < 9");
+    EXPECT_EQ(w->pnlWhere->cmbWhere->itemText(1), "n > 0");
+    CloseEditor(w);
+}
+
+TEST_F(ViewEditorTest, FilterQuotesOnlyPlainCharacterColumnsAndKeepsValuesOnAServerError)
+{
+    QTemporaryDir temp;
+    TkdOption::Global().TempDir = temp.path() + "/hist/";
+    TkdOption::Global().WhereAutoQuote = true;
+    exec("CREATE VIEW " + S + ".kinds AS SELECT 'a'::varchar(5) AS v, 'a'::char(2) AS c, 'a'::text AS t, "
+         "ARRAY['a']::varchar[] AS va, 1 AS i");
+    TfrmView *w = Open("kinds", omData);
+    ASSERT_NE(w, nullptr);
+    TkdStringGrid *g = w->pnlWhere->grdWhere;
+    ASSERT_EQ(g->RowCount(), 6);
+    struct Case {
+        int row;
+        const char *typed;
+        const char *after;
+    } cases[] = {{1, "a", "'a'"}, {2, "a", "'a'"}, {3, "a", "a"}, {4, "a", "a"}, {5, "a", "a"}};
+    for (const Case &c : cases)
+        g->StoreEditText(1, c.row, c.typed);
+    TBoxes boxes;
+    w->pnlWhere->btnExec->trigger();
+    FlushEvents();
+    for (const Case &c : cases)
+        EXPECT_EQ(g->Cells(1, c.row), c.after) << g->Cells(0, c.row).toStdString();
+    ASSERT_FALSE(boxes.Texts.isEmpty()) << "the unquoted text value is an unknown column";
+    EXPECT_TRUE(boxes.Texts.last().contains("\"a\"")) << boxes.Texts.last().toStdString();
+
+    // Without auto-quoting only the typed text reaches the server.
+    TkdOption::Global().WhereAutoQuote = false;
+    for (const Case &c : cases)
+        g->StoreEditText(1, c.row, c.row <= 2 ? "a" : "");
+    boxes.Texts.clear();
+    w->pnlWhere->btnExec->trigger();
+    FlushEvents();
+    EXPECT_EQ(g->Cells(1, 1), "a");
+    TkdOption::Global().WhereAutoQuote = true;
+    CloseEditor(w);
+}
+
+TEST_F(ViewEditorTest, ShownColumnsFollowARedefinedView)
+{
+    QTemporaryDir temp;
+    TkdOption::Global().TempDir = temp.path() + "/hist/";
+    exec("CREATE VIEW " + S + ".shape AS SELECT a, b, c FROM " + S + ".t");
+    TfrmView *w = Open("shape", omData, 5);
+    ASSERT_NE(w, nullptr);
+    w->pnlWhere->SetShownColumns({"c", "a"});
+    w->pnlWhere->grdWhere->StoreEditText(3, 1, "10"); // a >= 10
+    w->pnlWhere->btnExec->trigger();
+    FlushEvents();
+    EXPECT_EQ(w->fraData->SQL(), "SELECT \"c\", \"a\" FROM \"" + schema() + "\".\"shape\" WHERE \"a\" >= 10 ");
+    exec("DROP VIEW " + S + ".shape");
+    exec("CREATE VIEW " + S + ".shape AS SELECT b AS \"A\", a AS z FROM " + S + ".t");
+    TBoxes boxes; // text >= 10 is refused by the server
+    w->pnlWhere->btnExec->trigger();
+    FlushEvents();
+    EXPECT_EQ(w->pnlWhere->grdWhere->Cells(0, 1), "A");
+    EXPECT_EQ(w->pnlWhere->grdWhere->Cells(3, 1), "10") << "kept by name regardless of case";
+    EXPECT_EQ(w->pnlWhere->ShownColumns(), QStringList({"A", "z"})) << "none left: every column";
     CloseEditor(w);
 }
 
