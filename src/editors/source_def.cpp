@@ -205,7 +205,7 @@ QStringList RoutineSourceLines(const TRoutineDef &Def, bool Script, const QStrin
 {
     QStringList lines = Def.Definition;
     if (Script && !lines.isEmpty()) {
-        for (const QString word : {QStringLiteral("FUNCTION "), QStringLiteral("PROCEDURE ")}) {
+        for (const QString &word : {QStringLiteral("FUNCTION "), QStringLiteral("PROCEDURE ")}) {
             const QString head = QStringLiteral("CREATE OR REPLACE ") + word;
             const QString qualified = head + Def.QuotedSchema + u'.' + Def.QuotedName;
             QString &first = lines.first();

@@ -495,40 +495,14 @@ void TfrmView::actPrintExecute()
 {
     if (IsNew() || Modified())
         return;
-    const QString title = SchemaText() + QLatin1Char('.') + NameText();
-    TfrmPrint::ShowWindow(title, [this, title] {
-        TfrmPrint::BeginPrint();
-        try {
-            TfrmPrint::PrintSource(title, ScriptText(), true);
-        } catch (...) {
-            TfrmPrint::EndPrint();
-            throw;
-        }
-        TfrmPrint::EndPrint();
-    });
+    PrintObjectText([this] { return ScriptText(); });
 }
 
 void TfrmView::actSaveExecute()
 {
     if (IsNew() || Modified())
         return;
-    TkdOption &opt = TkdOption::Global();
-    TSaveFileRequest req;
-    req.Parent = this;
-    req.FileName = QDir(opt.FileDir).filePath(SafeFileName(SchemaText() + QLatin1Char('.') + NameText() + QStringLiteral(".sql")));
-    req.Filter = QStringLiteral("SQLファイル(*.sql)|*.sql|すべてのファイル(*.*)|*.*");
-    req.DefaultSuffix = QStringLiteral("sql");
-    const QString file = PromptSaveFile(req);
-    if (file.isEmpty())
-        return;
-    const QByteArray bytes = TScriptSink::EncodeLines(ScriptText(), GetFileEncoding());
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        ShowMessageBox(QStringLiteral("ファイルに書き込めませんでした。") + QLatin1Char('\n') + file, MB_ICONERROR | MB_OK);
-        return;
-    }
-    ShowMessageBox(QStringLiteral("スクリプトが出力されました。"), MB_ICONINFORMATION | MB_OK);
-    opt.FileDir = QFileInfo(file).absolutePath() + QLatin1Char('/');
+    SaveObjectText(ScriptText());
 }
 
 void TfrmView::actDataGenerateExecute()

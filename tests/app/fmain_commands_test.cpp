@@ -840,7 +840,9 @@ TEST_F(MainCommandsTest, EveryImageInUseResolves)
         EXPECT_FALSE(icon.isNull()) << i;
         EXPECT_FALSE(icon.pixmap(16, 16).isNull()) << i;
     }
-    for (QAction *a : Main->findChildren<QAction *>())
-        if (a->property("category").isValid() && !a->icon().isNull())
+    for (QAction *a : Main->findChildren<QAction *>()) {
+        if (a->property("category").isValid() && !a->icon().isNull()) {
             EXPECT_FALSE(a->icon().pixmap(16, 16).isNull()) << a->objectName().toStdString();
+        }
+    }
 }
