@@ -6,6 +6,7 @@
 // Needs the sandbox server: run with the variables of its env file set
 // (set -a; . /tmp/vantor-pg-<port>/env; set +a), under the offscreen platform:
 //   QT_QPA_PLATFORM=offscreen bench_object_drop [tables]
+#include "bench_window.h"
 #include "browser/fobject.h"
 #include "browser/objcommands.h"
 #include "browser/objlist.h"
@@ -25,10 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-QString env(const char *name) { return QString::fromLocal8Bit(qgetenv(name)); }
-} // namespace
-
 int main(int argc, char **argv)
 {
     QTemporaryDir config;
@@ -43,10 +40,9 @@ int main(int argc, char **argv)
         std::printf("message: %s\n", qPrintable(r.text.left(200)));
         return r.kind == MessageBoxRequest::Kind::CheckMessage ? IDYES : IDOK;
     });
-    const QString database = env("PGDATABASE").isEmpty() ? QStringLiteral("postgres") : env("PGDATABASE");
+    const QString database = benchwin::database();
 
-    TfrmObject *form = TfrmObject::Create({env("PGHOST"), env("PGPORT"), database, QStringLiteral("bench_drop"),
-                                           env("PGUSER"), env("PGPASSWORD")});
+    TfrmObject *form = benchwin::open(QStringLiteral("bench_drop"));
     auto create = [&] {
         form->ExecuteSQL(QStringLiteral("DROP SCHEMA IF EXISTS bench_drop CASCADE"));
         form->ExecuteSQL(QStringLiteral("CREATE SCHEMA bench_drop"));
@@ -56,25 +52,8 @@ int main(int argc, char **argv)
         form->ExecuteSQL(sql, false);
     };
     create();
-    form->ShowTree();
-    // The login schema's TABLE node.
-    QTreeWidgetItem *tables = nullptr;
-    std::function<void(QTreeWidgetItem *)> walk = [&](QTreeWidgetItem *i) {
-        auto *n = dynamic_cast<TkdTreeNode *>(i);
-        if (!tables && n && n->Data().toInt() == 45 && i->parent() && i->parent()->text(0) == QStringLiteral("bench_drop"))
-            tables = i;
-        for (int c = 0; c < i->childCount(); ++c)
-            walk(i->child(c));
-    };
-    walk(form->trvObject->topLevelItem(0));
-    if (!tables) {
-        std::fprintf(stderr, "no TABLE node of bench_drop\n");
+    if (!benchwin::selectAllTables(form, QStringLiteral("bench_drop")))
         return 1;
-    }
-    form->trvObject->setCurrentItem(tables);
-    form->ShowObject(false);
-    form->lstObject->selectAll();
-    std::printf("tables listed          %d\n", form->ObjectCount());
 
     QElapsedTimer timer;
     timer.start();

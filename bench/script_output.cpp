@@ -7,6 +7,7 @@
 // Needs the sandbox server: run with the variables of its env file set
 // (set -a; . /tmp/vantor-pg-<port>/env; set +a), under the offscreen platform:
 //   QT_QPA_PLATFORM=offscreen bench_script_output [tables]
+#include "bench_window.h"
 #include "browser/fobject.h"
 #include "browser/fsoption.h"
 #include "browser/objlist.h"
@@ -32,10 +33,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-QString env(const char *name) { return QString::fromLocal8Bit(qgetenv(name)); }
-} // namespace
-
 int main(int argc, char **argv)
 {
     QTemporaryDir config;
@@ -57,9 +54,8 @@ int main(int argc, char **argv)
         std::printf("message: %s\n", qPrintable(r.text.left(200)));
         return IDOK;
     });
-    const QString database = env("PGDATABASE").isEmpty() ? QStringLiteral("postgres") : env("PGDATABASE");
-    TfrmObject *form = TfrmObject::Create({env("PGHOST"), env("PGPORT"), database, QStringLiteral("bench_script"),
-                                           env("PGUSER"), env("PGPASSWORD")});
+    const QString database = benchwin::database();
+    TfrmObject *form = benchwin::open(QStringLiteral("bench_script"));
     form->ExecuteSQL(QStringLiteral("DROP SCHEMA IF EXISTS bench_script CASCADE"));
     form->ExecuteSQL(QStringLiteral("CREATE SCHEMA bench_script"));
     QStringList sql;
@@ -71,30 +67,8 @@ int main(int argc, char **argv)
             << QStringLiteral("CREATE INDEX t%1_name ON bench_script.t%1 (name)").arg(i) << QStringLiteral(";")
             << QStringLiteral("COMMENT ON TABLE bench_script.t%1 IS 'table %1'").arg(i) << QStringLiteral(";");
     form->ExecuteSQL(sql, false);
-    form->ShowTree();
-    QTreeWidgetItem *tables = nullptr;
-    std::function<void(QTreeWidgetItem *)> walk = [&](QTreeWidgetItem *i) {
-        auto *n = dynamic_cast<TkdTreeNode *>(i);
-        if (!tables && n && n->Data().toInt() == 45 && i->parent() && i->parent()->text(0) == QStringLiteral("bench_script"))
-            tables = i;
-        for (int c = 0; c < i->childCount(); ++c)
-            walk(i->child(c));
-    };
-    walk(form->trvObject->topLevelItem(0));
-    if (!tables) {
-        std::fprintf(stderr, "no TABLE node of bench_script\n");
+    if (!benchwin::selectAllTables(form, QStringLiteral("bench_script")))
         return 1;
-    }
-    form->trvObject->setCurrentItem(tables);
-    // Let the tree's own settle timer fill the list first, so it does not refill it (and
-    // drop the selection) while the options dialog runs.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 500)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    form->ShowObject(false);
-    form->lstObject->selectAll();
-    std::printf("tables listed          %d\n", form->ObjectCount());
 
     QTemporaryDir out;
     const QString file = out.path() + QStringLiteral("/all.sql");
