@@ -186,6 +186,12 @@ TEST_F(RoleObjPrivTest, AwkwardNamesAndANameInsideAnother)
     exec("GRANT SELECT ON " + qs + ".\"Mixed Case\" TO " + qodd + " WITH GRANT OPTION");
     exec("GRANT EXECUTE ON FUNCTION " + qs + ".\"Fn\"(" + qs + ".\"Typ\") TO " + qodd);
     exec("GRANT INSERT ON " + qs + ".\"Mixed Case\" TO " + u2);
+    // A user schema whose name merely begins with "pg" is no system schema.
+    const QString pgx = "pgx" + S;
+    Schemas << pgx;
+    exec("CREATE SCHEMA " + pgx);
+    exec("CREATE TABLE " + pgx + ".t (a int)");
+    exec("GRANT DELETE ON " + pgx + ".t TO " + u2);
     const QString table = "TABLE " + qs + ".\"Mixed Case\"";
     const QString fn = "FUNCTION " + qs + ".\"Fn\"(" + qs + ".\"Typ\")";
     TfrmUser *w = OpenUser(odd);
@@ -206,7 +212,7 @@ TEST_F(RoleObjPrivTest, AwkwardNamesAndANameInsideAnother)
     CloseEditor(wu);
     TfrmUser *w2 = OpenUser(u2);
     ASSERT_NE(w2, nullptr);
-    EXPECT_EQ(Texts(w2->lstObj), QStringList({"INSERT ON " + table}));
+    EXPECT_EQ(Texts(w2->lstObj), QStringList({"INSERT ON " + table, "DELETE ON TABLE " + pgx + ".t"}));
     CloseEditor(w2);
 }
 
