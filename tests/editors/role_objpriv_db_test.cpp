@@ -265,6 +265,22 @@ TEST_F(RevokeTest, FailureWithoutCascadeStopsAndReloads)
     CloseEditor(w);
 }
 
+TEST_F(RevokeTest, FailureInsideTheUsersOpenBlockKeepsTheBlockUsable)
+{
+    TfrmUser *w = OpenUser(U);
+    ASSERT_NE(w, nullptr);
+    Conn->ExecuteSQL("BEGIN");
+    const QStringList boxes = Revoke(w, {A, B, C}, false);
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes.at(1).contains("dependent privileges exist")) << boxes.at(1).toStdString();
+    // The reload ran in the same block: a is revoked there, b and c are not.
+    EXPECT_EQ(Texts(w->lstObj), QStringList({B, C}));
+    Conn->ExecuteSQL("ROLLBACK");
+    w->ShowObjectGrant();
+    EXPECT_EQ(Texts(w->lstObj), QStringList({A, B, C}));
+    CloseEditor(w);
+}
+
 TEST_F(RevokeTest, ARevokeThatOnlyWarnsStopsAndReports)
 {
     TfrmUser *w = OpenUser(U);
