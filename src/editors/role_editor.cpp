@@ -4,6 +4,7 @@
 #include "controls/kdstdctl.h"
 #include "core/kdsub_text.h"
 #include "editors/privilege_list.h"
+#include "editors/role_objpriv.h"
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -145,6 +147,8 @@ TfrmRoleEditor::TfrmRoleEditor(TkdConnForm *Owner, const TObjectArgs &Args, TSou
     auto *lists = new QHBoxLayout;
     lists->addWidget(ListPanel(tabDefine, QStringLiteral("ロール / Admin Option"), chkRole), 1);
     lists->addWidget(ListPanel(tabDefine, QStringLiteral("スキーマ / Grant Option"), chkSchema), 1);
+    lstObj = new TObjectPrivilegeList(tabDefine);
+    lists->addWidget(ListPanel(tabDefine, QStringLiteral("オブジェクト権限"), lstObj), 2);
     define->addLayout(lists, 1);
 
     // The role and schema lists are filled once; later roles and schemas need a new window.
@@ -169,6 +173,8 @@ TfrmRoleEditor::TfrmRoleEditor(TkdConnForm *Owner, const TObjectArgs &Args, TSou
         connect(list, &TkdCheckListBox::OnClickCheckR, this, [this] { OnChange(); });
     }
     connect(chkRole, &QListWidget::itemDoubleClicked, this, [this] { chkRoleDblClick(); });
+    connect(lstObj, &TObjectPrivilegeList::RevokeRequested, this, [this] { GuardedCall([this] { popRevokeClick(); }); });
+    connect(lstObj->popObj, &QMenu::aboutToShow, this, [this] { actRevokeUpdate(); });
     if (Login) {
         for (TkdStrEdit *e : {txtPassword1, txtPassword2, static_cast<TkdStrEdit *>(txtConRest)})
             connect(e, &QLineEdit::textEdited, this, [this] { OnChange(); });
@@ -307,6 +313,62 @@ void TfrmRoleEditor::LoadDefinition()
         ObjectMissing();
     FSaved = def;
     SetControls(def);
+    // The text-only window (scripts) needs no privilege list.
+    if (SourceMode == smShow)
+        ShowObjectGrant();
+}
+
+void TfrmRoleEditor::ShowObjectGrant()
+{
+    lstObj->SetItems({});
+    if (IsNew() || !OwnerForm())
+        return;
+    TkdWaitCursor wait;
+    // Materialised views are tables to a login user's eye only.
+    lstObj->SetItems(LoadObjectPrivileges(OwnerForm(), NameText(), FLogin));
+}
+
+void TfrmRoleEditor::actRevokeUpdate()
+{
+    lstObj->popRevoke->setEnabled(true);
+}
+
+void TfrmRoleEditor::popRevokeClick()
+{
+    const QList<TObjectPrivilege> selected = lstObj->SelectedItems();
+    if (selected.isEmpty() || !OwnerForm())
+        return;
+    QList<MsgCheckItem> items{{QStringLiteral("CASCADE オプション"), false}};
+    if (ShowCheckMessageBox(QStringLiteral("オブジェクト権限を取り消しますか？"), MB_YESNO | MB_ICONQUESTION, items) != IDYES)
+        return;
+    const bool cascade = items.value(0).Checked;
+    db::Connection *conn = OwnerForm()->dbsMain();
+    const QString role = NameText();
+    for (const TObjectPrivilege &item : selected) {
+        try {
+            if (conn)
+                conn->takeNotices();
+            OwnerForm()->ExecuteSQL(ObjectRevokeStatement(item, role, cascade));
+        } catch (const EAbort &) {
+            ShowObjectGrant();
+            throw;
+        } catch (const std::exception &e) {
+            // The items before stay revoked; the list shows what the server holds now.
+            ShowError(QString::fromUtf8(e.what()));
+            ShowObjectGrant();
+            return;
+        }
+        // A REVOKE the login user may not make only warns ("no privileges could be
+        // revoked"): that is a failure too, not a success.
+        const QStringList notices = conn ? conn->takeNotices() : QStringList();
+        if (!notices.isEmpty()) {
+            ShowMessageBox(notices.join(QLatin1Char('\n')), MB_ICONWARNING);
+            ShowObjectGrant();
+            return;
+        }
+    }
+    ShowMessageBox(QStringLiteral("権限を取り消しました。"), MB_ICONINFORMATION);
+    ShowObjectGrant();
 }
 
 void TfrmRoleEditor::SaveControls()

@@ -2,7 +2,8 @@
 // The role editor (group roles, which cannot log in) and the user editor (login roles): one
 // window class configured by whether the edited role logs in. The definition page shows the
 // attributes, the memberships in group roles with the admin option and the CREATE / USAGE
-// privileges on schemas; the user editor adds password, account expiry and connection limit.
+// privileges on schemas, and the object privileges the role holds (revoked from the list);
+// the user editor adds password, account expiry and connection limit.
 // Passwords never appear as clear text: every PASSWORD clause carries the verifier the
 // client library computes in the server's password_encryption form.
 #include "editors/object_editor.h"
@@ -14,6 +15,7 @@ class QTimeEdit;
 class TkdCheckBox;
 class TkdNumEdit;
 class TPrivilegeList;
+class TObjectPrivilegeList;
 
 class TfrmRoleEditor : public TObjectEditor
 {
@@ -36,6 +38,11 @@ public:
     void chkPassClick();
     // Opens the role editor of the selected membership line.
     void chkRoleDblClick();
+    // Fills the object privilege list from the catalogs (empty for a new role).
+    void ShowObjectGrant();
+    // Revokes the selected object privileges after the question (also the Delete key).
+    void popRevokeClick();
+    void actRevokeUpdate();
 
     TkdCheckBox *chkSuperUser = nullptr;
     TkdCheckBox *chkCreateDB = nullptr;
@@ -45,6 +52,7 @@ public:
     TkdCheckBox *chkReplication = nullptr;
     TPrivilegeList *chkRole = nullptr;
     TPrivilegeList *chkSchema = nullptr;
+    TObjectPrivilegeList *lstObj = nullptr;
     // User editor only (nullptr in the role editor).
     TkdStrEdit *txtPassword1 = nullptr;
     TkdStrEdit *txtPassword2 = nullptr;

@@ -155,6 +155,16 @@ protected:
         TkdOption::Global().UseLowerName = false;
         testdb::SchemaTest::TearDown();
     }
+    // Drops the roles that exist, their objects and privileges first (DROP OWNED BY).
+    void DropRoles(const QStringList &roles)
+    {
+        for (const QString &r : roles) {
+            exec("DO $$BEGIN IF EXISTS (SELECT FROM pg_roles WHERE rolname = " + QuoteLiteral(r)
+                 + ") THEN EXECUTE 'DROP OWNED BY " + QString(QuoteIdentifier(r, true)).replace("'", "''")
+                 + "'; END IF; END$$");
+            exec("DROP ROLE IF EXISTS " + QuoteIdentifier(r, true));
+        }
+    }
     // Closes the run logs, the editors and the main window (once).
     void TearDownWindows()
     {

@@ -72,11 +72,7 @@ protected:
     void TearDown() override
     {
         EditorDbTest::TearDownWindows();
-        for (const QString &r : Roles) {
-            exec("DO $$BEGIN IF EXISTS (SELECT FROM pg_roles WHERE rolname = " + QuoteLiteral(r) + ") THEN EXECUTE 'DROP OWNED BY "
-                 + QString(QuoteIdentifier(r, true)).replace("'", "''") + "'; END IF; END$$");
-            exec("DROP ROLE IF EXISTS " + QuoteIdentifier(r, true));
-        }
+        DropRoles(Roles);
         EditorDbTest::TearDown();
     }
     TfrmUser *OpenUser(const QString &name, TOpenMode mode = omDefine)
