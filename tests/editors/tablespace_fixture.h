@@ -101,12 +101,7 @@ protected:
                 DropTablespacesAt(path);
         A.Release();
         B.Release();
-        for (const QString &r : Roles) {
-            // Privileges and objects of the role go first (DROP OWNED BY), then the role.
-            exec("DO $$BEGIN IF EXISTS (SELECT FROM pg_roles WHERE rolname = " + QuoteLiteral(r) + ") THEN EXECUTE 'DROP OWNED BY "
-                 + QString(QuoteIdentifier(r, true)).replace("'", "''") + "'; END IF; END$$");
-            exec("DROP ROLE IF EXISTS " + QuoteIdentifier(r, true));
-        }
+        DropRoles(Roles);
         EditorDbTest::TearDown();
     }
     // Drops every tablespace located in `path` with whatever it holds in the test database.

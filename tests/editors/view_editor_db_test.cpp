@@ -352,8 +352,9 @@ TEST_F(ViewEditorTest, FilterGridQuotesFiltersSortsAndFollowsThePage)
     EXPECT_EQ(w->fraData->qryData()->recordCount(), 1);
     EXPECT_EQ(p->cmbWhere->itemText(0), "n < 9");
     // A picture of the data page for a look by hand.
-    if (const QString dir = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR"); !dir.isEmpty())
+    if (const QString dir = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR"); !dir.isEmpty()) {
         EXPECT_TRUE(w->grab().save(dir + "/view_data_filter.png"));
+    }
 
     // The plan page takes the panel and explains the same filtered text with the limit.
     w->pagObject->setCurrentWidget(w->tabExplan);
