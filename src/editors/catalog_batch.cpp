@@ -8,11 +8,18 @@ QString CatalogBatchKeys(const QList<TScriptBatchItem> &Items)
     return QString::fromUtf8(QJsonDocument(keys).toJson(QJsonDocument::Compact));
 }
 
-QString CatalogBatchCondition(const QString &SchemaCol, const QString &TableCol, const QString &NameCol)
+QString CatalogBatchCondition(const QString &OidCol, const QString &Catalog)
 {
-    if (TableCol.isEmpty())
-        return QLatin1Char('(') + SchemaCol + QStringLiteral(", ") + NameCol
-               + QStringLiteral(") IN (SELECT k.s, k.n FROM json_to_recordset(CAST(:KEYS AS json)) AS k(s name, n name))");
-    return QLatin1Char('(') + SchemaCol + QStringLiteral(", ") + TableCol + QStringLiteral(", ") + NameCol
-           + QStringLiteral(") IN (SELECT k.s, k.t, k.n FROM json_to_recordset(CAST(:KEYS AS json)) AS k(s name, t name, n name))");
+    // The keys find the relations through the catalogs' name indexes, and the rows are then
+    // taken by OID: the planner drives the read from the keys (a join on the names read
+    // every index or trigger of the database and kept those among the keys).
+    QString sql = OidCol + QStringLiteral(
+        " = ANY (ARRAY(SELECT b.oid FROM json_to_recordset(CAST(:KEYS AS json)) AS k(s name, t name, n name) "
+        "JOIN pg_namespace bn ON bn.nspname = k.s ");
+    if (Catalog.isEmpty())
+        return sql + QStringLiteral("JOIN pg_class b ON b.relnamespace = bn.oid AND b.relname = k.n))");
+    sql += QStringLiteral("JOIN pg_class bc ON bc.relnamespace = bn.oid AND bc.relname = k.t ");
+    if (Catalog == QLatin1String("pg_constraint"))
+        return sql + QStringLiteral("JOIN pg_constraint b ON b.conrelid = bc.oid AND b.conname = k.n))");
+    return sql + QStringLiteral("JOIN pg_trigger b ON b.tgrelid = bc.oid AND b.tgname = k.n))");
 }

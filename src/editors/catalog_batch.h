@@ -25,9 +25,10 @@ constexpr int kCatalogBatchBlock = 1000;
 // the one parameter of the block reads (every name travels as a value, never as SQL).
 QString CatalogBatchKeys(const QList<TScriptBatchItem> &Items);
 
-// The SQL condition that keeps the rows whose schema (SchemaCol), table (TableCol, may be
-// empty) and name (NameCol) are among the keys of the parameter :KEYS.
-QString CatalogBatchCondition(const QString &SchemaCol, const QString &TableCol, const QString &NameCol);
+// The SQL condition that keeps the rows whose OID (OidCol) is that of an object among the
+// keys of the parameter :KEYS: Catalog "" for relations (schema and name), "pg_constraint"
+// or "pg_trigger" for the constraints and triggers of tables (schema, table and name).
+QString CatalogBatchCondition(const QString &OidCol, const QString &Catalog);
 
 // Reads a block of items: the facts of those found, by TScriptBatch::Key.
 template <class Def>

@@ -191,7 +191,7 @@ QHash<QString, TConstraintDef> LoadConstraintDefBlock(TkdConnForm *Conn, const Q
         const std::unique_ptr<db::Query> q = OpenCatalogRows(
             Conn,
             QString::fromLatin1(kConstraintSql)
-                .arg(CatalogBatchCondition(QStringLiteral("tn.nspname"), QStringLiteral("t.relname"), QStringLiteral("co.conname"))),
+                .arg(CatalogBatchCondition(QStringLiteral("co.oid"), QStringLiteral("pg_constraint"))),
             {CatalogBatchKeys(Items)});
         while (!q->eof()) {
             rows << ReadConstraintRow(q.get());

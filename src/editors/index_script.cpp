@@ -265,7 +265,7 @@ QHash<QString, TIndexDef> LoadIndexDefBlock(TkdConnForm *Conn, const QList<TScri
     if (Items.isEmpty())
         return defs;
     const std::unique_ptr<db::Query> q = OpenCatalogRows(
-        Conn, QString::fromLatin1(kIndexSql).arg(CatalogBatchCondition(QStringLiteral("n.nspname"), QString(), QStringLiteral("c.relname"))),
+        Conn, QString::fromLatin1(kIndexSql).arg(CatalogBatchCondition(QStringLiteral("c.oid"), QString())),
         {CatalogBatchKeys(Items)});
     for (const TIndexDef &d : ReadIndexRows(q.get()))
         defs.insert(TScriptBatch::Key(d.Schema, QString(), d.Name), d);
@@ -280,7 +280,7 @@ QHash<QString, TIndexDef> LoadIndexDefsByOids(TkdConnForm *Conn, const QStringLi
     const std::unique_ptr<db::Query> q = OpenCatalogRows(
         Conn,
         QString::fromLatin1(kIndexSql).arg(QStringLiteral(
-            "c.oid IN (SELECT CAST(o AS oid) FROM json_array_elements_text(CAST(:OIDS AS json)) AS x(o))")),
+            "c.oid = ANY (ARRAY(SELECT CAST(o AS oid) FROM json_array_elements_text(CAST(:OIDS AS json)) AS x(o)))")),
         {QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(Oids)).toJson(QJsonDocument::Compact))});
     QStringList oids;
     const QList<TIndexDef> list = ReadIndexRows(q.get(), &oids);

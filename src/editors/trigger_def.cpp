@@ -294,7 +294,7 @@ QHash<QString, TTriggerDef> LoadTriggerDefBlock(TkdConnForm *Conn, const QList<T
     if (Items.isEmpty())
         return defs;
     const std::unique_ptr<db::Query> q = OpenCatalogRows(
-        Conn, TriggerSql(Conn, CatalogBatchCondition(QStringLiteral("n.nspname"), QStringLiteral("c.relname"), QStringLiteral("t.tgname"))),
+        Conn, TriggerSql(Conn, CatalogBatchCondition(QStringLiteral("t.oid"), QStringLiteral("pg_trigger"))),
         {CatalogBatchKeys(Items)});
     while (!q->eof()) {
         const TTriggerDef d = ReadTriggerRow(q.get());
