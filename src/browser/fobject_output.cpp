@@ -12,6 +12,7 @@
 #include "controls/fprint.h"
 #include "controls/kdcomctrls.h"
 #include "core/kdeditorreg.h"
+#include "core/kdscriptbatch.h"
 #include "core/kdsub_msg.h"
 #include "core/kdsub_object.h"
 #include "core/kdsub_options.h"
@@ -42,6 +43,17 @@ void OpenOutput(QFile &file, bool keep)
                                                            : QIODevice::WriteOnly | QIODevice::Truncate;
     if (!file.open(mode))
         throw TkdFileError(QStringLiteral("ファイルを作成できません: %1 (%2)").arg(file.fileName(), file.errorString()));
+}
+
+// Announces rows to a script batch with the codes and names WriteItemScript passes, so that
+// the scripts of many indexes, constraints or triggers read their catalogs together.
+void Announce(TScriptBatch &batch, const TObjListRow &row)
+{
+    const TListObject o = ListObjectOf(row.Caption, row.ImageIndex, row.SubItems);
+    if (o.Type == 52)
+        return;
+    const bool hasTable = o.Type == 57 || o.Type == 127 || o.Type == 66;
+    batch.Add(ScriptCode(o.Type), o.Schema, o.Name, hasTable ? o.Table : QString());
 }
 
 } // namespace
@@ -103,6 +115,9 @@ void TfrmObject::actScriptExecute()
     QStringList emptyScripts;
     bool firstGrantFile = true;
     const TScriptLoopScope lookups(this);
+    TScriptBatch batch(this);
+    for (int row : lstObject->SelectedRows())
+        Announce(batch, m->Row(row));
     const int walked = ObjectLoop(true, [&](int row) {
         const TListObject o = ListObjectOf(m->Row(row).Caption, m->Row(row).ImageIndex, m->Row(row).SubItems);
         const QString typeName = m->SubItem(row, kSubTypeName).isEmpty() ? NameOfObjectType(o.Type)
@@ -169,6 +184,9 @@ void TfrmObject::PrintSelected()
         ~End() { TfrmPrint::EndPrint(); }
     } end;
     const TScriptLoopScope lookups(this);
+    TScriptBatch batch(this);
+    for (int row : lstObject->SelectedRows())
+        Announce(batch, m->Row(row));
     ObjectLoop(true, [&](int row) {
         const TListObject o = ListObjectOf(m->Row(row).Caption, m->Row(row).ImageIndex, m->Row(row).SubItems);
         if (o.Type == 46 && BacksConstraint(o.Schema, o.Name))
@@ -235,6 +253,9 @@ void TfrmObject::Grep(const QString &word, int scope, bool charCase)
     const QString needle = charCase ? word : word.toUpper();
     const int total = int(candidates.size());
     const TScriptLoopScope lookups(this);
+    TScriptBatch batch(this);
+    for (const TObjListRow &c : candidates)
+        Announce(batch, c);
     for (int n = 0; n < total; ++n) {
         if (loop.Step(n + 1, total))
             return; // Esc: the hits so far stay, no message

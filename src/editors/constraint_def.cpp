@@ -2,6 +2,8 @@
 
 #include "core/kdforms.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_batch.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
 #include <QJsonArray>
@@ -28,12 +30,20 @@ const char *const kConstraintSql =
     "(SELECT json_agg(a.attname ORDER BY k.i) FROM jsonb_array_elements_text(CASE WHEN "
     "  jsonb_typeof(to_jsonb(co) -> 'confdelsetcols') = 'array' THEN to_jsonb(co) -> 'confdelsetcols' ELSE '[]' END) "
     "  WITH ORDINALITY k(n, i) JOIN pg_attribute a ON a.attrelid = co.conrelid AND a.attnum = k.n::int2), "
-    "pg_get_constraintdef(co.oid), t.relname "
+    "pg_get_constraintdef(co.oid), t.relname, tn.nspname, co.conname "
     "FROM pg_constraint co JOIN pg_class t ON t.oid = co.conrelid "
     "JOIN pg_namespace tn ON tn.oid = t.relnamespace "
     "LEFT JOIN pg_class rt ON rt.oid = co.confrelid LEFT JOIN pg_namespace rn ON rn.oid = rt.relnamespace "
     "LEFT JOIN pg_class ci ON ci.oid = co.conindid "
-    "WHERE tn.nspname = :SCHEMA AND t.relname = :TBLNAME AND co.conname = :CONNAME";
+    "WHERE %1";
+
+// A constraint as its row gives it, with what its index adds later: the index's OID (text,
+// "0" for none) and the exclusion operators in element order.
+struct TConstraintRow {
+    TConstraintDef Def;
+    QString IndexOid;
+    QStringList Operators;
+};
 
 QStringList JsonNames(const QString &text)
 {
@@ -88,17 +98,13 @@ QString IndexParameters(const TConstraintDef &Def)
 
 } // namespace
 
-bool LoadConstraintDef(TkdConnForm *Conn, const QString &Schema, const QString &Table, const QString &Name,
-                       TConstraintDef &Def)
+namespace {
+
+// The constraint of the open query's current row.
+TConstraintRow ReadConstraintRow(db::Query *q)
 {
-    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kConstraintSql), {Schema, Table, Name});
-    if (q->eof()) {
-        q->close();
-        return false;
-    }
-    TConstraintDef d;
-    d.Schema = Schema;
-    d.Name = Name;
+    TConstraintRow r;
+    TConstraintDef &d = r.Def;
     d.Type = FirstChar(q->field(0).asString());
     d.Deferrable = q->field(1).asBoolean();
     d.Deferred = q->field(2).asBoolean();
@@ -113,31 +119,99 @@ bool LoadConstraintDef(TkdConnForm *Conn, const QString &Schema, const QString &
     d.RefSchema = q->field(11).asString();
     d.RefTable = q->field(12).asString();
     const QString indexName = q->field(13).asString();
-    const QString indexOid = q->field(14).asString();
-    const QStringList operators = JsonNames(q->field(15).asString());
+    r.IndexOid = q->field(14).asString();
+    r.Operators = JsonNames(q->field(15).asString());
     d.DeleteSetColumns = JsonNames(q->field(16).asString());
     d.Definition = q->field(17).asString();
     d.Table = q->field(18).asString();
-    q->close();
+    d.Schema = q->field(19).asString();
+    d.Name = q->field(20).asString();
     if (d.Type == QLatin1Char('f'))
         d.RefIndex = indexName;
-    if (d.Type == QLatin1Char('p') || d.Type == QLatin1Char('u') || d.Type == QLatin1Char('x')) {
-        TIndexDef ix;
-        if (indexOid != QLatin1String("0") && LoadIndexDefByOid(Conn, indexOid, ix)) {
-            d.Include = ix.Include;
-            d.NullsNotDistinct = ix.NullsNotDistinct;
-            d.IndexOptions = ix.Options;
-            d.IndexTablespace = ix.Tablespace;
-            if (d.Type == QLatin1Char('x')) {
-                d.Method = ix.Method;
-                d.Where = ix.Where;
-                for (int i = 0; i < ix.Columns.size(); ++i)
-                    d.Elements << TExcludeElement{ix.Columns[i], operators.value(i)};
-            }
-        }
+    return r;
+}
+
+// Keys and exclusions take INCLUDE, NULLS NOT DISTINCT, WITH, tablespace, and for an
+// exclusion its method, elements and predicate from the index behind them.
+bool NeedsIndex(const TConstraintRow &r)
+{
+    const QChar t = r.Def.Type;
+    return (t == QLatin1Char('p') || t == QLatin1Char('u') || t == QLatin1Char('x')) && !r.IndexOid.isEmpty()
+           && r.IndexOid != QLatin1String("0");
+}
+
+void ApplyIndex(TConstraintRow &r, const TIndexDef &ix)
+{
+    TConstraintDef &d = r.Def;
+    d.Include = ix.Include;
+    d.NullsNotDistinct = ix.NullsNotDistinct;
+    d.IndexOptions = ix.Options;
+    d.IndexTablespace = ix.Tablespace;
+    if (d.Type == QLatin1Char('x')) {
+        d.Method = ix.Method;
+        d.Where = ix.Where;
+        for (int i = 0; i < ix.Columns.size(); ++i)
+            d.Elements << TExcludeElement{ix.Columns[i], r.Operators.value(i)};
     }
-    Def = d;
+}
+
+} // namespace
+
+bool LoadConstraintDef(TkdConnForm *Conn, const QString &Schema, const QString &Table, const QString &Name,
+                       TConstraintDef &Def)
+{
+    if (CatalogBatchLookup<TConstraintDef>(Conn, 66, {Schema, Table, Name}, Def, &LoadConstraintDefBlock))
+        return true;
+    db::Query *q = Conn->OpenSQL(
+        QString::fromLatin1(kConstraintSql).arg(QStringLiteral("tn.nspname = :SCHEMA AND t.relname = :TBLNAME AND co.conname = :CONNAME")),
+        {Schema, Table, Name});
+    if (q->eof()) {
+        q->close();
+        return false;
+    }
+    TConstraintRow r = ReadConstraintRow(q);
+    q->close();
+    r.Def.Schema = Schema;
+    r.Def.Name = Name;
+    TIndexDef ix;
+    if (NeedsIndex(r) && LoadIndexDefByOid(Conn, r.IndexOid, ix))
+        ApplyIndex(r, ix);
+    Def = r.Def;
     return true;
+}
+
+QHash<QString, TConstraintDef> LoadConstraintDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
+{
+    QHash<QString, TConstraintDef> defs;
+    if (Items.isEmpty())
+        return defs;
+    QList<TConstraintRow> rows;
+    QStringList oids;
+    {
+        const std::unique_ptr<db::Query> q = OpenCatalogRows(
+            Conn,
+            QString::fromLatin1(kConstraintSql)
+                .arg(CatalogBatchCondition(QStringLiteral("co.oid"), QStringLiteral("pg_constraint"))),
+            {CatalogBatchKeys(Items)});
+        while (!q->eof()) {
+            rows << ReadConstraintRow(q.get());
+            if (NeedsIndex(rows.last()))
+                oids << rows.last().IndexOid;
+            q->next();
+        }
+        q->close();
+    }
+    const QHash<QString, TIndexDef> indexes = LoadIndexDefsByOids(Conn, oids);
+    for (TConstraintRow &r : rows) {
+        const QString key = TScriptBatch::Key(r.Def.Schema, r.Def.Table, r.Def.Name);
+        if (defs.contains(key))
+            continue; // the first row, as the one-object read takes it
+        if (NeedsIndex(r))
+            if (const auto ix = indexes.constFind(r.IndexOid); ix != indexes.constEnd())
+                ApplyIndex(r, *ix);
+        defs.insert(key, r.Def);
+    }
+    return defs;
 }
 
 int ConstraintKindIndex(QChar Type)

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 class TkdConnForm;
+struct TScriptBatchItem;
 
 // One element of an exclusion constraint: the index column and its operator.
 struct TExcludeElement {
@@ -56,6 +57,10 @@ struct TConstraintDef {
 // Reads a constraint of a table; false when there is none. Server errors are thrown.
 bool LoadConstraintDef(TkdConnForm *Conn, const QString &Schema, const QString &Table, const QString &Name,
                        TConstraintDef &Def);
+// Many constraints in two statements (script loops over a selection), with the facts the
+// read above gives: those among Items (schema, table, name) that exist, by TScriptBatch::Key.
+// LoadConstraintDef takes an announced constraint from here.
+QHash<QString, TConstraintDef> LoadConstraintDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items);
 
 // The five kinds as the type box lists them (PRIMARY KEY, UNIQUE KEY, FOREIGN KEY, CHECK,
 // EXCLUDE) and back.

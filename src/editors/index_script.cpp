@@ -2,13 +2,16 @@
 
 #include "core/kdforms.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_batch.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
 #include <QMap>
 
 namespace {
 
-// One row per index column (key and INCLUDE columns); the index's own values repeat. The
+// One row per index column (key and INCLUDE columns); the index's own values repeat, and the
+// rows of one index come together (the order holds the OID for equal names of two schemas). The
 // NULLS NOT DISTINCT flag is read through to_jsonb so that servers before 15 give false.
 const char *const kIndexSql =
     "SELECT c.oid, n.nspname, c.relname, tn.nspname, t.relname, t.relkind, am.amname, i.indisunique, "
@@ -24,7 +27,7 @@ const char *const kIndexSql =
     "  AND k.conindid = c.oid AND k.contype IN ('p', 'u', 'x') LIMIT 1) con ON true "
     "CROSS JOIN generate_series(1, i.indnatts) k(n) "
     "LEFT JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum = i.indkey[k.n - 1] AND i.indkey[k.n - 1] <> 0 "
-    "WHERE %1 ORDER BY c.relname, k.n";
+    "WHERE %1 ORDER BY c.relname, c.oid, k.n";
 
 // Index of the character after the quoted or plain text that starts at i.
 qsizetype SkipQuoted(const QString &s, qsizetype i)
@@ -140,10 +143,11 @@ qsizetype NameLength(const QString &s)
     return i;
 }
 
-QList<TIndexDef> ReadIndexes(TkdConnForm *Conn, const QString &Where, const QStringList &Values)
+// The indexes of the open query's rows, in their order; Oids (when given) receives the OID of
+// each. Closes the query.
+QList<TIndexDef> ReadIndexRows(db::Query *q, QStringList *Oids = nullptr)
 {
     QList<TIndexDef> list;
-    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kIndexSql).arg(Where), Values);
     QString oid;
     QStringList elements;
     int keyCount = 0;
@@ -170,6 +174,8 @@ QList<TIndexDef> ReadIndexes(TkdConnForm *Conn, const QString &Where, const QStr
             d.ConstraintType = FirstChar(q->field(15).asString());
             elements = IndexDefElements(d.Definition);
             list << d;
+            if (Oids)
+                *Oids << oid;
         }
         TIndexDef &d = list.last();
         const int n = q->field(16).asInteger();
@@ -201,6 +207,11 @@ QList<TIndexDef> ReadIndexes(TkdConnForm *Conn, const QString &Where, const QStr
     return list;
 }
 
+QList<TIndexDef> ReadIndexes(TkdConnForm *Conn, const QString &Where, const QStringList &Values)
+{
+    return ReadIndexRows(Conn->OpenSQL(QString::fromLatin1(kIndexSql).arg(Where), Values));
+}
+
 QString QI(const QString &s) { return QuoteIdentifier(s); }
 
 } // namespace
@@ -220,6 +231,8 @@ QString IndexPredicateText(const QString &Predicate)
 
 bool LoadIndexDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, TIndexDef &Def)
 {
+    if (CatalogBatchLookup<TIndexDef>(Conn, 46, {Schema, QString(), Name}, Def, &LoadIndexDefBlock))
+        return true;
     const QList<TIndexDef> list = ReadIndexes(Conn, QStringLiteral("n.nspname = :SCHEMA AND c.relname = :NAME"), {Schema, Name});
     if (list.isEmpty())
         return false;
@@ -244,6 +257,36 @@ QList<TIndexDef> LoadTableIndexDefs(TkdConnForm *Conn, const QString &Schema, co
 QList<TIndexDef> LoadTableIndexDefsByOid(TkdConnForm *Conn, const QString &TableOid)
 {
     return ReadIndexes(Conn, QStringLiteral("t.oid = CAST(:OID AS oid)"), {TableOid});
+}
+
+QHash<QString, TIndexDef> LoadIndexDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
+{
+    QHash<QString, TIndexDef> defs;
+    if (Items.isEmpty())
+        return defs;
+    const std::unique_ptr<db::Query> q = OpenCatalogRows(
+        Conn, QString::fromLatin1(kIndexSql).arg(CatalogBatchCondition(QStringLiteral("c.oid"), QString())),
+        {CatalogBatchKeys(Items)});
+    for (const TIndexDef &d : ReadIndexRows(q.get()))
+        defs.insert(TScriptBatch::Key(d.Schema, QString(), d.Name), d);
+    return defs;
+}
+
+QHash<QString, TIndexDef> LoadIndexDefsByOids(TkdConnForm *Conn, const QStringList &Oids)
+{
+    QHash<QString, TIndexDef> defs;
+    if (Oids.isEmpty())
+        return defs;
+    const std::unique_ptr<db::Query> q = OpenCatalogRows(
+        Conn,
+        QString::fromLatin1(kIndexSql).arg(QStringLiteral(
+            "c.oid = ANY (ARRAY(SELECT CAST(o AS oid) FROM json_array_elements_text(CAST(:OIDS AS json)) AS x(o)))")),
+        {QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(Oids)).toJson(QJsonDocument::Compact))});
+    QStringList oids;
+    const QList<TIndexDef> list = ReadIndexRows(q.get(), &oids);
+    for (int i = 0; i < list.size(); ++i)
+        defs.insert(oids.at(i), list.at(i));
+    return defs;
 }
 
 QStringList IndexDefElements(const QString &Definition)

@@ -6,11 +6,13 @@
 // index editor, the constraint editor (the index behind a key or an exclusion) and the table
 // script all write indexes through these functions.
 #include <QChar>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 class TkdConnForm;
+struct TScriptBatchItem;
 
 struct TIndexColumn {
     QString Name;          // a plain table column (as stored, unquoted); empty for an expression
@@ -57,6 +59,12 @@ QList<TIndexDef> LoadTableIndexDefs(TkdConnForm *Conn, const QString &Schema, co
 // The same for the table (or materialized view) with this OID (as text), which also reaches a
 // temporary table whose schema the caller only knows as pg_temp.
 QList<TIndexDef> LoadTableIndexDefsByOid(TkdConnForm *Conn, const QString &TableOid);
+
+// Many indexes in one statement (script loops over a selection), with the facts the reads above
+// give: those among Items (schema and name) that exist, by TScriptBatch::Key; and those
+// with these OIDs (as text), by OID. LoadIndexDef takes an announced index from the first.
+QHash<QString, TIndexDef> LoadIndexDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items);
+QHash<QString, TIndexDef> LoadIndexDefsByOids(TkdConnForm *Conn, const QStringList &Oids);
 
 // Splits the parts of a pg_get_indexdef text: the elements of its key list (top-level comma
 // split, quotes and parentheses respected). Empty when the text has no list.

@@ -3,6 +3,7 @@
 #include "core/kdforms.h"
 #include "core/kdsqltoken.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_batch.h"
 #include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
@@ -29,14 +30,13 @@ const char *const kTriggerSql =
     "JOIN pg_attribute a ON a.attrelid = t.tgrelid AND a.attnum = k.num), "
     "rn.nspname, rc.relname, t.tgdeferrable, t.tginitdeferred, "
     "CASE WHEN t.tgqual IS NOT NULL THEN pg_get_triggerdef(t.oid, true) END, "
-    "fn.nspname, f.proname, t.tgargs, t.tgenabled, %1 "
+    "fn.nspname, f.proname, t.tgargs, t.tgenabled, %1, n.nspname, c.relname, t.tgname "
     "FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
     "JOIN pg_namespace n ON n.oid = c.relnamespace "
     "LEFT JOIN pg_class rc ON rc.oid = t.tgconstrrelid "
     "LEFT JOIN pg_namespace rn ON rn.oid = rc.relnamespace "
     "JOIN pg_proc f ON f.oid = t.tgfoid JOIN pg_namespace fn ON fn.oid = f.pronamespace "
-    "WHERE n.nspname = CAST(:SCHEMA AS name) AND c.relname = CAST(:TABLE AS name) AND t.tgname = CAST(:NAME AS name) "
-    "AND NOT t.tgisinternal";
+    "WHERE %2 AND NOT t.tgisinternal";
 
 QString Q(const QString &s)
 {
@@ -224,21 +224,22 @@ bool ParseTriggerArgs(const QString &Text, QStringList &Args, QString &Error)
     return true;
 }
 
-bool LoadTriggerDef(TkdConnForm *Conn, const QString &Schema, const QString &Table, const QString &Name,
-                    TTriggerDef &Def)
+namespace {
+
+QString TriggerSql(TkdConnForm *Conn, const QString &Where)
 {
     const QString transition = Conn->DBVer() >= 100000 ? QStringLiteral("t.tgoldtable, t.tgnewtable")
                                                        : QStringLiteral("NULL::name, NULL::name");
-    const std::unique_ptr<db::Query> rows = OpenCatalogRows(Conn, QString::fromLatin1(kTriggerSql).arg(transition), {Schema, Table, Name});
-    db::Query *q = rows.get();
-    if (q->eof()) {
-        q->close();
-        return false;
-    }
+    return QString::fromLatin1(kTriggerSql).arg(transition, Where);
+}
+
+// The trigger of the open query's current row, named as the row names it.
+TTriggerDef ReadTriggerRow(db::Query *q)
+{
     TTriggerDef d;
-    d.Schema = Schema;
-    d.Table = Table;
-    d.Name = Name;
+    d.Schema = q->field(15).asString();
+    d.Table = q->field(16).asString();
+    d.Name = q->field(17).asString();
     DecodeTriggerType(q->field(0).asInteger(), d);
     const QString kind = q->field(1).asString();
     d.TableKind = kind.isEmpty() ? QChar() : kind.at(0);
@@ -258,9 +259,50 @@ bool LoadTriggerDef(TkdConnForm *Conn, const QString &Schema, const QString &Tab
     d.Enabled = enabled.isEmpty() ? QLatin1Char('O') : enabled.at(0);
     d.OldTable = q->field(13).asString();
     d.NewTable = q->field(14).asString();
+    return d;
+}
+
+} // namespace
+
+bool LoadTriggerDef(TkdConnForm *Conn, const QString &Schema, const QString &Table, const QString &Name,
+                    TTriggerDef &Def)
+{
+    if (CatalogBatchLookup<TTriggerDef>(Conn, 57, {Schema, Table, Name}, Def, &LoadTriggerDefBlock))
+        return true;
+    const std::unique_ptr<db::Query> rows = OpenCatalogRows(
+        Conn,
+        TriggerSql(Conn, QStringLiteral("n.nspname = CAST(:SCHEMA AS name) AND c.relname = CAST(:TABLE AS name) "
+                                        "AND t.tgname = CAST(:NAME AS name)")),
+        {Schema, Table, Name});
+    db::Query *q = rows.get();
+    if (q->eof()) {
+        q->close();
+        return false;
+    }
+    TTriggerDef d = ReadTriggerRow(q);
     q->close();
+    d.Schema = Schema;
+    d.Table = Table;
+    d.Name = Name;
     Def = d;
     return true;
+}
+
+QHash<QString, TTriggerDef> LoadTriggerDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
+{
+    QHash<QString, TTriggerDef> defs;
+    if (Items.isEmpty())
+        return defs;
+    const std::unique_ptr<db::Query> q = OpenCatalogRows(
+        Conn, TriggerSql(Conn, CatalogBatchCondition(QStringLiteral("t.oid"), QStringLiteral("pg_trigger"))),
+        {CatalogBatchKeys(Items)});
+    while (!q->eof()) {
+        const TTriggerDef d = ReadTriggerRow(q.get());
+        defs.insert(TScriptBatch::Key(d.Schema, d.Table, d.Name), d);
+        q->next();
+    }
+    q->close();
+    return defs;
 }
 
 QStringList TriggerCreateLines(const TTriggerDef &Def, const QString &Prefix)

@@ -3,11 +3,13 @@
 // CREATE and DROP text; the argument list as the user types it; the rules that enable and
 // tick the editor's controls. Plain values and functions, used by the window and by the
 // script entry of the editor table alike.
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 class TkdConnForm;
+struct TScriptBatchItem;
 
 enum class TTriggerTiming { Before, After, InsteadOf };
 
@@ -70,6 +72,10 @@ bool ParseTriggerArgs(const QString &Text, QStringList &Args, QString &Error);
 // are thrown.
 bool LoadTriggerDef(TkdConnForm *Conn, const QString &Schema, const QString &Table, const QString &Name,
                     TTriggerDef &Def);
+// Many triggers in one statement (script loops over a selection), with the facts the read
+// above gives: those among Items (schema, table, name) that exist, by TScriptBatch::Key.
+// LoadTriggerDef takes an announced trigger from here.
+QHash<QString, TTriggerDef> LoadTriggerDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items);
 
 // The CREATE [CONSTRAINT] TRIGGER statement and, for a trigger that is not simply enabled,
 // the ALTER TABLE that disables it again (or enables it for replicas / always), each ended

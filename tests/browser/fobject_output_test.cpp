@@ -8,6 +8,7 @@
 #include "browser/fgrep.h"
 #include "browser/fsoption.h"
 #include "browser/scriptout.h"
+#include "core/kdscriptbatch.h"
 #include "core/kdsub_service.h"
 
 #include <QButtonGroup>
@@ -173,6 +174,63 @@ TEST_F(ScriptOutputTest, OneFileAndFoldersInBothOrders)
     f->lstObject->selectAll();
     RunScript(f, tmp.path() + u("/d2"));
     EXPECT_TRUE(QFile::exists(tmp.path() + u("/d2/TABLE/") + schema() + u("/a.SQL")));
+    f->close();
+    Flush();
+}
+
+// Script output, print and search announce the selected objects to a batch before the
+// first script, with the names each script receives, so that the editors may read their
+// catalogs together; the batch ends with the command.
+TEST_F(ScriptOutputTest, LoopsAnnounceTheirObjectsToABatch)
+{
+    exec(u("CREATE FUNCTION tf() RETURNS trigger LANGUAGE plpgsql AS $f$BEGIN RETURN NULL; END$f$"));
+    exec(u("CREATE TABLE t (a int)"));
+    exec(u("CREATE TABLE \"u.v\" (a int)"));
+    exec(u("CREATE TRIGGER tr1 AFTER INSERT ON t FOR EACH ROW EXECUTE FUNCTION tf()"));
+    exec(u("CREATE TRIGGER tr2 AFTER DELETE ON t FOR EACH ROW EXECUTE FUNCTION tf()"));
+    exec(u("CREATE TRIGGER tr1 AFTER INSERT ON \"u.v\" FOR EACH ROW EXECUTE FUNCTION tf()"));
+    struct Seen {
+        bool Batch;
+        int Announced;
+        int Position;
+    };
+    QList<Seen> seen;
+    RegisterEditor(57, {}, [&seen](TkdConnForm *owner, const TObjectArgs &a, TScriptSink &s) {
+        const TScriptBatch *b = TScriptBatch::Of(owner);
+        seen << Seen{b != nullptr, b ? int(b->Items(57).size()) : 0,
+                     b ? b->Position(57, {a.Schema, a.TableName, a.ObjectName}) : -1};
+        s.WriteScript({u("CREATE TRIGGER ") + a.ObjectName + u(" ON ") + a.TableName + u(";")});
+    });
+    QTemporaryDir tmp;
+    TScriptOption::Global().OneScript = true;
+    TfrmObject *f = Open();
+    SelectType(f, 57);
+    ASSERT_EQ(f->ObjectCount(), 3);
+    const auto check = [&](const char *what) {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(seen.size(), 3);
+        QList<int> positions;
+        for (const Seen &x : seen) {
+            EXPECT_TRUE(x.Batch);
+            EXPECT_EQ(x.Announced, 3);
+            positions << x.Position;
+        }
+        EXPECT_EQ(positions, QList<int>({0, 1, 2})); // announced in the order scripted
+        EXPECT_EQ(TScriptBatch::Of(f), nullptr);
+        seen.clear();
+    };
+    f->lstObject->selectAll();
+    RunScript(f, tmp.path() + u("/all.sql"));
+    const QString text = ReadAll(tmp.path() + u("/all.sql"));
+    EXPECT_TRUE(text.contains(u("CREATE TRIGGER tr1 ON u.v;"))) << text.toStdString();
+    check("script output");
+    f->lstObject->selectAll();
+    f->Grep(u("TRIGGER"), 0, false);
+    check("search");
+    SelectType(f, 57);
+    f->lstObject->selectAll();
+    f->PrintSelected();
+    check("print");
     f->close();
     Flush();
 }
