@@ -387,6 +387,18 @@ TEST_F(SampleBrowserTest, SortingByColumnsWithQuotedAndJapaneseNames)
     const QList<int> selected = B->List.lstObject->SelectedRows();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(B->Model().Row(selected.first()).Caption, u("orders"));
+    // overlapping and separate ranges give each row once, in order
+    ASSERT_GE(B->Model().rowCount(), 6);
+    auto *sel = B->List.lstObject->selectionModel();
+    auto rows = [&](int top, int bottom) {
+        sel->select(QItemSelection(B->Model().index(top, 0), B->Model().index(bottom, 0)),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    sel->clearSelection();
+    rows(5, 5);
+    rows(1, 3);
+    rows(0, 2);
+    EXPECT_EQ(B->List.lstObject->SelectedRows(), (QList<int>{0, 1, 2, 3, 5}));
 }
 
 TEST_F(SampleBrowserTest, EscStopsTheFillAndKeepsWhatWasRead)
