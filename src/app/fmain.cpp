@@ -297,6 +297,8 @@ QIcon TfrmMain::Image(int index) const
         {34, "go-last"},              {39, "list-add"},            {40, "list-remove"},
         {42, "application-exit"},     {44, "x-office-spreadsheet"},
         {91, "security-high"},        {92, "link"},                {98, "document-print"},
+        // Generating rows of test data for a table.
+        {103, "edit-table-insert-row-below"},
         {105, "view-process-system"}, {106, "view-table-of-contents-ltr"}, {107, "view-statistics"},
         {119, "vcs-diff"},    {120, "tools-wizard"},
     };

@@ -1,13 +1,13 @@
 // Options dialog of the full-text search.
 #include "browser/fgrep.h"
 
+#include "browser/side_button_dialog.h"
 #include "core/kdsub_msg.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -17,12 +17,11 @@
 
 TfrmGrep::TfrmGrep(QWidget *AParent) : QDialog(AParent)
 {
-    setObjectName(QStringLiteral("frmGrep"));
-    setWindowTitle(QStringLiteral("GREP"));
-    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
-    resize(392, 193);
-    auto *box = new QHBoxLayout(this);
-    auto *left = new QVBoxLayout;
+    const TSideButtonFrame frame = BuildSideButtonFrame(this, QStringLiteral("frmGrep"), QStringLiteral("GREP"),
+                                                        392, 193, QStringLiteral("開始"));
+    QVBoxLayout *left = frame.Controls;
+    btnOk = frame.Ok;
+    btnCancel = frame.Cancel;
     left->addWidget(new QLabel(QStringLiteral("検索文字列"), this));
     txtGrepWord = new QLineEdit(this);
     txtGrepWord->setObjectName(QStringLiteral("txtGrepWord"));
@@ -42,19 +41,7 @@ TfrmGrep::TfrmGrep(QWidget *AParent) : QDialog(AParent)
     chkCharCase = new QCheckBox(QStringLiteral("大文字小文字を区別する"), this);
     chkCharCase->setObjectName(QStringLiteral("chkCharCase"));
     left->addWidget(chkCharCase);
-    box->addLayout(left, 1);
-    auto *buttons = new QVBoxLayout;
-    btnOk = new QPushButton(QStringLiteral("開始"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
-    buttons->addStretch(1);
-    box->addLayout(buttons);
     connect(btnOk, &QPushButton::clicked, this, &TfrmGrep::btnOkClick);
-    connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
 }
 
 void TfrmGrep::btnOkClick()

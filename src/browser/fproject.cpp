@@ -2,11 +2,11 @@
 #include "browser/fproject.h"
 
 #include "browser/objtree.h"
+#include "browser/side_button_dialog.h"
 #include "core/kdconnservices.h"
 #include "core/kdsub_msg.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,29 +14,15 @@
 
 TfrmProject::TfrmProject(QWidget *AParent) : QDialog(AParent)
 {
-    setObjectName(QStringLiteral("frmProject"));
-    setWindowTitle(QStringLiteral("表示スキーマ設定"));
-    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
-    resize(352, 304);
-    auto *box = new QHBoxLayout(this);
-    auto *left = new QVBoxLayout;
-    left->addWidget(new QLabel(QStringLiteral("表示するスキーマ"), this));
+    const TSideButtonFrame frame = BuildSideButtonFrame(this, QStringLiteral("frmProject"),
+                                                        QStringLiteral("表示スキーマ設定"), 352, 304, QStringLiteral("OK"));
+    btnOk = frame.Ok;
+    btnCancel = frame.Cancel;
+    frame.Controls->addWidget(new QLabel(QStringLiteral("表示するスキーマ"), this));
     chkUserList = new QListWidget(this);
     chkUserList->setObjectName(QStringLiteral("chkUserList"));
-    left->addWidget(chkUserList, 1);
-    box->addLayout(left, 1);
-    auto *buttons = new QVBoxLayout;
-    btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
-    buttons->addStretch(1);
-    box->addLayout(buttons);
+    frame.Controls->addWidget(chkUserList, 1);
     connect(btnOk, &QPushButton::clicked, this, &TfrmProject::btnOkClick);
-    connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
 }
 
 QStringList TfrmProject::Ticked() const

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -220,6 +221,12 @@ namespace {
 bool IsListStyle(TkdGridEditStyle AStyle)
 {
     return AStyle == gePickList || AStyle == geDropList;
+}
+
+// The drag events that carry a position and data (a leave carries neither).
+bool IsDragEvent(QEvent::Type AType)
+{
+    return AType == QEvent::DragEnter || AType == QEvent::DragMove || AType == QEvent::Drop;
 }
 
 } // namespace
@@ -485,6 +492,19 @@ bool TkdInplaceEditor::eventFilter(QObject *AWatched, QEvent *AEvent)
             if (length > 0 && FEdit->selectedText().size() == length)
                 FEdit->setSelection(length, -length);
             return true;
+        } else if (FGrid && IsDragEvent(AEvent->type())) {
+            // A drag the grid takes is the grid's alone, at the same place in the grid's
+            // coordinates; the text box never inserts its text as well. A drag the grid
+            // refuses stays the text box's own text drop.
+            auto *drag = static_cast<QDropEvent *>(AEvent);
+            const QPoint at = FEdit->mapTo(FGrid->viewport(), drag->position().toPoint());
+            if (FGrid->GridDragEvent(drag, at)) {
+                if (AEvent->type() == QEvent::Drop) {
+                    QDragLeaveEvent leave; // takes the text box's drop caret away
+                    QCoreApplication::sendEvent(FEdit, &leave);
+                }
+                return true;
+            }
         } else if (AEvent->type() == QEvent::MouseButtonDblClick && IsListStyle(FStyle)) {
             // A list of fewer than two items has nothing to cycle through.
             if (FPickList.size() >= 2)
@@ -1076,6 +1096,53 @@ void TkdStringGrid::closeEditor(QWidget *AEditor, QAbstractItemDelegate::EndEdit
     if (AEditor == FEditor)
         FEditor = nullptr;
     QTableView::closeEditor(AEditor, AHint);
+}
+
+void TkdStringGrid::SetOnDragOver(TOnGridDragOver AHandler)
+{
+    FOnDragOver = std::move(AHandler);
+    // Only a grid that may take a drag stands in the way of drops meant for its window.
+    viewport()->setAcceptDrops(bool(FOnDragOver));
+}
+
+QPoint TkdStringGrid::MouseCoord(const QPoint &APos) const
+{
+    const QModelIndex hit = indexAt(APos);
+    return hit.isValid() ? QPoint(hit.column(), hit.row() + FixedRows()) : QPoint(-1, -1);
+}
+
+bool TkdStringGrid::GridDragEvent(QDropEvent *AEvent, const QPoint &APos)
+{
+    const TkdGridDragInfo info{APos, AEvent->mimeData(), AEvent->source()};
+    if (!FOnDragOver || !FOnDragOver(this, info))
+        return false;
+    AEvent->acceptProposedAction();
+    if (AEvent->type() == QEvent::Drop && FOnDragDrop)
+        FOnDragDrop(this, info);
+    return true;
+}
+
+void TkdStringGrid::dragEnterEvent(QDragEnterEvent *AEvent)
+{
+    if (!GridDragEvent(AEvent, AEvent->position().toPoint()))
+        AEvent->ignore();
+}
+
+void TkdStringGrid::dragMoveEvent(QDragMoveEvent *AEvent)
+{
+    if (!GridDragEvent(AEvent, AEvent->position().toPoint()))
+        AEvent->ignore();
+}
+
+void TkdStringGrid::dragLeaveEvent(QDragLeaveEvent *AEvent)
+{
+    AEvent->accept();
+}
+
+void TkdStringGrid::dropEvent(QDropEvent *AEvent)
+{
+    if (!GridDragEvent(AEvent, AEvent->position().toPoint()))
+        AEvent->ignore();
 }
 
 void TkdStringGrid::copy()

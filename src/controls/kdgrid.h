@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QPoint>
 #include <QStringList>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -17,7 +18,9 @@
 
 #include <functional>
 
+class QDropEvent;
 class QListWidget;
+class QMimeData;
 class QScrollBar;
 class QToolButton;
 class TkdStringGrid;
@@ -27,6 +30,19 @@ enum TkdGridEditStyle { geSimple, geEllipsis, gePickList, geDropList, geCheckBox
 
 // Fills the pick list of cell (ACol, ARow).
 using TOnGetPickListItems = std::function<void(int ACol, int ARow, QStringList &AItems)>;
+
+// A drag over the grid or a drop on it: the position in the grid's viewport (what indexAt
+// and MouseCoord take), wherever it happened, on a cell or on the cell editor; the data
+// carried; and the widget the drag started from (nullptr for a drag from another program).
+struct TkdGridDragInfo
+{
+    QPoint Pos;
+    const QMimeData *Data = nullptr;
+    QObject *Source = nullptr;
+};
+// True when the grid takes the drag at that position.
+using TOnGridDragOver = std::function<bool(TkdStringGrid *ASender, const TkdGridDragInfo &AInfo)>;
+using TOnGridDragDrop = std::function<void(TkdStringGrid *ASender, const TkdGridDragInfo &AInfo)>;
 
 // Cell store of the grid: every row including the title row, text and object per cell. The
 // model shows the rows below the fixed rows; the title row feeds the horizontal header.
@@ -265,6 +281,17 @@ public:
 
     TOnGetPickListItems OnGetPickListitems;
 
+    // Drag and drop: a grid with a drag-over handler takes the drags it accepts, over its
+    // cells and over its cell editor alike; the drop handler runs for an accepted drop.
+    // Without a drag-over handler the grid takes no drag (the editor still takes text).
+    void SetOnDragOver(TOnGridDragOver AHandler);
+    void SetOnDragDrop(TOnGridDragDrop AHandler) { FOnDragDrop = std::move(AHandler); }
+    // The cell under a viewport position, in grid coordinates; (-1, -1) outside the cells.
+    QPoint MouseCoord(const QPoint &APos) const;
+    // The grid's handling of a drag enter, move or drop at APos (viewport coordinates):
+    // true, with the event accepted, when the drag-over handler took it.
+    bool GridDragEvent(QDropEvent *AEvent, const QPoint &APos);
+
     // Key handling shared by the grid and its editor; true when the key was consumed.
     bool GridKeyDown(int AKey, Qt::KeyboardModifiers AModifiers);
     // The editor's keys (before its own handling); true when consumed.
@@ -295,6 +322,10 @@ protected:
     void focusInEvent(QFocusEvent *AEvent) override;
     void currentChanged(const QModelIndex &ACurrent, const QModelIndex &APrevious) override;
     void closeEditor(QWidget *AEditor, QAbstractItemDelegate::EndEditHint AHint) override;
+    void dragEnterEvent(QDragEnterEvent *AEvent) override;
+    void dragMoveEvent(QDragMoveEvent *AEvent) override;
+    void dragLeaveEvent(QDragLeaveEvent *AEvent) override;
+    void dropEvent(QDropEvent *AEvent) override;
 
 private:
     friend class TkdStringGridDelegate;
@@ -315,6 +346,8 @@ private:
     QList<TkdGridEditStyle> FEditStyles;
     bool FFlatCheckBox = false;
     TkdInplaceEditor *FEditor = nullptr;
+    TOnGridDragOver FOnDragOver;
+    TOnGridDragDrop FOnDragDrop;
 };
 
 // The string-grid steps of the shared settings for a control a window passes in: a

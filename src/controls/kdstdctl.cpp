@@ -11,13 +11,6 @@
 #include <cmath>
 #include <limits>
 
-QString EListError::MessageFor(qsizetype AIndex)
-{
-    return QStringLiteral("リストのインデックスが範囲を超えています (%1)").arg(AIndex);
-}
-
-EListError::EListError(qsizetype AIndex) : std::out_of_range(MessageFor(AIndex).toStdString()) {}
-
 bool KdIsBlankText(const QString &AText)
 {
     for (const QChar c : AText)

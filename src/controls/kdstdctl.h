@@ -4,6 +4,8 @@
 // user changed (IsChanged) and whether a text is blank (IsNull); the generated DDL depends on
 // these answers. They also navigate like a paper form: Enter moves to the next control, the
 // arrow keys leave a text box at its ends.
+#include "core/kdlisterror.h" // the indexed properties of the controls raise EListError
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -14,19 +16,8 @@
 #include <QKeyEvent>
 #include <QtGlobal>
 
-#include <stdexcept>
-
 class QPainter;
 class QAbstractItemView;
-
-// An index outside a list: raised by the indexed properties of the grid and the check list
-// (a caller's programming error), with the list error message of the forms.
-class EListError : public std::out_of_range
-{
-public:
-    explicit EListError(qsizetype AIndex);
-    static QString MessageFor(qsizetype AIndex);
-};
 
 // True when Text is empty after removing leading and trailing characters of code 32 or below
 // (other blanks, such as the full-width space, stay).

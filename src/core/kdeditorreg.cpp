@@ -101,132 +101,126 @@ const TEditorEntry *FindEditor(int EditorCode)
     return it == Registry().constEnd() ? nullptr : &it.value();
 }
 
+namespace {
+
+// What an editor receives besides the object type, the object name and the page.
+enum TArgPart : unsigned {
+    apSchema = 1,         // the schema (not for users, roles, tablespaces and schemas)
+    apTopRecord = 2,      // the row count of the data page
+    apOID = 4,            // the function's OID
+    apTableName = 8,      // the table of a trigger, constraint or rule
+    apParentName = 16,    // the name before the first "." instead of the name (partitions)
+    apDefinePage = 32,    // always the definition page (a one-page editor)
+    apCopyNames = 64,     // scripts: the copy's schema and name
+    apIndex = 128,        // scripts: with the indexes
+};
+
+// One row per object-type code that has an editor: the editor that opens it and what that
+// receives, and the editor that scripts it (0: no script) and what that receives.
+struct TEditorRoute {
+    int ObjectType;
+    int OpenEditor;
+    unsigned OpenParts;
+    int ScriptEditor;
+    unsigned ScriptParts;
+};
+
+constexpr TEditorRoute EditorRoutes[] = {
+    {2, 2, 0, 2, 0},
+    {3, 2, 0, 2, 0},
+    {4, 4, 0, 4, 0},
+    {126, 4, 0, 4, 0}, // the login schema is a schema like any other, for its script too
+    {68, 68, 0, 68, 0},
+    {69, 69, 0, 69, 0},
+    {45, 45, apSchema | apTopRecord, 45, apSchema | apCopyNames | apIndex},
+    {47, 47, apSchema | apTopRecord, 47, apSchema | apCopyNames},
+    {46, 46, apSchema, 46, apSchema},
+    {58, 58, apSchema, 58, apSchema},
+    {55, 55, apSchema, 55, apSchema},
+    // Procedures are scripted by the source editor like functions, by their OID.
+    {51, 51, apSchema, 51, apSchema | apOID},
+    {52, 52, apSchema | apOID, 52, apSchema | apOID},
+    {57, 57, apSchema | apTableName, 57, apSchema | apTableName},
+    {127, 127, apSchema | apTableName, 127, apSchema | apTableName},
+    {66, 66, apSchema | apTableName | apDefinePage, 66, apSchema | apTableName},
+    // Partitions open the editor of their parent and have no script of their own.
+    {73, 45, apSchema | apParentName, 0, 0},
+    {74, 46, apSchema | apParentName, 0, 0},
+};
+
+const TEditorRoute *RouteOf(int ObjectType)
+{
+    for (const TEditorRoute &route : EditorRoutes)
+        if (route.ObjectType == ObjectType)
+            return &route;
+    return nullptr;
+}
+
+// The arguments named by Parts, from the caller's values.
+TObjectArgs ArgsOf(unsigned Parts, int ObjectType, const QString &Schema, const QString &ObjectName,
+                   TOpenMode OpenMode, const TObjectArgs &Extra)
+{
+    TObjectArgs args;
+    args.ObjectType = ObjectType;
+    args.OpenMode = (Parts & apDefinePage) ? omDefine : OpenMode;
+    args.ObjectName = (Parts & apParentName) ? ParentName(ObjectName) : ObjectName;
+    if (Parts & apSchema)
+        args.Schema = Schema;
+    if (Parts & apTopRecord)
+        args.DefTopRecord = Extra.DefTopRecord;
+    if (Parts & apOID)
+        args.OID = Extra.OID;
+    if (Parts & apTableName)
+        args.TableName = Extra.TableName;
+    if (Parts & apCopyNames) {
+        args.NewSchema = Extra.NewSchema;
+        args.NewObjectName = Extra.NewObjectName;
+    }
+    if (Parts & apIndex)
+        args.Index = Extra.Index;
+    return args;
+}
+
+} // namespace
+
 bool OpenArgsOf(int ObjectType, const QString &Schema, const QString &ObjectName, TOpenMode OpenMode,
                 int DefTopRecord, quint32 OID, const QString &TableName, int &EditorCode, TObjectArgs &Args)
 {
-    Args = TObjectArgs();
-    Args.ObjectType = ObjectType;
-    Args.OpenMode = OpenMode;
-    switch (ObjectType) {
-    case 2: case 3:
-        EditorCode = 2;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 4: case 126:
-        EditorCode = 4;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 68: case 69:
-        EditorCode = ObjectType;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 45: case 47:
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.DefTopRecord = DefTopRecord;
-        return true;
-    case 46: case 58:
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 51: case 55:
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 52:
-        EditorCode = 52;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.OID = OID;
-        return true;
-    case 57: case 127:
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.TableName = TableName;
-        return true;
-    case 66:
-        // The constraint editor has one page only.
-        EditorCode = 66;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.TableName = TableName;
-        Args.OpenMode = omDefine;
-        return true;
-    case 73:
-        EditorCode = 45;
-        Args.Schema = Schema;
-        Args.ObjectName = ParentName(ObjectName);
-        return true;
-    case 74:
-        EditorCode = 46;
-        Args.Schema = Schema;
-        Args.ObjectName = ParentName(ObjectName);
-        return true;
-    default:
+    const TEditorRoute *route = RouteOf(ObjectType);
+    if (!route) {
+        Args = TObjectArgs();
+        Args.ObjectType = ObjectType;
+        Args.OpenMode = OpenMode;
         return false;
     }
+    TObjectArgs extra;
+    extra.DefTopRecord = DefTopRecord;
+    extra.OID = OID;
+    extra.TableName = TableName;
+    EditorCode = route->OpenEditor;
+    Args = ArgsOf(route->OpenParts, ObjectType, Schema, ObjectName, OpenMode, extra);
+    return true;
 }
 
 bool ScriptArgsOf(int ObjectType, const QString &Schema, const QString &ObjectName,
                   const QString &NewSchema, const QString &NewObjectName, quint32 OID,
                   const QString &TableName, bool Index, int &EditorCode, TObjectArgs &Args)
 {
-    Args = TObjectArgs();
-    Args.ObjectType = ObjectType;
-    switch (ObjectType) {
-    case 2: case 3:
-        EditorCode = 2;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 4: case 126:
-        // The login schema is a schema like any other for its script.
-        EditorCode = 4;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 68: case 69:
-        EditorCode = ObjectType;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 45:
-        EditorCode = 45;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.NewSchema = NewSchema;
-        Args.NewObjectName = NewObjectName;
-        Args.Index = Index;
-        return true;
-    case 47:
-        EditorCode = 47;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.NewSchema = NewSchema;
-        Args.NewObjectName = NewObjectName;
-        return true;
-    case 46: case 58: case 55:
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        return true;
-    case 51: case 52:
-        // Procedures are scripted by the source editor like functions, by their OID.
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.OID = OID;
-        return true;
-    case 57: case 66: case 127:
-        EditorCode = ObjectType;
-        Args.Schema = Schema;
-        Args.ObjectName = ObjectName;
-        Args.TableName = TableName;
-        return true;
-    default:
+    const TEditorRoute *route = RouteOf(ObjectType);
+    if (!route || route->ScriptEditor == 0) {
+        Args = TObjectArgs();
+        Args.ObjectType = ObjectType;
         return false;
     }
+    TObjectArgs extra;
+    extra.OID = OID;
+    extra.TableName = TableName;
+    extra.NewSchema = NewSchema;
+    extra.NewObjectName = NewObjectName;
+    extra.Index = Index;
+    EditorCode = route->ScriptEditor;
+    Args = ArgsOf(route->ScriptParts, ObjectType, Schema, ObjectName, omDefine, extra);
+    return true;
 }
 
 QString EditorNotAvailableText()

@@ -12,12 +12,6 @@ ESQLParseError::ESQLParseError(const QString &Message)
 {
 }
 
-EListError::EListError(int Index)
-    : std::out_of_range(QStringLiteral("リストのインデックスが範囲を超えています (%1)").arg(Index).toStdString()),
-      FMessage(QStringLiteral("リストのインデックスが範囲を超えています (%1)").arg(Index))
-{
-}
-
 // ---------------------------------------------------------------------------------------
 // TkdParseList
 

@@ -5,6 +5,7 @@
 // regard to case; line ends are CR LF. They know PostgreSQL's dollar-quoted bodies
 // ($$...$$, $tag$...$tag$), E'...' escape strings and nested block comments, so a function
 // body is never cut at its first ";" and never read as SQL.
+#include "core/kdlisterror.h" // TkdParseList raises EListError for an index outside 0..Count-1
 #include "core/kdsub_options.h"
 
 #include <QList>
@@ -42,14 +43,6 @@ private:
     QString FMessage;
 };
 
-// Raised by TkdParseList for an index outside 0..Count-1.
-class EListError : public std::out_of_range {
-public:
-    explicit EListError(int Index);
-    QString message() const { return FMessage; }
-private:
-    QString FMessage;
-};
 
 // An ordered list of (object name, alias) pairs with an explicit capacity.
 class TkdParseList {

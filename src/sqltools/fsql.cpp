@@ -803,15 +803,11 @@ void TfrmSQL::BindParams(db::Query *query)
         return;
     }
     bool changed = false;
-    if (grdParam->isHidden()) {
+    const bool opening = grdParam->isHidden();
+    if (opening) {
         // Shown first: a splitter gives a hidden widget no room, so sizes set before would
         // leave the grid squeezed to its minimum.
         grdParam->show();
-        const int total = splParam->width();
-        const int w = qMax(210, total / 3);
-        splParam->setSizes({qMax(30, total - w), w});
-        for (int c = 0; c < 3; ++c)
-            grdParam->setColumnWidth(c, w / 3 - 2);
         changed = true;
     }
     if (grdParam->RowCount() != n + 1) {
@@ -830,6 +826,8 @@ void TfrmSQL::BindParams(db::Query *query)
     }
     grdParam->SetFixedRows(1);
     grdParam->show();
+    if (opening)
+        FitParamGrid();
     if (changed) {
         grdParam->SetCurrentCell(1, 1);
         SetStatus(QStringLiteral("バインド変数値を入力して下さい。"));
@@ -837,6 +835,38 @@ void TfrmSQL::BindParams(db::Query *query)
     }
     for (int r = 1; r <= n; ++r)
         BindParamValue(query->param(r - 1), grdParam->Cells(2, r), grdParam->Cells(1, r));
+}
+
+void TfrmSQL::FitParamGrid()
+{
+    // A third of the editor panel, each column a third of that; but never narrower than the
+    // column titles, and the editor panel grows (the results keeping their minimum) until
+    // the rows show, so a small window does not open the grid with its titles and rows cut.
+    const int total = splParam->width();
+    const int w = qMax(210, total / 3);
+    int columns = 0;
+    for (int c = 0; c < 3; ++c) {
+        grdParam->setColumnWidth(c, qMax(w / 3 - 2, grdParam->horizontalHeader()->sectionSizeHint(c)));
+        columns += grdParam->columnWidth(c);
+    }
+    const int frame = 2 * grdParam->frameWidth();
+    // Room for a vertical scroll bar too, should the rows outgrow the panel.
+    const int scrollBar = grdParam->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grdParam);
+    const int needed = columns + frame + scrollBar + 2;
+    const int gridWidth = qMin(qMax(w, needed), qMax(w, total - 100));
+    splParam->setSizes({qMax(30, total - gridWidth), gridWidth});
+
+    int rowsHeight = qMax(grdParam->horizontalHeader()->height(), grdParam->horizontalHeader()->sizeHint().height()) + frame;
+    for (int r = 0; r < grdParam->Model()->rowCount(); ++r)
+        rowsHeight += grdParam->rowHeight(r);
+    if (columns + frame > gridWidth)
+        rowsHeight += scrollBar;
+    const QList<int> heights = splSQL->sizes();
+    if (heights.size() == 2 && heights.at(0) < rowsHeight) {
+        const int all = heights.at(0) + heights.at(1);
+        const int top = qMin(rowsHeight, qMax(heights.at(0), all - 90));
+        splSQL->setSizes({top, all - top});
+    }
 }
 
 void TfrmSQL::ReadBackParams(db::Query *query)

@@ -126,6 +126,8 @@ private:
     void RunPlan(TRunState &state);
     // Binds the query's variables from the grid; throws EAbort when the grid had to change.
     void BindParams(db::Query *query);
+    // Sizes the bind grid as it opens: widths, and the editor panel's height for its rows.
+    void FitParamGrid();
     void ReadBackParams(db::Query *query);
     TSQLResultPane *NewResultPane();
     void ShowTime(qint64 ms);

@@ -1,7 +1,8 @@
 // String grid: snapshot queries, row and column operations, check-box cells, editor modes,
-// pick-list completion and drop lists.
+// pick-list completion, drop lists and drag and drop.
 #include "controls/kdgrid.h"
 #include "core/kdsub_options.h"
+#include "core/kdsub_sql.h"
 #include "support/qstring_printer.h"
 
 #include <QAbstractItemModelTester>
@@ -9,6 +10,8 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QPainter>
 #include <QSet>
 #include <QScrollBar>
@@ -564,4 +567,139 @@ TEST(GridDrawing, EveryDataCellRaisesDrawCellAfterItsOwnDrawing)
     const QPoint centre = grid->viewport()->mapTo(grid.get(), checkRect.center());
     EXPECT_EQ(shot.pixelColor(centre * shot.devicePixelRatio()), QColor(255, 0, 255))
         << "the owner's drawing lies over the check box";
+}
+
+namespace {
+
+// Sends a drag enter, a drag move and a drop of a text, all at APos of AWidget, the way Qt
+// delivers them to the widget under the mouse. Returns whether the drop was accepted.
+bool DragTextOnto(QWidget *AWidget, const QPoint &APos, const QString &AText)
+{
+    QMimeData data;
+    data.setText(AText);
+    QDragEnterEvent enter(APos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(AWidget, &enter);
+    QDragMoveEvent move(APos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(AWidget, &move);
+    QDropEvent drop(APos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(AWidget, &drop);
+    return drop.isAccepted();
+}
+
+// A grid in access mode with its editor shown on cell (2, 3), and handlers that record what
+// they were asked; the drag-over handler takes drags whose text is not "refuse".
+struct DropFixture
+{
+    std::unique_ptr<TkdStringGrid> grid = MakeGrid({"a", "b", "c"}, {{"", "", ""}, {"", "", ""}, {"", "", ""}});
+    QList<QPoint> overCells; // MouseCoord of every drag-over position
+    QList<QPoint> dropCells;
+    QStringList dropTexts;
+
+    explicit DropFixture(bool AHandlers = true)
+    {
+        ShowFocused(grid.get());
+        grid->SetCurrentCell(2, 3);
+        grid->SetGridMode(geAccess);
+        if (!AHandlers)
+            return;
+        grid->SetOnDragOver([this](TkdStringGrid *sender, const TkdGridDragInfo &info) {
+            EXPECT_EQ(sender, grid.get());
+            overCells << sender->MouseCoord(info.Pos);
+            return info.Data && info.Data->text() != QLatin1String("refuse");
+        });
+        grid->SetOnDragDrop([this](TkdStringGrid *sender, const TkdGridDragInfo &info) {
+            dropCells << sender->MouseCoord(info.Pos);
+            dropTexts << info.Data->text();
+        });
+    }
+};
+
+} // namespace
+
+TEST(GridDrop, DropsOnTheCellsAndOnTheEditorReachTheGridAtTheCellUnderTheMouse)
+{
+    DropFixture f;
+    TkdInplaceEditor *editor = f.grid->InplaceEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(editor->EditCol(), 2);
+    // The editor's text box is where Qt delivers a drop over the editor; a position near its
+    // top-left corner, read as grid coordinates by mistake, would name cell (0, 1).
+    struct Case { const char *where; QWidget *target; QPoint pos; QPoint cell; };
+    const QList<Case> cases = {
+        {"a cell", f.grid->viewport(), CellCentre(*f.grid, 1, 2), {1, 2}},
+        {"the editor", editor->Edit(), {3, 3}, {2, 3}},
+        {"the editor's middle", editor->Edit(), editor->Edit()->rect().center(), {2, 3}},
+    };
+    for (const Case &c : cases) {
+        f.overCells.clear();
+        f.dropCells.clear();
+        f.dropTexts.clear();
+        EXPECT_TRUE(DragTextOnto(c.target, c.pos, QStringLiteral("orders.id"))) << c.where;
+        EXPECT_EQ(f.overCells, (QList<QPoint>{c.cell, c.cell, c.cell})) << c.where << ": enter, move and drop";
+        EXPECT_EQ(f.dropCells, QList<QPoint>{c.cell}) << c.where;
+        EXPECT_EQ(f.dropTexts, QStringList{QStringLiteral("orders.id")}) << c.where;
+    }
+    // The grid took the drops: the editor did not insert the text into its cell as well.
+    EXPECT_EQ(f.grid->Cells(2, 3), QString());
+    ASSERT_NE(f.grid->InplaceEditor(), nullptr);
+    EXPECT_EQ(f.grid->InplaceEditor()->Text(), QString());
+}
+
+TEST(GridDrop, ARefusedDragIsTheEditorsOwnTextDropAndNeverTheGrids)
+{
+    // With a handler that refuses, and with no handler at all, a text dropped on the editor
+    // is typed into the cell through the store path and the grid's drop handler never runs.
+    for (const bool handlers : {true, false}) {
+        DropFixture f(handlers);
+        QStringList stored;
+        QObject::connect(f.grid.get(), &TkdStringGrid::OnSetEditText, f.grid.get(),
+                         [&](TkdStringGrid *, int c, int r, const QString &v) {
+                             stored << QStringLiteral("%1,%2=%3").arg(c).arg(r).arg(v);
+                         });
+        ASSERT_NE(f.grid->InplaceEditor(), nullptr);
+        EXPECT_TRUE(DragTextOnto(f.grid->InplaceEditor()->Edit(), {3, 3}, QStringLiteral("refuse")));
+        EXPECT_TRUE(f.dropCells.isEmpty()) << handlers;
+        EXPECT_EQ(f.grid->Cells(2, 3), QStringLiteral("refuse")) << handlers;
+        EXPECT_EQ(stored, QStringList{QStringLiteral("2,3=refuse")}) << handlers;
+        // Over the cells the grid refuses, or does not take drops at all.
+        EXPECT_FALSE(DragTextOnto(f.grid->viewport(), CellCentre(*f.grid, 0, 1), QStringLiteral("refuse")));
+        EXPECT_EQ(f.grid->viewport()->acceptDrops(), handlers)
+            << "a grid without a drag-over handler leaves drops to its window";
+        EXPECT_TRUE(f.dropCells.isEmpty());
+        EXPECT_EQ(f.grid->Cells(0, 1), QString());
+    }
+}
+
+TEST(GridDrop, MouseCoordNamesTheCellInGridCoordinates)
+{
+    auto grid = MakeGrid({"a", "b"}, {{"1", "2"}, {"3", "4"}});
+    grid->resize(300, 200);
+    grid->show();
+    QApplication::processEvents();
+    EXPECT_EQ(grid->MouseCoord(CellCentre(*grid, 1, 2)), QPoint(1, 2));
+    EXPECT_EQ(grid->MouseCoord(CellCentre(*grid, 0, 1)), QPoint(0, 1));
+    EXPECT_EQ(grid->MouseCoord(QPoint(5, grid->viewport()->height() - 2)), QPoint(-1, -1)) << "below the rows";
+}
+
+TEST(GridSnapshot, ListErrorIsOneTypeForTheControlsAndTheSqlAnalysis)
+{
+    // The grid and the parse list of the SQL analysis raise the same error type with the
+    // same message, so one handler catches an index error from either.
+    auto grid = MakeGrid({"a"}, {{"1"}});
+    grid->Save();
+    TkdParseList list;
+    list.Add(QStringLiteral("t"), QString());
+    const std::function<void()> faults[] = {
+        [&] { (void)grid->SaveRows(4); },
+        [&] { (void)list.GetObjectName(4); },
+    };
+    for (const auto &fault : faults) {
+        try {
+            fault();
+            ADD_FAILURE() << "no error for index 4";
+        } catch (const EListError &e) {
+            EXPECT_EQ(e.message(), EListError::MessageFor(4));
+            EXPECT_EQ(QString::fromStdString(e.what()), QStringLiteral("リストのインデックスが範囲を超えています (4)"));
+        }
+    }
 }

@@ -31,7 +31,7 @@ TTableDef Loaded()
     d.Columns << Col("id", "integer", "", 1) << Col("name", "character varying", "20", 2) << Col("note", "text", "", 3);
     d.Columns[0].PrimaryKey = true;
     d.Columns[0].NotNull = true;
-    d.Constraints << TTableConstraint{"t_pkey", QLatin1Char('p'), "PRIMARY KEY (id)", "", "", true};
+    d.Constraints << TTableConstraint{"t_pkey", QLatin1Char('p'), "PRIMARY KEY (id)", "", "", true, {}, {}};
     return d;
 }
 
@@ -83,8 +83,8 @@ TEST(TableDefTest, CreateLinesAlignByDisplayWidthAndCarryEveryColumnFeature)
     coll.Default = "'x'::text";
     TTableColumn empty = Col("  ", "text"); // the grid's input row
     d.Columns << id << tags << gen << coll << empty;
-    d.Constraints << TTableConstraint{"社員_pkey", QLatin1Char('p'), "PRIMARY KEY (\"社員番号\")", "fillfactor=80", "ts1", true}
-                  << TTableConstraint{"chk", QLatin1Char('c'), "CHECK ((total IS NOT NULL)) NOT VALID", "", "", false};
+    d.Constraints << TTableConstraint{"社員_pkey", QLatin1Char('p'), "PRIMARY KEY (\"社員番号\")", "fillfactor=80", "ts1", true, {}, {}}
+                  << TTableConstraint{"chk", QLatin1Char('c'), "CHECK ((total IS NOT NULL)) NOT VALID", "", "", false, {}, {}};
     d.Comment = "It's";
     d.Columns[1].Comment = "タグ";
     TTableTextOptions opt;
@@ -210,8 +210,8 @@ QString IndexStatement(const QStringList &l)
 TEST(TableDefTest, CopyRenamesKeysDropsOtherConstraintsAndRetargetsIndexes)
 {
     TTableDef d = Loaded();
-    d.Constraints << TTableConstraint{"fk", QLatin1Char('f'), "FOREIGN KEY (id) REFERENCES s1.o(id)", "", "", true}
-                  << TTableConstraint{"uq", QLatin1Char('u'), "UNIQUE (name)", "", "", true};
+    d.Constraints << TTableConstraint{"fk", QLatin1Char('f'), "FOREIGN KEY (id) REFERENCES s1.o(id)", "", "", true, {}, {}}
+                  << TTableConstraint{"uq", QLatin1Char('u'), "UNIQUE (name)", "", "", true, {}, {}};
     d.Indexes << NoteIndex();
     TTableTextOptions opt;
     opt.Prefix = "s2.";
@@ -393,8 +393,8 @@ TEST(TableDefTest, DropTriggersAndBackupNames)
 {
     EXPECT_EQ(TableDropLines("s 1", "t\"x", true), (QStringList{"DROP TABLE \"s 1\".\"t\"\"x\" CASCADE", ";"}));
     TTableDef d = Loaded();
-    d.Triggers << TTableTrigger{"a", "CREATE TRIGGER a BEFORE INSERT ON s1.t FOR EACH ROW EXECUTE FUNCTION f()", QLatin1Char('O')}
-               << TTableTrigger{"B", "CREATE TRIGGER \"B\" AFTER UPDATE ON s1.t FOR EACH ROW EXECUTE FUNCTION f()", QLatin1Char('D')};
+    d.Triggers << TTableTrigger{"a", "CREATE TRIGGER a BEFORE INSERT ON s1.t FOR EACH ROW EXECUTE FUNCTION f()", QLatin1Char('O'), {}}
+               << TTableTrigger{"B", "CREATE TRIGGER \"B\" AFTER UPDATE ON s1.t FOR EACH ROW EXECUTE FUNCTION f()", QLatin1Char('D'), {}};
     // The table and trigger names of the state statements are always quoted exactly.
     EXPECT_EQ(TableTriggerLines(d).value(4), "ALTER TABLE \"s1\".\"t\" DISABLE TRIGGER \"B\"");
     d.Triggers[0].Comment = "it's";

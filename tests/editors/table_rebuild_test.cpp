@@ -27,7 +27,7 @@ TTableDef Loaded()
     d.Owner = "own";
     d.Columns << Col("id", 1, 1) << Col("a", 2, 3) << Col("b", 3, 4);
     d.Columns[0].PrimaryKey = true;
-    d.Constraints << TTableConstraint{"t_pkey", QLatin1Char('p'), "PRIMARY KEY (id)", "", "", true};
+    d.Constraints << TTableConstraint{"t_pkey", QLatin1Char('p'), "PRIMARY KEY (id)", "", "", true, {}, {}};
     d.Sequences << TOwnedSequence{"s", "t_id_seq", "id", {"CREATE SEQUENCE s.t_id_seq", ";"}};
     return d;
 }

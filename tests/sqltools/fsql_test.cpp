@@ -20,6 +20,7 @@
 #include "../core/msghook.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSplitter>
@@ -610,6 +611,45 @@ TEST_F(SqlWindowTest, CallReadsItsOutputArgumentsBackIntoTheGrid)
     EXPECT_EQ(Window->grdParam->Cells(1, 1), QStringLiteral("3"));
     EXPECT_EQ(Window->grdParam->Cells(1, 2), QStringLiteral("4.5"));
     EXPECT_EQ(Window->grdParam->Cells(1, 3), QStringLiteral("結果です"));
+}
+
+TEST_F(SqlWindowTest, BindGridOpensWideEnoughForItsTitlesAndRows)
+{
+    // At the size the window opens with and in a small window: the grid takes at least a
+    // third of the editor panel, every title fits its column, every column is in view, and
+    // the three rows show without scrolling.
+    Open();
+    Flush();
+    const QSize opening = Window->window()->size();
+    for (const QSize size : {opening, QSize(560, 480)}) {
+        Window->grdParam->hide(); // opens afresh
+        Window->parentWidget()->resize(size);
+        Flush();
+        Run(QStringLiteral("SELECT :開始日::date, :件数::int, :名前::text"));
+        Flush();
+        TkdStringGrid *grid = Window->grdParam;
+        ASSERT_FALSE(grid->isHidden());
+        ASSERT_EQ(grid->RowCount(), 4);
+        if (qEnvironmentVariableIsSet("VANTOR_SCREENSHOT_DIR"))
+            Window->grab().save(qEnvironmentVariable("VANTOR_SCREENSHOT_DIR")
+                                + QStringLiteral("/sqlwindow-bind3-%1.png").arg(size.width()));
+        const int panel = Window->splParam->width();
+        EXPECT_GE(grid->width(), panel / 3 - 8) << "panel " << panel;
+        const QFontMetrics fm(grid->horizontalHeader()->font());
+        const QStringList titles = grid->Header();
+        for (int c = 0; c < 3; ++c)
+            EXPECT_GE(grid->columnWidth(c), fm.horizontalAdvance(titles.at(c)) + 2)
+                << titles.at(c).toStdString() << " at width " << size.width();
+        int columns = 0;
+        for (int c = 0; c < 3; ++c)
+            columns += grid->columnWidth(c);
+        EXPECT_LE(columns, grid->viewport()->width()) << "every column in view at width " << size.width();
+        for (int r = 1; r <= 3; ++r) {
+            const QRect cell = grid->visualRect(grid->Model()->IndexOf(1, r));
+            EXPECT_TRUE(grid->viewport()->rect().contains(cell)) << "row " << r << " at width " << size.width();
+        }
+        EXPECT_GE(Window->txtSQL->width(), 100) << "the editor keeps room";
+    }
 }
 
 TEST_F(SqlWindowTest, TwoTabsOfJapaneseDataBindGridAndMarkedError)
