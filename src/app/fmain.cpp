@@ -299,6 +299,15 @@ QIcon TfrmMain::Image(int index) const
         {91, "security-high"},        {92, "link"},                {98, "document-print"},
         // Generating rows of test data for a table.
         {103, "edit-table-insert-row-below"},
+        // Window and frame buttons: SQL history steps, first/previous/next/last record, the
+        // history list, grid direction, edit mode, plans, memo, filter and its clearing,
+        // previews and sample code, the builder panel.
+        {29, "go-previous"},          {30, "go-next"},             {35, "go-up"},
+        {36, "go-down"},              {37, "go-top"},              {38, "go-bottom"},
+        {86, "view-history"},         {87, "object-rotate-right"}, {88, "edit-entry"},
+        {89, "view-list-tree"},       {93, "text-x-generic"},      {96, "view-filter"},
+        {99, "document-preview"},     {110, "view-form"},          {112, "view-list-tree"},
+        {117, "edit-clear-all"},
         {105, "view-process-system"}, {106, "view-table-of-contents-ltr"}, {107, "view-statistics"},
         {119, "vcs-diff"},    {120, "tools-wizard"},
     };
