@@ -83,12 +83,13 @@ QVariant TListTextItem::data(int Column, int Role) const
 TListFill::TListFill(TkdListView *List)
     : FList(List), FProgress(TkdOption::Global().Progress), FLoop(new TkdLoopScope)
 {
+    FStart.start();
     if (!FProgress)
         FList->setUpdatesEnabled(false);
-    // The sort key of each held row is made as the row comes, between the looks for Esc, so
-    // that the end sorts ready keys instead of holding the event loop for a long list. This
-    // is the list's own sort (TkdListView::Sort) for a text column without the window's
-    // compare hook: the collator's keys, case sensitive, stable. Other keys sort at the end.
+    // A text column without the window's compare hook is sorted at the end in slices, with
+    // the event loop let run between them, so a long list never holds it: the list's own sort
+    // (TkdListView::Sort) made the same way, the collator's keys, case sensitive, stable.
+    // Other keys sort by the list's Sort at the end.
     const int column = std::abs(FList->SortID()) - 1;
     if (!FProgress && FList->SortID() != 0 && column < FList->columnCount() && !FList->OnCompare
         && FList->topLevelItemCount() == 0 && !(FList->headerItem()->textAlignment(column) & Qt::AlignRight)) {
@@ -108,10 +109,19 @@ TListFill::~TListFill()
     delete FLoop;
 }
 
+void TListFill::Clear()
+{
+    // The rows go in slices: freeing a hundred thousand rows at once holds the event loop.
+    QList<QTreeWidgetItem *> old = FList->invisibleRootItem()->takeChildren();
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        delete old.at(i);
+        if (i % kSortRun == kSortRun - 1)
+            Pump();
+    }
+}
+
 bool TListFill::Escape()
 {
-    if (!FStart.isValid())
-        FStart.start();
     // Without a repaint per row the clock is read every few rows only: reading it costs more
     // than building a row.
     if ((!FProgress && (FCount & 15) != 0) || (FLast < 0 && !FStart.hasExpired(kListFillStepMs))) {
@@ -124,8 +134,13 @@ bool TListFill::Escape()
     return esc;
 }
 
-void TListFill::Pump()
+void TListFill::Pump(bool Now)
 {
+    // As in Escape: not before one interval has passed since the start.
+    if (Now)
+        FLast = -1;
+    else if (FLast < 0 && !FStart.hasExpired(kListFillStepMs))
+        return;
     // The count stays; an Esc now is too late to shorten the fill and is dropped.
     TfrmObject::TLoopStep step{FLast};
     step.Escape(*FLoop, FCount, 0);
@@ -139,8 +154,6 @@ void TListFill::Add(QTreeWidgetItem *Item)
         FList->repaint();
     } else {
         FHeld << Item;
-        if (FKeyColumn >= 0)
-            FKeys.push_back(FCollator.sortKey(Item->text(FKeyColumn)));
     }
 }
 
@@ -157,10 +170,24 @@ void TListFill::Finish()
                                : FKeys[std::size_t(a)].compare(FKeys[std::size_t(b)]))
                    < 0;
         };
+        // Rows that come in the list's order (the statements order by name) need no keys.
         bool inOrder = true;
-        for (qsizetype i = 1; inOrder && i < FHeld.size(); ++i)
-            inOrder = !before(i, i - 1);
+        QString previous;
+        for (qsizetype i = 0; inOrder && i < FHeld.size(); ++i) {
+            QString text = FHeld.at(i)->text(FKeyColumn);
+            if (i > 0) {
+                const int c = FCollator.compare(previous, text);
+                inOrder = descending ? c >= 0 : c <= 0;
+            }
+            previous.swap(text);
+        }
         if (!inOrder) {
+            FKeys.reserve(std::size_t(FHeld.size()));
+            for (qsizetype i = 0; i < FHeld.size(); ++i) {
+                FKeys.push_back(FCollator.sortKey(FHeld.at(i)->text(FKeyColumn)));
+                if (i % kSortRun == kSortRun - 1)
+                    Pump();
+            }
             // A merge sort in slices, with the event loop let run between them: runs of
             // kSortRun rows sorted, then merged in pairs (std::merge keeps equal keys in
             // their order, so the whole sort is stable).
@@ -188,11 +215,8 @@ void TListFill::Finish()
                 sorted << FHeld.at(i);
             FHeld.swap(sorted);
         }
-        // Added in slices too: a slice of rows joins the list in a few milliseconds.
-        for (qsizetype from = 0; from < FHeld.size(); from += kSortRun) {
-            FList->addTopLevelItems(FHeld.mid(from, kSortRun));
-            Pump();
-        }
+        // Added at once: each addition makes the view lay out every row again.
+        FList->addTopLevelItems(FHeld);
         FHeld.clear();
         FKeys.clear();
         FFinished = true;

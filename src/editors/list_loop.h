@@ -78,6 +78,8 @@ public:
     ~TListFill();
     TListFill(const TListFill &) = delete;
     TListFill &operator=(const TListFill &) = delete;
+    // Removes the list's rows (before the first row of the fill).
+    void Clear();
     // True when Esc was pressed (the fill ends); call before each row. The first look for
     // Esc (and the first repaint of the count) comes one interval after the start, so a fill
     // shorter than that never stops to repaint the window.
@@ -86,9 +88,12 @@ public:
     // Adds the held rows and sorts (also done by the destructor when not called).
     void Finish();
 
+    // Lets the event loop run (at most every interval, or at once with `Now`); Esc is
+    // dropped. Used while the end sorts and adds, and before a long wait for the server,
+    // whose call lets the event loop run only once it has waited a while.
+    void Pump(bool Now = false);
+
 private:
-    // Lets the event loop run (at most every interval) while the end sorts and adds.
-    void Pump();
     TkdListView *FList;
     bool FProgress;
     bool FFinished = false;
@@ -96,7 +101,7 @@ private:
     qint64 FLast = -1;
     QElapsedTimer FStart;
     QList<QTreeWidgetItem *> FHeld;
-    int FKeyColumn = -1; // the column of the keys made while rows come; -1: sorted at the end
+    int FKeyColumn = -1; // the column sorted by keys in slices at the end; -1: the list's Sort
     QCollator FCollator;
     std::vector<QCollatorSortKey> FKeys;
     TkdLoopScope *FLoop;

@@ -586,11 +586,11 @@ void TfrmTBS::actDeleteTablespace()
 void TfrmTBS::ShowContents()
 {
     TkdWaitCursor wait;
-    lstObject->clear();
     lblAllUseSize->clear();
     lblSelfUseSize->clear();
     TkdConnForm *conn = OwnerForm();
     TListFill fill(lstObject);
+    fill.Clear();
     qint64 sum = 0;
     bool stopped = false;
     try {
@@ -646,8 +646,10 @@ void TfrmTBS::ShowContents()
         lblSelfUseSize->setText(KiloBytesText(sum));
         // The total of every database comes after the list: the server walks the
         // tablespace's files for it, which takes long for a tablespace of many relations.
-        if (!stopped)
+        if (!stopped) {
+            fill.Pump(true);
             ShowTotalSize();
+        }
     } catch (const std::exception &e) {
         // Esc while the server worked cancelled the call: the rows read so far stay.
         if (!CancelledByUser(e))
