@@ -10,11 +10,92 @@
 #include <QHash>
 #include <QTreeWidgetItem>
 
+#include <algorithm>
+
+namespace {
+// The interval of the fill's looks for Esc (that of TfrmObject::TLoopStep).
+constexpr int kListFillStepMs = 50;
+// Rows sorted, merged or added between two looks at the event loop at the end of a fill.
+constexpr qsizetype kSortRun = 8192;
+} // namespace
+
+TListTexts::TListTexts(int Columns) : FColumns(std::max(1, Columns)) {}
+
+void TListTexts::BeginRow(int Code)
+{
+    FCodes.push_back(Code);
+}
+
+void TListTexts::AddCell(QByteArrayView Utf8)
+{
+    FBytes.append(Utf8);
+    FEnds.push_back(FBytes.size());
+}
+
+QByteArrayView TListTexts::Bytes(int Row, int Column) const
+{
+    if (Row < 0 || Column < 0 || Column >= FColumns)
+        return {};
+    const std::size_t i = std::size_t(Row) * std::size_t(FColumns) + std::size_t(Column);
+    if (i >= FEnds.size())
+        return {};
+    const qsizetype from = i == 0 ? 0 : FEnds[i - 1];
+    return QByteArrayView(FBytes.constData() + from, FEnds[i] - from);
+}
+
+QString TListTexts::Text(int Row, int Column) const
+{
+    return QString::fromUtf8(Bytes(Row, Column));
+}
+
+TListTextItem::TListTextItem(std::shared_ptr<const TListTexts> Texts, int Row) : FTexts(std::move(Texts)), FRow(Row)
+{
+    // The item's column count is that of the values set on it: one placeholder in the last
+    // column gives it the list's count, as if every text had been set.
+    QTreeWidgetItem::setData(FTexts->Columns() - 1, Qt::UserRole + 99, QVariant());
+}
+
+QVariant TListTextItem::data(int Column, int Role) const
+{
+    QVariant own = QTreeWidgetItem::data(Column, Role);
+    if (own.isValid() || Column < 0 || Column >= FTexts->Columns())
+        return own;
+    switch (Role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return FTexts->Text(FRow, Column);
+    case Qt::DecorationRole:
+        if (Column == 0 && FTexts->Code(FRow) >= 0) {
+            const QIcon icon = FTexts->Icon(FTexts->Code(FRow));
+            if (!icon.isNull())
+                return icon;
+        }
+        return own;
+    case Qt::TextAlignmentRole:
+        return FTexts->Alignment(Column);
+    case Qt::UserRole:
+        return Column == 0 ? QVariant(FTexts->Code(FRow)) : own;
+    default:
+        return own;
+    }
+}
+
 TListFill::TListFill(TkdListView *List)
     : FList(List), FProgress(TkdOption::Global().Progress), FLoop(new TkdLoopScope)
 {
+    FStart.start();
     if (!FProgress)
         FList->setUpdatesEnabled(false);
+    // A text column without the window's compare hook is sorted at the end in slices, with
+    // the event loop let run between them, so a long list never holds it: the list's own sort
+    // (TkdListView::Sort) made the same way, the collator's keys, case sensitive, stable.
+    // Other keys sort by the list's Sort at the end.
+    const int column = std::abs(FList->SortID()) - 1;
+    if (!FProgress && FList->SortID() != 0 && column < FList->columnCount() && !FList->OnCompare
+        && FList->topLevelItemCount() == 0 && !(FList->headerItem()->textAlignment(column) & Qt::AlignRight)) {
+        FKeyColumn = column;
+        FCollator.setCaseSensitivity(Qt::CaseSensitive);
+    }
 }
 
 TListFill::~TListFill()
@@ -28,12 +109,42 @@ TListFill::~TListFill()
     delete FLoop;
 }
 
+void TListFill::Clear()
+{
+    // The rows go in slices: freeing a hundred thousand rows at once holds the event loop.
+    QList<QTreeWidgetItem *> old = FList->invisibleRootItem()->takeChildren();
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        delete old.at(i);
+        if (i % kSortRun == kSortRun - 1)
+            Pump();
+    }
+}
+
 bool TListFill::Escape()
 {
+    // Without a repaint per row the clock is read every few rows only: reading it costs more
+    // than building a row.
+    if ((!FProgress && (FCount & 15) != 0) || (FLast < 0 && !FStart.hasExpired(kListFillStepMs))) {
+        ++FCount;
+        return false;
+    }
     TfrmObject::TLoopStep step{FLast};
     const bool esc = step.Escape(*FLoop, ++FCount, 0);
     FLast = step.FLast;
     return esc;
+}
+
+void TListFill::Pump(bool Now)
+{
+    // As in Escape: not before one interval has passed since the start.
+    if (Now)
+        FLast = -1;
+    else if (FLast < 0 && !FStart.hasExpired(kListFillStepMs))
+        return;
+    // The count stays; an Esc now is too late to shorten the fill and is dropped.
+    TfrmObject::TLoopStep step{FLast};
+    step.Escape(*FLoop, FCount, 0);
+    FLast = step.FLast;
 }
 
 void TListFill::Add(QTreeWidgetItem *Item)
@@ -48,8 +159,69 @@ void TListFill::Add(QTreeWidgetItem *Item)
 
 void TListFill::Finish()
 {
+    if (FFinished)
+        return;
     // Rows that arrive in the list's order (the statements order by name) need no sort: one
     // pass over neighbours is much cheaper than sorting ten thousand rows again.
+    if (FKeyColumn >= 0) {
+        const bool descending = FList->SortID() < 0;
+        auto before = [this, descending](qsizetype a, qsizetype b) {
+            return (descending ? FKeys[std::size_t(b)].compare(FKeys[std::size_t(a)])
+                               : FKeys[std::size_t(a)].compare(FKeys[std::size_t(b)]))
+                   < 0;
+        };
+        // Rows that come in the list's order (the statements order by name) need no keys.
+        bool inOrder = true;
+        QString previous;
+        for (qsizetype i = 0; inOrder && i < FHeld.size(); ++i) {
+            QString text = FHeld.at(i)->text(FKeyColumn);
+            if (i > 0) {
+                const int c = FCollator.compare(previous, text);
+                inOrder = descending ? c >= 0 : c <= 0;
+            }
+            previous.swap(text);
+        }
+        if (!inOrder) {
+            FKeys.reserve(std::size_t(FHeld.size()));
+            for (qsizetype i = 0; i < FHeld.size(); ++i) {
+                FKeys.push_back(FCollator.sortKey(FHeld.at(i)->text(FKeyColumn)));
+                if (i % kSortRun == kSortRun - 1)
+                    Pump();
+            }
+            // A merge sort in slices, with the event loop let run between them: runs of
+            // kSortRun rows sorted, then merged in pairs (std::merge keeps equal keys in
+            // their order, so the whole sort is stable).
+            const qsizetype n = FHeld.size();
+            std::vector<qsizetype> order(static_cast<std::size_t>(n)), merged(static_cast<std::size_t>(n));
+            for (qsizetype i = 0; i < n; ++i)
+                order[std::size_t(i)] = i;
+            for (qsizetype from = 0; from < n; from += kSortRun) {
+                std::stable_sort(order.begin() + from, order.begin() + std::min(n, from + kSortRun), before);
+                Pump();
+            }
+            for (qsizetype width = kSortRun; width < n; width *= 2) {
+                for (qsizetype from = 0; from < n; from += 2 * width) {
+                    const auto a = order.begin() + from;
+                    const auto m = order.begin() + std::min(n, from + width);
+                    const auto e = order.begin() + std::min(n, from + 2 * width);
+                    std::merge(a, m, m, e, merged.begin() + from, before);
+                    Pump();
+                }
+                order.swap(merged);
+            }
+            QList<QTreeWidgetItem *> sorted;
+            sorted.reserve(n);
+            for (qsizetype i : order)
+                sorted << FHeld.at(i);
+            FHeld.swap(sorted);
+        }
+        // Added at once: each addition makes the view lay out every row again.
+        FList->addTopLevelItems(FHeld);
+        FHeld.clear();
+        FKeys.clear();
+        FFinished = true;
+        return;
+    }
     bool inOrder = FList->topLevelItemCount() == 0;
     for (qsizetype i = 1; inOrder && i < FHeld.size(); ++i)
         inOrder = FList->Compare(FHeld.at(i - 1), FHeld.at(i)) <= 0;
@@ -80,6 +252,12 @@ QList<QTreeWidgetItem *> SelectedInOrder(TkdListView *List)
 }
 
 } // namespace
+
+bool CancelledByUser(const std::exception &Error)
+{
+    auto *d = dynamic_cast<const db::Error *>(&Error);
+    return d && d->kind == db::Error::Kind::Cancelled;
+}
 
 bool AskDropRows(bool OfferCascade, bool &Cascade)
 {

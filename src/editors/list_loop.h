@@ -2,15 +2,71 @@
 // The loops of the list windows of the editors layer (the tablespace's stored objects and
 // the user list): a throttled Esc and progress step, and the one multi-pass drop of the
 // selected rows of a list view with the option "削除時のエラーを無視する" (DelErr).
+#include <QByteArrayView>
+#include <QCollator>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTreeWidgetItem>
+#include <exception>
 #include <functional>
+#include <memory>
+#include <vector>
 
-class QTreeWidgetItem;
 class TkdConnForm;
 class TkdListView;
 class TkdLoopScope;
+
+// The texts of the rows of a long list in one block: the UTF-8 bytes of every cell one after
+// another, and per row an image index. A list of ten thousands of rows then costs one item
+// per row instead of an item, a string and a value per cell; a cell's text is decoded when
+// the view or a sort asks for it.
+class TListTexts
+{
+public:
+    explicit TListTexts(int Columns);
+    int Columns() const { return FColumns; }
+    int Rows() const { return int(FCodes.size()); }
+    // Starts a row with its image index (-1: no image).
+    void BeginRow(int Code);
+    // The next cell of the row begun last, as UTF-8 bytes.
+    void AddCell(QByteArrayView Utf8);
+    QString Text(int Row, int Column) const;
+    // The cell's bytes, as added.
+    QByteArrayView Bytes(int Row, int Column) const;
+    int Code(int Row) const { return FCodes[std::size_t(Row)]; }
+    // The image shown for an image index (set before the rows are shown).
+    void SetIcon(int Code, const QIcon &Icon) { FIcons.insert(Code, Icon); }
+    QIcon Icon(int Code) const { return FIcons.value(Code); }
+    // The alignment of a column's texts (none set: the view's default).
+    void SetAlignment(int Column, Qt::Alignment Alignment) { FAlignments.insert(Column, int(Alignment)); }
+    QVariant Alignment(int Column) const { return FAlignments.value(Column, QVariant()); }
+
+private:
+    int FColumns;
+    QByteArray FBytes;
+    std::vector<qsizetype> FEnds; // the end of each cell in FBytes
+    std::vector<int> FCodes;
+    QHash<int, QIcon> FIcons;
+    QHash<int, QVariant> FAlignments;
+};
+
+// A list row whose texts, image and image index (Qt::UserRole of column 0) come from a
+// TListTexts. Anything set on the item afterwards (a new caption after a rename, another
+// image) takes the place of the stored value.
+class TListTextItem : public QTreeWidgetItem
+{
+public:
+    TListTextItem(std::shared_ptr<const TListTexts> Texts, int Row);
+    QVariant data(int Column, int Role) const override;
+
+private:
+    std::shared_ptr<const TListTexts> FTexts;
+    int FRow;
+};
 
 // Filling a list view from a query: the status bar counts the rows and Esc ends the fill;
 // unless the option Progress is on, the rows are held and added at once at the end (with
@@ -22,11 +78,20 @@ public:
     ~TListFill();
     TListFill(const TListFill &) = delete;
     TListFill &operator=(const TListFill &) = delete;
-    // True when Esc was pressed (the fill ends); call before each row.
+    // Removes the list's rows (before the first row of the fill).
+    void Clear();
+    // True when Esc was pressed (the fill ends); call before each row. The first look for
+    // Esc (and the first repaint of the count) comes one interval after the start, so a fill
+    // shorter than that never stops to repaint the window.
     bool Escape();
     void Add(QTreeWidgetItem *Item);
     // Adds the held rows and sorts (also done by the destructor when not called).
     void Finish();
+
+    // Lets the event loop run (at most every interval, or at once with `Now`); Esc is
+    // dropped. Used while the end sorts and adds, and before a long wait for the server,
+    // whose call lets the event loop run only once it has waited a while.
+    void Pump(bool Now = false);
 
 private:
     TkdListView *FList;
@@ -34,9 +99,17 @@ private:
     bool FFinished = false;
     int FCount = 0;
     qint64 FLast = -1;
+    QElapsedTimer FStart;
     QList<QTreeWidgetItem *> FHeld;
+    int FKeyColumn = -1; // the column sorted by keys in slices at the end; -1: the list's Sort
+    QCollator FCollator;
+    std::vector<QCollatorSortKey> FKeys;
     TkdLoopScope *FLoop;
 };
+
+// True for the error of a call that the user cancelled by Esc while it waited for the server
+// (a fill then ends quietly with the rows read so far).
+bool CancelledByUser(const std::exception &Error);
 
 // What a drop of selected rows came to.
 struct TDropOutcome {

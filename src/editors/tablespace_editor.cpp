@@ -82,6 +82,29 @@ bool TablespaceExists(TkdConnForm *conn, const QString &name)
     return found;
 }
 
+// Rows of the stored objects asked for at a time.
+constexpr int kContentsBlockRows = 2000;
+
+// A number with "," between groups of three digits (as KiloBytesText writes it), into `buffer`.
+QByteArrayView GroupedDigits(qint64 value, char (&buffer)[32])
+{
+    char *end = buffer + sizeof buffer;
+    char *p = end;
+    const bool negative = value < 0;
+    quint64 v = negative ? 0 - quint64(value) : quint64(value);
+    int n = 0;
+    do {
+        if (n > 0 && n % 3 == 0)
+            *--p = ',';
+        *--p = char('0' + v % 10);
+        v /= 10;
+        ++n;
+    } while (v != 0);
+    if (negative)
+        *--p = '-';
+    return QByteArrayView(p, end - p);
+}
+
 } // namespace
 
 const TEditorPolicy &TfrmTBS::TBSPolicy()
@@ -563,46 +586,94 @@ void TfrmTBS::actDeleteTablespace()
 void TfrmTBS::ShowContents()
 {
     TkdWaitCursor wait;
-    lstObject->clear();
+    lblAllUseSize->clear();
+    lblSelfUseSize->clear();
+    TkdConnForm *conn = OwnerForm();
+    TListFill fill(lstObject);
+    fill.Clear();
+    qint64 sum = 0;
+    bool stopped = false;
+    try {
+        // The rows are read behind a cursor in blocks of a bounded size, so no single wait
+        // for the server is long, and kept as texts in one block (a tablespace may hold
+        // 100,000 relations). The size column is written digit by digit, as KiloBytesText does.
+        db::Query query(conn->dbsMain());
+        query.setSql(TablespaceContentsSQL());
+        query.paramByName(QStringLiteral("DB_NAME")).setAsString(conn->ConnectionParam(QStringLiteral("Database")));
+        query.paramByName(QStringLiteral("TBL_SPACE")).setAsString(NameText());
+        query.setFetchRows(kContentsBlockRows);
+        query.setMaxFetchRows(kContentsBlockRows);
+        query.open();
+        auto texts = std::make_shared<TListTexts>(5);
+        texts->SetAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+        TkdMainForm *host = TkdMainForm::Instance();
+        const bool utf8 = conn->dbsMain()->clientEncoding() == QLatin1String("UTF8");
+        auto cell = [&texts, utf8](const db::Field &f) {
+            if (utf8)
+                texts->AddCell(f.raw());
+            else
+                texts->AddCell(f.asString().toUtf8());
+        };
+        QHash<QByteArray, int> codes; // type name → image index, asked once per kind
+        int row = 0;
+        char digits[32];
+        while (!query.eof()) {
+            if (fill.Escape()) {
+                stopped = true;
+                break;
+            }
+            const QByteArrayView type = query.field(2).raw();
+            auto known = codes.constFind(QByteArray::fromRawData(type.data(), type.size()));
+            if (known == codes.constEnd()) {
+                const int code = ObjectTypeOfName(query.field(2).asString());
+                known = codes.insert(type.toByteArray(), code);
+                if (host && code >= 0)
+                    texts->SetIcon(code, host->Image(code));
+            }
+            const qint64 kb = query.field(5).asLargeInt() / 1024;
+            texts->BeginRow(known.value());
+            cell(query.field(1));
+            cell(query.field(2));
+            cell(query.field(3));
+            cell(query.field(4));
+            texts->AddCell(GroupedDigits(kb, digits));
+            sum += kb;
+            fill.Add(new TListTextItem(texts, row++));
+            query.next();
+        }
+        query.close();
+        fill.Finish();
+        lblSelfUseSize->setText(KiloBytesText(sum));
+        // The total of every database comes after the list: the server walks the
+        // tablespace's files for it, which takes long for a tablespace of many relations.
+        if (!stopped) {
+            fill.Pump(true);
+            ShowTotalSize();
+        }
+    } catch (const std::exception &e) {
+        // Esc while the server worked cancelled the call: the rows read so far stay.
+        if (!CancelledByUser(e))
+            throw;
+    }
+    fill.Finish();
+    if (lblSelfUseSize->text().isEmpty())
+        lblSelfUseSize->setText(KiloBytesText(sum));
+    UpdateActions();
+}
+
+void TfrmTBS::ShowTotalSize()
+{
     TkdConnForm *conn = OwnerForm();
     db::Query *su = conn->OpenSQL(TablespaceSuperUserSQL(), {conn->ConnectionParam(QStringLiteral("User_Name"))});
     const bool superUser = !su->eof() && su->field(0).asBoolean();
     su->close();
-    if (superUser) {
-        db::Query *q = conn->OpenSQL(TablespaceSizeSQL(), {NameText()});
-        lblAllUseSize->setText(q->eof() ? QString() : KiloBytesText(q->field(0).asLargeInt() / 1024));
-        q->close();
-    } else {
+    if (!superUser) {
         lblAllUseSize->setText(QStringLiteral("(非表示)"));
+        return;
     }
-    TListFill fill(lstObject);
-    db::Query *q = conn->OpenSQL(TablespaceContentsSQL(), {conn->ConnectionParam(QStringLiteral("Database")), NameText()});
-    qint64 sum = 0;
-    TkdMainForm *host = TkdMainForm::Instance();
-    while (!q->eof()) {
-        if (fill.Escape())
-            break;
-        auto *item = new QTreeWidgetItem;
-        const QString type = q->field(2).asString();
-        const int code = ObjectTypeOfName(type);
-        const qint64 kb = q->field(5).asLargeInt() / 1024;
-        item->setText(0, q->field(1).asString());
-        item->setText(1, type);
-        item->setText(2, q->field(3).asString());
-        item->setText(3, q->field(4).asString());
-        item->setText(4, KiloBytesText(kb));
-        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
-        item->setData(0, Qt::UserRole, code);
-        if (host && code >= 0)
-            item->setIcon(0, host->Image(code));
-        sum += kb;
-        fill.Add(item);
-        q->next();
-    }
+    db::Query *q = conn->OpenSQL(TablespaceSizeSQL(), {NameText()});
+    lblAllUseSize->setText(q->eof() ? QString() : KiloBytesText(q->field(0).asLargeInt() / 1024));
     q->close();
-    fill.Finish();
-    lblSelfUseSize->setText(KiloBytesText(sum));
-    UpdateActions();
 }
 
 void TfrmTBS::actOpenObjectExecute()

@@ -38,6 +38,8 @@ public:
     void actDelObjectExecute();
     void btnDirClick();
     void ShowContents();
+    // The tablespace's size in every database (superusers only; "(非表示)" otherwise).
+    void ShowTotalSize();
     // True when the connection's server runs on this machine (the folder picker is offered).
     bool ServerIsLocal() const;
 

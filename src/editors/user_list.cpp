@@ -60,6 +60,9 @@ void OpenScriptFile(QFile &file, bool replace)
         throw TkdFileError(QStringLiteral("ファイルを作成できません: %1 (%2)").arg(file.fileName(), file.errorString()));
 }
 
+// Rows of the list asked for at a time.
+constexpr int kUserListBlockRows = 2000;
+
 } // namespace
 
 QString UserListSQL(int TabCode, int DBVer)
@@ -359,63 +362,83 @@ void TfrmUserList::Reload()
 
     TkdMainForm *host = TkdMainForm::Instance();
     const int image = code == 3 ? 2 : code;
-    const QIcon icon = host ? host->Image(image) : QIcon();
+    // The logon user's row: its name exactly, else in upper case, else ignoring case (the
+    // first such row in list order), looked for while the rows are read.
+    const QString logon = UnquoteIdentifier(conn->ConnectionParam(QStringLiteral("User_Name")));
+    const QByteArray logonExact = logon.toUtf8();
+    const QByteArray logonUpper = logon.toUpper().toUtf8();
+    QTreeWidgetItem *exact = nullptr;
+    QTreeWidgetItem *upper = nullptr;
+    QList<QTreeWidgetItem *> caseless;
     {
         struct TEnd {
             TfrmUserList *w;
             ~TEnd() { w->UpdateActions(); }
         } end{this};
         TListFill fill(lstObject);
-        // The whole list in one round trip: no cursor declared, fetched and closed around it.
-        db::Query query(conn->dbsMain());
-        query.setParamCreation(false);
-        query.setSmallResult(true);
-        query.setSql(UserListSQL(code, ver));
-        query.open();
-        db::Query *q = &query;
-        const int fields = q->fieldCount();
-        while (!q->eof()) {
-            if (fill.Escape())
-                break;
-            QStringList texts;
-            texts.reserve(fields);
-            for (int f = 0; f < fields; ++f) {
-                const db::Field &field = q->field(f);
-                QString text;
-                if (!field.isNull()) {
-                    text = field.asString();
-                    if (text == QLatin1String("t"))
-                        text = QStringLiteral("True");
-                    else if (text == QLatin1String("f"))
-                        text = QStringLiteral("False");
+        try {
+            // Read behind a cursor in blocks: while the rows of one block become list rows, the
+            // layer has asked for the next one, so the server's work and ours overlap.
+            db::Query query(conn->dbsMain());
+            query.setParamCreation(false);
+            query.setFetchRows(kUserListBlockRows);
+            query.setMaxFetchRows(kUserListBlockRows);
+            query.setSql(UserListSQL(code, ver));
+            query.open();
+            const int fields = query.fieldCount();
+            auto texts = std::make_shared<TListTexts>(fields);
+            if (host)
+                texts->SetIcon(image, host->Image(image));
+            // Values are kept as the server's bytes when they come in UTF-8 (else decoded once).
+            const bool utf8 = conn->dbsMain()->clientEncoding() == QLatin1String("UTF8");
+            std::vector<bool> boolean(std::size_t(fields), false);
+            for (int f = 0; f < fields; ++f)
+                boolean[std::size_t(f)] = query.field(f).dataType() == db::FieldType::Boolean;
+            int row = 0;
+            while (!query.eof()) {
+                if (fill.Escape())
+                    break;
+                texts->BeginRow(image);
+                for (int f = 0; f < fields; ++f) {
+                    const db::Field &field = query.field(f);
+                    if (field.isNull())
+                        texts->AddCell({});
+                    else if (boolean[std::size_t(f)])
+                        texts->AddCell(field.asBoolean() ? "True" : "False");
+                    else if (utf8)
+                        texts->AddCell(field.raw());
+                    else
+                        texts->AddCell(field.asString().toUtf8());
                 }
-                texts << text;
+                auto *item = new TListTextItem(texts, row++);
+                if (code == 3) {
+                    const QByteArrayView name = texts->Bytes(row - 1, 0);
+                    if (name == logonExact)
+                        exact = item;
+                    else if (name == logonUpper)
+                        upper = item;
+                    else if (!exact && !upper && texts->Text(row - 1, 0).compare(logon, Qt::CaseInsensitive) == 0)
+                        caseless << item;
+                }
+                fill.Add(item);
+                query.next();
             }
-            auto *item = new QTreeWidgetItem(texts);
-            item->setIcon(0, icon);
-            item->setData(0, Qt::UserRole, image);
-            fill.Add(item);
-            q->next();
+            query.close();
+        } catch (const std::exception &e) {
+            // Esc while the server worked cancelled the call: the rows read so far stay.
+            if (!CancelledByUser(e))
+                throw;
         }
-        q->close();
         fill.Finish();
     }
 
     if (code == 3) {
-        // The logon user: exactly, else in upper case, else ignoring case.
-        QString logon = UnquoteIdentifier(conn->ConnectionParam(QStringLiteral("User_Name")));
-        QTreeWidgetItem *found = nullptr;
-        for (const QString &candidate : {logon, logon.toUpper()}) {
-            const QList<QTreeWidgetItem *> hits = lstObject->findItems(candidate, Qt::MatchExactly | Qt::MatchCaseSensitive, 0);
-            if (!hits.isEmpty()) {
-                found = hits.first();
-                break;
-            }
-        }
-        if (!found) {
-            const QList<QTreeWidgetItem *> hits = lstObject->findItems(logon, Qt::MatchFixedString, 0);
-            if (!hits.isEmpty())
-                found = hits.first();
+        QTreeWidgetItem *found = exact ? exact : upper;
+        if (!found && !caseless.isEmpty()) {
+            found = caseless.first();
+            for (QTreeWidgetItem *i : std::as_const(caseless))
+                if (lstObject->indexOfTopLevelItem(i) < lstObject->indexOfTopLevelItem(found))
+                    found = i;
         }
         if (found) {
             found->setData(0, Qt::UserRole, 3);

@@ -16,8 +16,10 @@
 #include "editors/tablespace_fixture.h"
 #include "support/testdb.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidgetItem>
 
 namespace {
@@ -351,6 +353,62 @@ TEST_F(TablespaceEditorTest, StoredObjectsSizesOpenAndMultiPassDrop)
     EXPECT_FALSE(Exists(s + ".b_tab"));
     EXPECT_FALSE(Exists(s + ".c_tab"));
     TkdOption::Global().DelErr = false;
+}
+
+TEST_F(TablespaceEditorTest, StoredObjectsSortedByTheListsKeyAndEscKeepsTheRowsSoFar)
+{
+    const QString tbs = MakeTablespace(testdb::uniqueName("tk"), A.Path());
+    const QString s = schema();
+    // Created in an order that is not the order of the names, with a Japanese name and an
+    // upper-case one; 300 tables with an index each make a fill that Esc can interrupt.
+    exec("DO $$ BEGIN FOR i IN 1..300 LOOP EXECUTE format('CREATE TABLE " + s
+         + ".%I (id int, PRIMARY KEY (id) USING INDEX TABLESPACE " + tbs + ") TABLESPACE " + tbs
+         + "', 'k_' || md5(i::text)); END LOOP; END $$");
+    exec("CREATE TABLE " + s + ".\"表\" (a int) TABLESPACE " + tbs);
+    exec("CREATE TABLE " + s + ".\"Zeta\" (a int) TABLESPACE " + tbs);
+    TfrmTBS *w = OpenTbs(tbs);
+    ASSERT_NE(w, nullptr);
+    w->pagObject->setCurrentWidget(w->tabContents);
+    FlushEvents();
+    const QStringList names = Names(w);
+    ASSERT_EQ(names.size(), 602);
+    QStringList sorted = names;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        return QString::localeAwareCompare(a, b) < 0;
+    });
+    EXPECT_EQ(names, sorted);
+    EXPECT_EQ(Item(w, "表")->text(1), "TABLE");
+    EXPECT_EQ(Item(w, "表")->data(0, Qt::UserRole).toInt(), 45);
+    EXPECT_FALSE(Item(w, "表")->icon(0).isNull());
+    EXPECT_EQ(Item(w, "Zeta")->text(2), s);
+    EXPECT_EQ(Item(w, "Zeta")->textAlignment(4), int(Qt::AlignRight | Qt::AlignVCenter));
+    EXPECT_NE(w->lblAllUseSize->text(), "");
+
+    // A click on the name's header sorts descending; a reload keeps that order.
+    w->lstObject->ColumnClick(0);
+    w->ShowContents();
+    QStringList descending = sorted;
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(Names(w), descending);
+    w->lstObject->ColumnClick(0);
+
+    // Esc during a fill that shows every row: the rows read so far stay, summed, and the
+    // tablespace's total is not asked for.
+    TkdOption::Global().Progress = true;
+    QTimer::singleShot(80, w->lstObject, [w] {
+        QCoreApplication::postEvent(w->lstObject, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    w->ShowContents();
+    TkdOption::Global().Progress = false;
+    const int shown = w->lstObject->topLevelItemCount();
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown, 602);
+    EXPECT_EQ(w->lblAllUseSize->text(), "");
+    qint64 sum = 0;
+    for (int i = 0; i < shown; ++i)
+        sum += w->lstObject->topLevelItem(i)->text(4).remove(',').toLongLong();
+    EXPECT_EQ(w->lblSelfUseSize->text(), KiloBytesText(sum));
+    FlushEvents();
 }
 
 TEST_F(TablespaceEditorTest, KindsWithoutADropAndFailuresAreReportedAsNotDropped)

@@ -300,6 +300,43 @@ TEST_F(UserListTest, TenThousandLoginRolesFillWithProgressAndEscStops)
     EXPECT_GE(w->lstObject->topLevelItemCount(), 10000);
 }
 
+TEST_F(UserListTest, OnlyTrueOrFalseColumnsReadTrueOrFalse)
+{
+    // Names and validity texts that read "t" or "f" stay as they are; the attribute columns
+    // read "True" / "False"; a column the server leaves NULL is empty.
+    const QString t = Role("t", "LOGIN CREATEDB");
+    const QString f = Role("f");
+    TfrmUserList *w = OpenList();
+    ASSERT_NE(w, nullptr);
+    QTreeWidgetItem *user = Row(w, t);
+    ASSERT_NE(user, nullptr) << "the login role named t is listed under its name";
+    EXPECT_EQ(user->text(0), "t");
+    EXPECT_EQ(user->text(2), "False"); // rolsuper
+    EXPECT_EQ(user->text(3), "True");  // rolcreatedb
+    EXPECT_EQ(user->text(5), "True");  // rolinherit
+    EXPECT_EQ(user->text(6), "");      // no catalog-update column on this server
+    EXPECT_EQ(user->text(7), "");      // no expiry
+    EXPECT_EQ(user->data(0, Qt::UserRole).toInt(), 2);
+    EXPECT_EQ(user->text(1), scalar("SELECT oid FROM pg_roles WHERE rolname = 't'"));
+    w->SetTab(68);
+    FlushEvents();
+    QTreeWidgetItem *role = Row(w, f);
+    ASSERT_NE(role, nullptr);
+    EXPECT_EQ(role->text(0), "f");
+    EXPECT_EQ(role->text(2), "False");
+    EXPECT_EQ(role->data(0, Qt::UserRole).toInt(), 68);
+
+    // The rows follow the list's order.
+    QStringList names;
+    for (int i = 0; i < w->lstObject->topLevelItemCount(); ++i)
+        names << w->lstObject->topLevelItem(i)->text(0);
+    QStringList sorted = names;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        return QString::localeAwareCompare(a, b) < 0;
+    });
+    EXPECT_EQ(names, sorted);
+}
+
 TEST_F(UserListTest, ClosesWithItsConnectionAndScreenshot)
 {
     Role(testdb::uniqueName("u"), "LOGIN");
