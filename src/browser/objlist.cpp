@@ -5,6 +5,7 @@
 #include "controls/kdcomctrls.h"
 #include "controls/kdstdctl.h"
 #include "core/kdconnservices.h"
+#include "core/kdforms.h"
 #include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_service.h"
@@ -18,6 +19,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -25,6 +27,10 @@
 #include <variant>
 
 namespace {
+
+// How long (ms) a call of the fill waits for the server before the window gets its turn;
+// with the waiter's interval after that, no pause of the event loop comes near 100 ms.
+constexpr int kFillCallWaitDelayMs = 20;
 
 QString objectLayoutKey()
 {
@@ -390,8 +396,13 @@ void TObjectListPane::UpdateFindHistory(const QString &Text)
 
 void TObjectListPane::ShowObject(bool IsGrep, const TTreeSelection &Node, int Disp)
 {
-    if (FFilling)
-        return; // a fill is running (its Esc poll let a timer through): it finishes first
+    if (FFilling) {
+        // Asked from inside the running fill (its waits let timers and posted events
+        // through): that fill stops, and this one runs once it has unwound.
+        FDeferredFill = TDeferredFill{IsGrep, Node, Disp};
+        StopFill();
+        return;
+    }
     WaitCursor wait;
     SaveColumnWidths();
     lstObject->Model()->Clear();
@@ -420,6 +431,16 @@ void TObjectListPane::ShowObject(bool IsGrep, const TTreeSelection &Node, int Di
     FillRows(f.T, sql, C);
 }
 
+void TObjectListPane::StopFill()
+{
+    if (!FFilling)
+        return;
+    FStopRequested = true;
+    db::Connection *conn = FConn ? FConn->dbsMain() : nullptr;
+    if (conn && conn->isBusy())
+        conn->cancel(); // the waiting call ends with Kind::Cancelled, which ends the fill
+}
+
 void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const QString &C)
 {
     const TkdOption &opt = TkdOption::Global();
@@ -428,6 +449,10 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     if (!conn)
         return;
     FFilling = true;
+    FStopRequested = false;
+    // The waits for the server (the first block comes only after the server has sorted the
+    // whole list) hand the event loop over early and often, so the window keeps painting.
+    const int oldWaitDelay = conn->setCallWaitDelay(kFillCallWaitDelayMs);
     Q_EMIT LoopMessage(0, 0);
     const bool paint = opt.Progress;
     if (!paint)
@@ -439,18 +464,34 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     struct Finish {
         TObjectListPane *p;
         db::Query &q;
+        db::Connection *conn;
+        int oldWaitDelay;
         bool paint;
         ~Finish()
         {
-            q.close();
+            try {
+                q.close();
+            } catch (const std::exception &) {
+                // The connection went away during the fill: nothing left to close.
+            }
+            conn->setCallWaitDelay(oldWaitDelay);
             QHeaderView *h = p->lstObject->header();
             p->lstObject->Model()->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
             if (!paint)
                 p->lstObject->setUpdatesEnabled(true);
             p->FFilling = false;
+            p->FStopRequested = false;
             Q_EMIT p->DefMessage(p->lstObject->Model()->rowCount());
+            Q_EMIT p->FillEnded();
+            if (p->FDeferredFill) {
+                const TDeferredFill next = *p->FDeferredFill;
+                p->FDeferredFill.reset();
+                QTimer::singleShot(0, p, [p = p, next] {
+                    GuardedCall([&] { p->ShowObject(next.IsGrep, next.Node, next.Disp); });
+                });
+            }
         }
-    } finish{this, q, paint};
+    } finish{this, q, conn, oldWaitDelay, paint};
 
     QElapsedTimer tick;
     tick.start();
@@ -462,7 +503,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
         flush();
         Q_EMIT LoopMessage(count, 0);
         tick.restart();
-        return escaped = EscapePressed();
+        return escaped = EscapePressed() || FStopRequested;
     };
 
     TObjListFillContext ctx;
@@ -503,8 +544,12 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                             v << seq.valueString(r, c);
                         sequences.insert(seq.valueString(r, 0) + QChar(0) + seq.valueString(r, 1), v);
                     }
-                } catch (const std::exception &) {
+                } catch (const db::Error &e) {
+                    if (e.kind == db::Error::Kind::Cancelled)
+                        throw; // Esc or a stop: the whole fill ends
                     sequences.clear(); // values stay empty
+                } catch (const std::exception &) {
+                    sequences.clear();
                 }
                 seq.close();
                 ctx.SequenceValues = [&sequences](const QString &s, const QString &n) {
@@ -519,15 +564,19 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                         if (!seq.isEmpty())
                             for (int c = 0; c < 6; ++c)
                                 v << seq.valueString(0, c);
-                    } catch (const std::exception &) {
+                    } catch (const db::Error &e) {
+                        if (e.kind == db::Error::Kind::Cancelled)
+                            throw;
                         v.clear(); // a sequence the user may not read
+                    } catch (const std::exception &) {
+                        v.clear();
                     }
                     seq.close();
                     return v;
                 };
             }
         }
-        if (escaped)
+        if (escaped || FStopRequested)
             return;
 
         q.setSql(Sql);
@@ -546,7 +595,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                 // The first rows show at once.
                 first = false;
                 flush();
-                if (EscapePressed())
+                if (EscapePressed() || FStopRequested)
                     break;
                 tick.restart();
             } else if (poll(row + 1)) {
@@ -554,6 +603,12 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
             }
         }
         flush();
+    } catch (const db::Error &e) {
+        flush();
+        // Esc during a wait for the server, or a close of the connection, cancelled the
+        // statement: the fill stops as with Esc and keeps the rows read so far.
+        if (e.kind != db::Error::Kind::Cancelled)
+            throw;
     } catch (...) {
         flush();
         throw;
