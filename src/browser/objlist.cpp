@@ -31,6 +31,8 @@ namespace {
 // How long (ms) a call of the fill waits for the server before the window gets its turn;
 // with the waiter's interval after that, no pause of the event loop comes near 100 ms.
 constexpr int kFillCallWaitDelayMs = 20;
+// Before the next block is read, the rows shown and Esc looked for once this much has passed.
+constexpr int kFillPollBeforeFetchMs = 15;
 
 QString objectLayoutKey()
 {
@@ -166,7 +168,6 @@ void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
 {
     if (AColumn < 0 || AColumn >= FColumns.size() || FRows.size() < 2)
         return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const size_t n = FRows.size();
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), size_t(0));
@@ -179,20 +180,29 @@ void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
     };
     const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
     const bool desc = AOrder == Qt::DescendingOrder;
+    std::vector<double> keys;
+    std::function<bool(size_t, size_t)> less;
     if (numeric) {
-        std::vector<double> keys(n);
+        keys.resize(n);
         for (size_t i = 0; i < n; ++i)
             keys[i] = KdNumberOfText(text(i));
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            return desc ? keys[b] < keys[a] : keys[a] < keys[b];
-        });
+        less = [&](size_t a, size_t b) { return desc ? keys[b] < keys[a] : keys[a] < keys[b]; };
     } else {
         // Text compares as the tree orders names, the same on every locale.
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        less = [&](size_t a, size_t b) {
             const int c = CompareObjectNames(text(a), text(b));
             return desc ? c > 0 : c < 0;
-        });
+        };
     }
+    // A fill's rows mostly come in the order asked for already: one pass finds that out,
+    // and a stable sort of rows in order would change nothing.
+    bool ordered = true;
+    for (size_t i = 1; i < n && ordered; ++i)
+        ordered = !less(i, i - 1);
+    if (ordered)
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::stable_sort(order.begin(), order.end(), less);
     std::vector<TObjListRow> sorted;
     sorted.reserve(n);
     std::vector<int> newPos(n);
@@ -497,8 +507,8 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     tick.start();
     bool escaped = false;
     // Shows the rows read so far and looks for Esc, about FPollInterval ms apart.
-    auto poll = [&](int count) {
-        if (FPollInterval > 0 && tick.elapsed() < FPollInterval)
+    auto poll = [&](int count, int interval) {
+        if (interval > 0 && tick.elapsed() < interval)
             return false;
         flush();
         Q_EMIT LoopMessage(count, 0);
@@ -522,7 +532,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                 if (r >= q.fetchedCount() && !q.fetchMore())
                     break;
                 types.insert(q.valueString(r, 0).toUInt(), {q.valueString(r, 1), q.valueString(r, 2)});
-                if ((r & 1023) == 0 && poll(0))
+                if ((r & 1023) == 0 && poll(0, FPollInterval))
                     break;
             }
             q.close();
@@ -588,8 +598,14 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
         auto column = [&](int k) { return q.valueString(row, k - 1); };
         bool first = true;
         for (;; ++row) {
-            if (row >= q.fetchedCount() && !q.fetchMore())
-                break;
+            if (row >= q.fetchedCount()) {
+                // Reading the next block may take a while: the window has its turn first,
+                // so that the block's wait and the rows before it never add up to a stall.
+                if (!first && poll(row, std::min(FPollInterval, kFillPollBeforeFetchMs)))
+                    break;
+                if (!q.fetchMore())
+                    break;
+            }
             pending.push_back(ConvertObjectListRow(ctx, columns, column));
             if (first) {
                 // The first rows show at once.
@@ -598,7 +614,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                 if (EscapePressed() || FStopRequested)
                     break;
                 tick.restart();
-            } else if (poll(row + 1)) {
+            } else if (poll(row + 1, FPollInterval)) {
                 break;
             }
         }
