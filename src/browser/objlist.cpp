@@ -4,6 +4,7 @@
 
 #include "controls/kdcomctrls.h"
 #include "controls/kdstdctl.h"
+#include "core/kdcallwait.h"
 #include "core/kdconnservices.h"
 #include "core/kdforms.h"
 #include "core/kdreg.h"
@@ -24,6 +25,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <numeric>
+#include <chrono>
+#include <future>
 #include <thread>
 #include <variant>
 
@@ -176,47 +179,64 @@ void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
         return;
     const size_t n = FRows.size();
     std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    auto text = [&](size_t i) -> const QString & {
-        static const QString empty;
-        const TObjListRow &r = FRows[i];
-        if (AColumn == 0)
-            return r.Caption;
-        return AColumn - 1 < r.SubItems.size() ? r.SubItems.at(AColumn - 1) : empty;
-    };
-    const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
-    const bool desc = AOrder == Qt::DescendingOrder;
-    std::vector<double> keys;
-    std::vector<QString> folded;
-    std::function<bool(size_t, size_t)> less;
-    if (numeric) {
-        keys.resize(n);
-        for (size_t i = 0; i < n; ++i)
-            keys[i] = KdNumberOfText(text(i));
-        less = [&](size_t a, size_t b) { return desc ? keys[b] < keys[a] : keys[a] < keys[b]; };
-    } else {
-        // Text compares as the tree orders names (CompareObjectNames), the same on every
-        // locale: case folded first, then as written. The folded texts are made once, so a
-        // list of 100,000 names sorts without folding each name at every comparison.
-        folded.resize(n);
-        for (size_t i = 0; i < n; ++i)
-            folded[i] = text(i).toCaseFolded();
-        less = [&](size_t a, size_t b) {
-            int c = folded[a].compare(folded[b], Qt::CaseSensitive);
-            if (c == 0)
-                c = text(a).compare(text(b), Qt::CaseSensitive);
-            return desc ? c > 0 : c < 0;
+    // Works out the new order without changing a row; false when the rows are in order.
+    auto work = [&]() -> bool {
+        std::iota(order.begin(), order.end(), size_t(0));
+        auto text = [&](size_t i) -> const QString & {
+            static const QString empty;
+            const TObjListRow &r = FRows[i];
+            if (AColumn == 0)
+                return r.Caption;
+            return AColumn - 1 < r.SubItems.size() ? r.SubItems.at(AColumn - 1) : empty;
         };
+        const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
+        const bool desc = AOrder == Qt::DescendingOrder;
+        std::vector<double> keys;
+        std::vector<QString> folded;
+        std::function<bool(size_t, size_t)> less;
+        if (numeric) {
+            keys.resize(n);
+            for (size_t i = 0; i < n; ++i)
+                keys[i] = KdNumberOfText(text(i));
+            less = [&](size_t a, size_t b) { return desc ? keys[b] < keys[a] : keys[a] < keys[b]; };
+        } else {
+            // Text compares as the tree orders names (CompareObjectNames), the same on every
+            // locale: case folded first, then as written. The folded texts are made once, so
+            // a list of 100,000 names sorts without folding each name at every comparison.
+            folded.resize(n);
+            for (size_t i = 0; i < n; ++i)
+                folded[i] = text(i).toCaseFolded();
+            less = [&](size_t a, size_t b) {
+                int c = folded[a].compare(folded[b], Qt::CaseSensitive);
+                if (c == 0)
+                    c = text(a).compare(text(b), Qt::CaseSensitive);
+                return desc ? c > 0 : c < 0;
+            };
+        }
+        // A fill's rows may come in the order asked for already: one pass finds that out,
+        // and a stable sort of rows in order would change nothing.
+        bool ordered = true;
+        for (size_t i = 1; i < n && ordered; ++i)
+            ordered = !less(i, i - 1);
+        if (ordered)
+            return false;
+        std::stable_sort(order.begin(), order.end(), less);
+        return true;
+    };
+    bool changed = false;
+    if (WhileSorting && n > kSortAsideRows) {
+        // A long sort runs on another thread that only reads the rows, while this one lets
+        // the window paint (the caller makes sure nothing changes the rows meanwhile).
+        auto done = std::async(std::launch::async, work);
+        while (done.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            WhileSorting();
+        changed = done.get();
+    } else {
+        changed = work();
     }
-    // A fill's rows mostly come in the order asked for already: one pass finds that out,
-    // and a stable sort of rows in order would change nothing.
-    bool ordered = true;
-    for (size_t i = 1; i < n && ordered; ++i)
-        ordered = !less(i, i - 1);
-    if (ordered)
+    if (!changed)
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::stable_sort(order.begin(), order.end(), less);
     std::vector<TObjListRow> sorted;
     sorted.reserve(n);
     std::vector<int> newPos(n);
@@ -500,7 +520,12 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
             }
             conn->setCallWaitDelay(oldWaitDelay);
             QHeaderView *h = p->lstObject->header();
-            p->lstObject->Model()->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
+            // The rows stay as they are while the sort waits (a second fill waits for this
+            // one, the window's close too), so the window keeps painting meanwhile.
+            TObjectListModel *m = p->lstObject->Model();
+            m->WhileSorting = [] { PumpEventsDroppingInput(); };
+            m->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
+            m->WhileSorting = nullptr;
             if (!paint)
                 p->lstObject->setUpdatesEnabled(true);
             p->FFilling = false;

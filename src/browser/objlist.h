@@ -60,6 +60,10 @@ public:
     // Stable sort by a column: right-aligned columns as numbers, the others as names
     // in the tree's order (CompareObjectNames). Persistent indexes (the selection) follow their rows.
     void sort(int AColumn, Qt::SortOrder AOrder = Qt::AscendingOrder) override;
+    // Set by a caller that can keep the rows unchanged meanwhile: a sort of more than
+    // kSortAsideRows rows runs on another thread and this is called about every 20 ms.
+    std::function<void()> WhileSorting;
+    static constexpr size_t kSortAsideRows = 20000;
 
 private:
     QList<TObjListColumn> FColumns;
