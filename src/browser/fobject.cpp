@@ -311,6 +311,12 @@ void TfrmObject::closeEvent(QCloseEvent *e)
         e->accept();
         return;
     }
+    if (FListPane && FListPane->Filling()) {
+        FCloseAfterFill = true;
+        FListPane->StopFill();
+        e->ignore();
+        return;
+    }
     bool may = false;
     GuardedCall([&] { may = FormCloseQuery(); });
     if (!may) {

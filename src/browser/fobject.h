@@ -231,6 +231,9 @@ private:
     // logon reads it once; empty afterwards.
     std::optional<QStringList> FLogonSchemas;
     bool FClosed = false;
+    // A close was asked while the object list filled: the fill stops and the window closes
+    // once it has returned (the fill still uses the window's connection and list).
+    bool FCloseAfterFill = false;
 
 public:
     // While one lives, OpenSQL with values reads its result whole in one round trip (the

@@ -9,6 +9,9 @@
 #include "core/kdforms.h"
 #include "core/kdsub_msg.h"
 
+#include <QMdiSubWindow>
+#include <QTimer>
+
 void TfrmObject::CreateObjectPanes()
 {
     FTreePane = new TObjectTreePane(this);
@@ -39,6 +42,18 @@ void TfrmObject::CreateObjectPanes()
     connect(FListPane, &TObjectListPane::LoopMessage, this, [](int count, int total) {
         if (TkdMainForm *host = TkdMainForm::Instance())
             host->SetLoopMessage(count, total);
+    });
+    connect(FListPane, &TObjectListPane::FillEnded, this, [this] {
+        if (!FCloseAfterFill)
+            return;
+        FCloseAfterFill = false;
+        // After the fill has unwound: the close asks the usual questions then.
+        QTimer::singleShot(0, this, [this] {
+            if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+                frame->close();
+            else
+                close();
+        });
     });
     connect(FListPane, &TObjectListPane::DefMessage, this, [](int) {
         if (TkdMainForm *host = TkdMainForm::Instance())

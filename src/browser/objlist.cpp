@@ -4,7 +4,9 @@
 
 #include "controls/kdcomctrls.h"
 #include "controls/kdstdctl.h"
+#include "core/kdcallwait.h"
 #include "core/kdconnservices.h"
+#include "core/kdforms.h"
 #include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_service.h"
@@ -19,13 +21,23 @@
 #include <QKeyEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <numeric>
+#include <chrono>
+#include <future>
+#include <thread>
 #include <variant>
 
 namespace {
+
+// How long (ms) a call of the fill waits for the server before the window gets its turn;
+// with the waiter's interval after that, no pause of the event loop comes near 100 ms.
+constexpr int kFillCallWaitDelayMs = 20;
+// Before the next block is read, the rows shown and Esc looked for once this much has passed.
+constexpr int kFillPollBeforeFetchMs = 15;
 
 QString objectLayoutKey()
 {
@@ -47,9 +59,14 @@ TObjectListModel::TObjectListModel(QObject *AParent) : QAbstractTableModel(APare
 void TObjectListModel::SetColumns(const QList<TObjListColumn> &Columns)
 {
     beginResetModel();
-    FRows.clear();
+    std::vector<TObjListRow> old;
+    old.swap(FRows);
     FColumns = Columns;
     endResetModel();
+    // Freeing the texts of a list of 100,000 objects takes long enough to stall the window
+    // before the next fill starts; no one else holds those rows, so another thread frees them.
+    if (old.size() > 20000)
+        std::thread([rows = std::move(old)]() mutable { rows.clear(); }).detach();
 }
 
 void TObjectListModel::Clear() { SetColumns({}); }
@@ -161,33 +178,66 @@ void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
 {
     if (AColumn < 0 || AColumn >= FColumns.size() || FRows.size() < 2)
         return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const size_t n = FRows.size();
     std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    auto text = [&](size_t i) -> const QString & {
-        static const QString empty;
-        const TObjListRow &r = FRows[i];
-        if (AColumn == 0)
-            return r.Caption;
-        return AColumn - 1 < r.SubItems.size() ? r.SubItems.at(AColumn - 1) : empty;
+    // Works out the new order without changing a row; false when the rows are in order.
+    auto work = [&]() -> bool {
+        std::iota(order.begin(), order.end(), size_t(0));
+        auto text = [&](size_t i) -> const QString & {
+            static const QString empty;
+            const TObjListRow &r = FRows[i];
+            if (AColumn == 0)
+                return r.Caption;
+            return AColumn - 1 < r.SubItems.size() ? r.SubItems.at(AColumn - 1) : empty;
+        };
+        const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
+        const bool desc = AOrder == Qt::DescendingOrder;
+        std::vector<double> keys;
+        std::vector<QString> folded;
+        std::function<bool(size_t, size_t)> less;
+        if (numeric) {
+            keys.resize(n);
+            for (size_t i = 0; i < n; ++i)
+                keys[i] = KdNumberOfText(text(i));
+            less = [&](size_t a, size_t b) { return desc ? keys[b] < keys[a] : keys[a] < keys[b]; };
+        } else {
+            // Text compares as the tree orders names (CompareObjectNames), the same on every
+            // locale: case folded first, then as written. The folded texts are made once, so
+            // a list of 100,000 names sorts without folding each name at every comparison.
+            folded.resize(n);
+            for (size_t i = 0; i < n; ++i)
+                folded[i] = text(i).toCaseFolded();
+            less = [&](size_t a, size_t b) {
+                int c = folded[a].compare(folded[b], Qt::CaseSensitive);
+                if (c == 0)
+                    c = text(a).compare(text(b), Qt::CaseSensitive);
+                return desc ? c > 0 : c < 0;
+            };
+        }
+        // A fill's rows may come in the order asked for already: one pass finds that out,
+        // and a stable sort of rows in order would change nothing.
+        bool ordered = true;
+        for (size_t i = 1; i < n && ordered; ++i)
+            ordered = !less(i, i - 1);
+        if (ordered)
+            return false;
+        std::stable_sort(order.begin(), order.end(), less);
+        return true;
     };
-    const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
-    const bool desc = AOrder == Qt::DescendingOrder;
-    if (numeric) {
-        std::vector<double> keys(n);
-        for (size_t i = 0; i < n; ++i)
-            keys[i] = KdNumberOfText(text(i));
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            return desc ? keys[b] < keys[a] : keys[a] < keys[b];
-        });
+    bool changed = false;
+    if (WhileSorting && n > kSortAsideRows) {
+        // A long sort runs on another thread that only reads the rows, while this one lets
+        // the window paint (the caller makes sure nothing changes the rows meanwhile).
+        auto done = std::async(std::launch::async, work);
+        while (done.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            WhileSorting();
+        changed = done.get();
     } else {
-        // Text compares as the tree orders names, the same on every locale.
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            const int c = CompareObjectNames(text(a), text(b));
-            return desc ? c > 0 : c < 0;
-        });
+        changed = work();
     }
+    if (!changed)
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<TObjListRow> sorted;
     sorted.reserve(n);
     std::vector<int> newPos(n);
@@ -394,8 +444,13 @@ void TObjectListPane::UpdateFindHistory(const QString &Text)
 
 void TObjectListPane::ShowObject(bool IsGrep, const TTreeSelection &Node, int Disp)
 {
-    if (FFilling)
-        return; // a fill is running (its Esc poll let a timer through): it finishes first
+    if (FFilling) {
+        // Asked from inside the running fill (its waits let timers and posted events
+        // through): that fill stops, and this one runs once it has unwound.
+        FDeferredFill = TDeferredFill{IsGrep, Node, Disp};
+        StopFill();
+        return;
+    }
     WaitCursor wait;
     SaveColumnWidths();
     lstObject->Model()->Clear();
@@ -424,6 +479,16 @@ void TObjectListPane::ShowObject(bool IsGrep, const TTreeSelection &Node, int Di
     FillRows(f.T, sql, C);
 }
 
+void TObjectListPane::StopFill()
+{
+    if (!FFilling)
+        return;
+    FStopRequested = true;
+    db::Connection *conn = FConn ? FConn->dbsMain() : nullptr;
+    if (conn && conn->isBusy())
+        conn->cancel(); // the waiting call ends with Kind::Cancelled, which ends the fill
+}
+
 void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const QString &C)
 {
     const TkdOption &opt = TkdOption::Global();
@@ -432,6 +497,10 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     if (!conn)
         return;
     FFilling = true;
+    FStopRequested = false;
+    // The waits for the server (the first block comes only after the server has sorted the
+    // whole list) hand the event loop over early and often, so the window keeps painting.
+    const int oldWaitDelay = conn->setCallWaitDelay(kFillCallWaitDelayMs);
     Q_EMIT LoopMessage(0, 0);
     const bool paint = opt.Progress;
     if (!paint)
@@ -443,30 +512,51 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     struct Finish {
         TObjectListPane *p;
         db::Query &q;
+        db::Connection *conn;
+        int oldWaitDelay;
         bool paint;
         ~Finish()
         {
-            q.close();
+            try {
+                q.close();
+            } catch (const std::exception &) {
+                // The connection went away during the fill: nothing left to close.
+            }
+            conn->setCallWaitDelay(oldWaitDelay);
             QHeaderView *h = p->lstObject->header();
-            p->lstObject->Model()->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
+            // The rows stay as they are while the sort waits (a second fill waits for this
+            // one, the window's close too), so the window keeps painting meanwhile.
+            TObjectListModel *m = p->lstObject->Model();
+            m->WhileSorting = [] { PumpEventsDroppingInput(); };
+            m->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
+            m->WhileSorting = nullptr;
             if (!paint)
                 p->lstObject->setUpdatesEnabled(true);
             p->FFilling = false;
+            p->FStopRequested = false;
             Q_EMIT p->DefMessage(p->lstObject->Model()->rowCount());
+            Q_EMIT p->FillEnded();
+            if (p->FDeferredFill) {
+                const TDeferredFill next = *p->FDeferredFill;
+                p->FDeferredFill.reset();
+                QTimer::singleShot(0, p, [p = p, next] {
+                    GuardedCall([&] { p->ShowObject(next.IsGrep, next.Node, next.Disp); });
+                });
+            }
         }
-    } finish{this, q, paint};
+    } finish{this, q, conn, oldWaitDelay, paint};
 
     QElapsedTimer tick;
     tick.start();
     bool escaped = false;
     // Shows the rows read so far and looks for Esc, about FPollInterval ms apart.
-    auto poll = [&](int count) {
-        if (FPollInterval > 0 && tick.elapsed() < FPollInterval)
+    auto poll = [&](int count, int interval) {
+        if (interval > 0 && tick.elapsed() < interval)
             return false;
         flush();
         Q_EMIT LoopMessage(count, 0);
         tick.restart();
-        return escaped = EscapePressed();
+        return escaped = EscapePressed() || FStopRequested;
     };
 
     TObjListFillContext ctx;
@@ -485,7 +575,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                 if (r >= q.fetchedCount() && !q.fetchMore())
                     break;
                 types.insert(q.valueString(r, 0).toUInt(), {q.valueString(r, 1), q.valueString(r, 2)});
-                if ((r & 1023) == 0 && poll(0))
+                if ((r & 1023) == 0 && poll(0, FPollInterval))
                     break;
             }
             q.close();
@@ -507,8 +597,12 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                             v << seq.valueString(r, c);
                         sequences.insert(seq.valueString(r, 0) + QChar(0) + seq.valueString(r, 1), v);
                     }
-                } catch (const std::exception &) {
+                } catch (const db::Error &e) {
+                    if (e.kind == db::Error::Kind::Cancelled)
+                        throw; // Esc or a stop: the whole fill ends
                     sequences.clear(); // values stay empty
+                } catch (const std::exception &) {
+                    sequences.clear();
                 }
                 seq.close();
                 ctx.SequenceValues = [&sequences](const QString &s, const QString &n) {
@@ -523,15 +617,19 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                         if (!seq.isEmpty())
                             for (int c = 0; c < 6; ++c)
                                 v << seq.valueString(0, c);
-                    } catch (const std::exception &) {
+                    } catch (const db::Error &e) {
+                        if (e.kind == db::Error::Kind::Cancelled)
+                            throw;
                         v.clear(); // a sequence the user may not read
+                    } catch (const std::exception &) {
+                        v.clear();
                     }
                     seq.close();
                     return v;
                 };
             }
         }
-        if (escaped)
+        if (escaped || FStopRequested)
             return;
 
         q.setSql(Sql);
@@ -543,21 +641,33 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
         auto column = [&](int k) { return q.valueString(row, k - 1); };
         bool first = true;
         for (;; ++row) {
-            if (row >= q.fetchedCount() && !q.fetchMore())
-                break;
+            if (row >= q.fetchedCount()) {
+                // Reading the next block may take a while: the window has its turn first,
+                // so that the block's wait and the rows before it never add up to a stall.
+                if (!first && poll(row, std::min(FPollInterval, kFillPollBeforeFetchMs)))
+                    break;
+                if (!q.fetchMore())
+                    break;
+            }
             pending.push_back(ConvertObjectListRow(ctx, columns, column));
             if (first) {
                 // The first rows show at once.
                 first = false;
                 flush();
-                if (EscapePressed())
+                if (EscapePressed() || FStopRequested)
                     break;
                 tick.restart();
-            } else if (poll(row + 1)) {
+            } else if (poll(row + 1, FPollInterval)) {
                 break;
             }
         }
         flush();
+    } catch (const db::Error &e) {
+        flush();
+        // Esc during a wait for the server, or a close of the connection, cancelled the
+        // statement: the fill stops as with Esc and keeps the rows read so far.
+        if (e.kind != db::Error::Kind::Cancelled)
+            throw;
     } catch (...) {
         flush();
         throw;

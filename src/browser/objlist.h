@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QToolButton;
@@ -59,6 +60,10 @@ public:
     // Stable sort by a column: right-aligned columns as numbers, the others as names
     // in the tree's order (CompareObjectNames). Persistent indexes (the selection) follow their rows.
     void sort(int AColumn, Qt::SortOrder AOrder = Qt::AscendingOrder) override;
+    // Set by a caller that can keep the rows unchanged meanwhile: a sort of more than
+    // kSortAsideRows rows runs on another thread and this is called about every 20 ms.
+    std::function<void()> WhileSorting;
+    static constexpr size_t kSortAsideRows = 20000;
 
 private:
     QList<TObjListColumn> FColumns;
@@ -96,8 +101,14 @@ public:
 
     // Rebuilds the list for the selected tree node. With IsGrep the find text is ignored.
     // Query errors end the fill (the rows read so far stay) and pass to the caller.
+    // Asked while a fill runs (from a timer or the window's handling of an event that the
+    // fill's waits let through), the running fill stops as with Esc and the new one runs
+    // once it has returned; the latest such request wins.
     void ShowObject(bool IsGrep, const TTreeSelection &Node, int Disp);
     bool Filling() const { return FFilling; }
+    // Asks a running fill to stop (the rows read so far stay); a statement the fill is
+    // waiting for is cancelled on the server.
+    void StopFill();
 
     // Sets the images of the rows and of the find-bar buttons.
     void SetImages(std::function<QIcon(int)> ImageOf);
@@ -131,6 +142,8 @@ Q_SIGNALS:
     // Progress of a fill (rows so far, 0 for the Esc hint), and the object count after it.
     void LoopMessage(int Count, int Total);
     void DefMessage(int Count);
+    // A fill has ended (also when it stopped early or failed).
+    void FillEnded();
 
 protected:
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
@@ -144,5 +157,13 @@ private:
     QString FViewType;
     QString FTreeDispState;
     bool FFilling = false;
+    bool FStopRequested = false;
+    // A fill asked for while another ran: run after it.
+    struct TDeferredFill {
+        bool IsGrep = false;
+        TTreeSelection Node;
+        int Disp = 0;
+    };
+    std::optional<TDeferredFill> FDeferredFill;
     int FPollInterval = 50;
 };

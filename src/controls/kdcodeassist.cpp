@@ -161,25 +161,104 @@ void TkdCodeAssist::AddRow(int k)
     item->setData(0, Qt::UserRole, image);
 }
 
-void TkdCodeAssist::ShowItems()
+void TkdCodeAssist::SetObjectSource(int begin, int end, bool cut, const QString &filter, TObjectReader reader)
 {
-    if (isVisible())
-        setFocus();
-    clear();
+    FObjectsBegin = begin;
+    FObjectsEnd = end;
+    FObjectsCut = cut;
+    FObjectsFilter = kdassist::TrimControl(filter);
+    FReader = std::move(reader);
+}
+
+void TkdCodeAssist::RefilterLists()
+{
     CaptionListW.clear();
     SubItemListW.clear();
     ImageListW.clear();
+    FSourceW.clear();
     const QVector<int> pass = kdassist::FilterCandidates(CaptionList, Buf->text());
     for (int i : pass) {
         CaptionListW << CaptionList.at(i);
         SubItemListW << SubItemList.at(i);
         ImageListW << ImageList.value(i, -1);
-        if (topLevelItemCount() < ItemMax) {
-            AddRow(CaptionListW.size() - 1);
-            if (topLevelItemCount() == 1) {
-                setCurrentItem(topLevelItem(0));
-                topLevelItem(0)->setSelected(true);
-            }
+        FSourceW << i;
+    }
+}
+
+bool TkdCodeAssist::NeedsMoreObjects(int k) const
+{
+    // The held objects are the first ones of the list in its order, so the filtered ones
+    // are the first filtered ones of the whole list until a row would come from past them.
+    return FReader && FObjectsCut && (k >= FSourceW.size() || FSourceW.at(k) >= FObjectsEnd);
+}
+
+void TkdCodeAssist::ReadObjectsFor(const QString &filter)
+{
+    kdassist::TAssistCandidates objects;
+    const bool ok = GuardedCall([&] { objects = FReader(filter, 0, kdassist::kAssistObjectRows + 1); });
+    if (!ok) {
+        FReader = nullptr; // shows what is held; the error has been reported
+        return;
+    }
+    const bool cut = objects.size() > kdassist::kAssistObjectRows;
+    const int n = std::min<int>(objects.size(), kdassist::kAssistObjectRows);
+    const int held = FObjectsEnd - FObjectsBegin;
+    CaptionList.remove(FObjectsBegin, held);
+    SubItemList.remove(FObjectsBegin, held);
+    ImageList.remove(FObjectsBegin, held);
+    for (int i = 0; i < n; ++i) {
+        CaptionList.insert(FObjectsBegin + i, objects.Captions.at(i));
+        SubItemList.insert(FObjectsBegin + i, objects.Details.at(i));
+        ImageList.insert(FObjectsBegin + i, objects.Images.at(i));
+    }
+    FObjectsEnd = FObjectsBegin + n;
+    FObjectsCut = cut;
+    FObjectsFilter = filter;
+}
+
+void TkdCodeAssist::ReadMoreObjects()
+{
+    const QString filter = kdassist::TrimControl(Buf->text());
+    if (filter.compare(FObjectsFilter, Qt::CaseInsensitive) != 0) {
+        // The user typed further: ask for that prefix, again bounded.
+        ReadObjectsFor(filter);
+    } else {
+        // Paging past the held objects: the rest of the list.
+        kdassist::TAssistCandidates rest;
+        if (!GuardedCall([&] { rest = FReader(FObjectsFilter, FObjectsEnd - FObjectsBegin, 0); })) {
+            FReader = nullptr;
+            return;
+        }
+        for (int i = 0; i < rest.size(); ++i) {
+            CaptionList.insert(FObjectsEnd + i, rest.Captions.at(i));
+            SubItemList.insert(FObjectsEnd + i, rest.Details.at(i));
+            ImageList.insert(FObjectsEnd + i, rest.Images.at(i));
+        }
+        FObjectsEnd += rest.size();
+        FObjectsCut = false;
+    }
+    RefilterLists();
+}
+
+void TkdCodeAssist::ShowItems()
+{
+    if (isVisible())
+        setFocus();
+    clear();
+    // A filter that no longer extends the one the objects were read for (Backspace past
+    // it) needs the objects of the shorter prefix.
+    if (FReader && !kdassist::TrimControl(Buf->text()).startsWith(FObjectsFilter, Qt::CaseInsensitive))
+        ReadObjectsFor(kdassist::TrimControl(Buf->text()));
+    RefilterLists();
+    for (int k = 0; k < ItemMax; ++k) {
+        if (NeedsMoreObjects(k))
+            ReadMoreObjects();
+        if (k >= CaptionListW.size())
+            break;
+        AddRow(k);
+        if (k == 0) {
+            setCurrentItem(topLevelItem(0));
+            topLevelItem(0)->setSelected(true);
         }
     }
 }
@@ -187,6 +266,8 @@ void TkdCodeAssist::ShowItems()
 void TkdCodeAssist::AddItems()
 {
     const int n = topLevelItemCount();
+    if (NeedsMoreObjects(n))
+        ReadMoreObjects();
     if (n < CaptionListW.size())
         AddRow(n);
 }
@@ -296,6 +377,9 @@ void TkdCodeAssist::keyPressEvent(QKeyEvent *e)
         QTreeWidget::keyPressEvent(e);
         return;
     case Qt::Key_End:
+        // Every remaining candidate: the objects not yet read first.
+        while (FReader && FObjectsCut)
+            ReadMoreObjects();
         for (int i = CaptionListW.size() - topLevelItemCount(); i > 0; --i)
             AddItems();
         QTreeWidget::keyPressEvent(e);
@@ -452,6 +536,14 @@ void ShowCodeAssist(TkdMemo *Memo, QWidget *Owner, db::Query &Query, const QStri
     popup->CaptionList = c.Captions;
     popup->SubItemList = c.Details;
     popup->ImageList = c.Images;
+    if (result.Kind == kdassist::TAssistListKind::Objects) {
+        db::Query *query = &Query;
+        const QString schema = result.ListSchema;
+        popup->SetObjectSource(result.ObjectsBegin, result.ObjectsEnd, result.ObjectsCut, result.Filter,
+                               [query, schema](const QString &filter, int offset, int limit) {
+                                   return kdassist::ReadObjects(*query, schema, filter, offset, limit);
+                               });
+    }
     if (result.HasPrefix)
         popup->SetBuffer(result.Filter);
     popup->ShowItems();

@@ -3,6 +3,8 @@
 // While it is open every typed character goes to a hidden filter box, which narrows the list
 // to the candidates that begin with it, and to the editor, which shows it as usual. Accepting
 // a candidate replaces the part being typed, from its start to the caret, with the candidate.
+#include "core/kdassist.h"
+
 #include <QIcon>
 #include <QStringList>
 #include <QTreeWidget>
@@ -34,6 +36,14 @@ public:
 
     // Appends one candidate.
     void AddCandidate(const QString &caption, const QString &detail, int image);
+    // Reads objects of the list from the server: those whose name starts with `filter`, from
+    // `offset` on in the list's order, at most `limit` (0: all).
+    using TObjectReader = std::function<kdassist::TAssistCandidates(const QString &filter, int offset, int limit)>;
+    // The candidates [begin, end) are the objects read for `filter`; when `cut`, the server
+    // has more, and the popup asks again through `reader` before it would show a row past
+    // them, or when the filter no longer extends `filter` (so that typing, paging, End and
+    // Backspace show what a whole list would).
+    void SetObjectSource(int begin, int end, bool cut, const QString &filter, TObjectReader reader);
     // Puts S into the filter box with its caret after the last character.
     void SetBuffer(const QString &S);
     // Rebuilds the filtered lists and the shown rows from the filter text.
@@ -72,6 +82,17 @@ private:
     void SendToEditor(QKeyEvent *e);
     void SendKeyToBuf(QKeyEvent *e);
     void Close();
+
+    // Objects held for the server's list (see SetObjectSource).
+    void RefilterLists();
+    bool NeedsMoreObjects(int filteredIndex) const;
+    void ReadMoreObjects();
+    void ReadObjectsFor(const QString &filter);
+    TObjectReader FReader;
+    int FObjectsBegin = 0, FObjectsEnd = 0;
+    bool FObjectsCut = false;
+    QString FObjectsFilter;
+    QVector<int> FSourceW; // candidate index of each filtered candidate
 
     long FPrefixStart = 0;
     QSizeGrip *FGrip = nullptr;

@@ -119,7 +119,16 @@ struct TAssistResult {
     QString Filter;       // the part being typed, upper-cased
     TAssistCandidates Candidates;
     QString Caption0, Caption1; // column captions of the popup
+    // An object list holds at most kAssistObjectRows objects; when the schema offers more,
+    // ObjectsCut is set, the objects end at ObjectsEnd in Candidates (the keywords follow)
+    // and ReadRemainingObjects gives the rest, in order, to be put in at ObjectsEnd.
+    bool ObjectsCut = false;
+    int ObjectsBegin = 0, ObjectsEnd = 0;
 };
+
+// Objects read for the first showing of an object list: the popup shows 100 rows at once,
+// so the rest is read only when the user pages beyond what is held.
+inline constexpr int kAssistObjectRows = 1000;
 
 // Image indexes of candidates (the main window's image list).
 inline constexpr int ImageTable = 45, ImageView = 47, ImageIndex = 46, ImageFunction = 52,
@@ -143,5 +152,10 @@ QString NormaliseAssistName(const QString &name);
 // Works out what the token names and gathers the candidates. Catalog errors propagate
 // (db::Error); nothing is left behind when they do.
 TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request);
+// Objects of the object list of `schema` whose name starts with `filter` (ignoring case as
+// the popup does; every object for an empty filter), in the list's order: from `offset` on,
+// at most `limit` (0: all). Parts read with offsets join up to the whole list.
+TAssistCandidates ReadObjects(db::Query &query, const QString &schema, const QString &filter, int offset,
+                              int limit);
 
 } // namespace kdassist

@@ -271,6 +271,38 @@ QString NormaliseAssistName(const QString &name)
     return s.toLower();
 }
 
+// With a prefix the server keeps only the names the popup's filter would show, so a schema
+// of many objects sends a few rows instead of all. The pattern may hold any character of
+// the prefix's case class; where the client encoding is not UTF-8 those may not travel, and
+// every object is read. Rows that tie in the order are equal in every column, so parts read
+// with an offset join up to the whole list.
+TAssistCandidates ReadObjects(db::Query &query, const QString &schema, const QString &filter, int offset,
+                              int limit)
+{
+    query.close();
+    query.setParamCreation(true);
+    const QString prefix = TrimControl(filter);
+    const bool narrow = !prefix.isEmpty() && query.connection()
+                        && query.connection()->clientEncoding() == QLatin1String("UTF8");
+    QString sql = CodeAssistSQL(narrow ? 13 : 10);
+    if (limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(limit);
+    if (offset > 0)
+        sql += QStringLiteral(" OFFSET %1").arg(offset);
+    query.setSql(sql);
+    query.param(0).setAsString(schema);
+    if (narrow)
+        query.paramByName(QStringLiteral("PATTERN")).setAsString(PrefixPattern(prefix));
+    query.open();
+    TAssistCandidates objects;
+    for (query.first(); !query.eof(); query.next()) {
+        const QString typ = query.field(1).asString();
+        objects.append(query.field(0).asString(), typ, ObjectImage(typ));
+    }
+    query.close();
+    return objects;
+}
+
 TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
 {
     TAssistResult r;
@@ -404,23 +436,14 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
                 }
             }
         }
-        query.close();
-        // With a prefix the server keeps only the names the popup's filter would show, so a
-        // schema of many objects sends a few rows instead of all. The pattern may hold any
-        // character of the prefix's case class; where the client encoding is not UTF-8 those
-        // may not travel, and all objects are read as before.
-        const QString filter = TrimControl(r.Filter);
-        const bool narrow = !filter.isEmpty() && query.connection()
-                            && query.connection()->clientEncoding() == QLatin1String("UTF8");
-        query.setSql(CodeAssistSQL(narrow ? 13 : 10));
-        query.param(0).setAsString(r.ListSchema);
-        if (narrow)
-            query.paramByName(QStringLiteral("PATTERN")).setAsString(PrefixPattern(filter));
-        query.open();
-        for (query.first(); !query.eof(); query.next()) {
-            const QString typ = query.field(1).asString();
-            r.Candidates.append(query.field(0).asString(), typ, ObjectImage(typ));
-        }
+        // The first kAssistObjectRows objects in the list's order, and whether there are more.
+        const TAssistCandidates objects = ReadObjects(query, r.ListSchema, r.Filter, 0, kAssistObjectRows + 1);
+        const int held = std::min<int>(objects.size(), kAssistObjectRows);
+        r.ObjectsBegin = r.Candidates.size();
+        for (int i = 0; i < held; ++i)
+            r.Candidates.append(objects.Captions.at(i), objects.Details.at(i), objects.Images.at(i));
+        r.ObjectsCut = objects.size() > kAssistObjectRows;
+        r.ObjectsEnd = r.Candidates.size();
         if (keywords)
             for (const QString &w : request.Keywords)
                 r.Candidates.append(w, QStringLiteral("KEYWORD"), KeywordImage);

@@ -53,6 +53,24 @@ TEST_F(DbTest, WaiterIsCalledAfterADelayAndThenRegularly)
     EXPECT_FALSE(FDb.isBusy());
 }
 
+TEST_F(DbTest, ConnectionMayAskForTheWaiterSooner)
+{
+    RecordingWaiter waiter;
+    const int old = FDb.setCallWaitDelay(20);
+    EXPECT_EQ(old, db::kCallWaitDelayMs);
+    waiter.start();
+    FDb.execute(QStringLiteral("SELECT pg_sleep(0.3)"));
+    ASSERT_FALSE(waiter.FTimes.isEmpty());
+    EXPECT_GE(waiter.FTimes.first(), 15);
+    EXPECT_LT(waiter.FTimes.first(), db::kCallWaitDelayMs) << "the shorter delay was not used";
+    EXPECT_EQ(FDb.setCallWaitDelay(old), 20);
+    waiter.FTimes.clear();
+    waiter.start();
+    FDb.execute(QStringLiteral("SELECT pg_sleep(0.2)"));
+    ASSERT_FALSE(waiter.FTimes.isEmpty());
+    EXPECT_GE(waiter.FTimes.first(), db::kCallWaitDelayMs - 5);
+}
+
 TEST_F(DbTest, WaiterCancelsTheRunningStatement)
 {
     RecordingWaiter waiter;

@@ -592,6 +592,13 @@ CallWaiter *setCallWaiter(CallWaiter *waiter)
     return old;
 }
 
+int Connection::setCallWaitDelay(int ms)
+{
+    const int old = FCallWaitDelay;
+    FCallWaitDelay = std::max(0, ms);
+    return old;
+}
+
 void Connection::requireIdle() const
 {
     if (FBusy)
@@ -659,7 +666,7 @@ PGresult *Connection::exec(const std::function<int()> &send)
         return nullptr;
     QElapsedTimer clock;
     clock.start();
-    qint64 nextHook = kCallWaitDelayMs;
+    qint64 nextHook = FCallWaitDelay;
     PGresult *last = nullptr;
     for (;;) {
         awaitResult(clock, nextHook);

@@ -212,6 +212,11 @@ public:
     // True while a call waits for its answer (the call waiter runs inside it). A second call
     // on a busy connection is refused with Error::Kind::Refused before anything is sent.
     bool isBusy() const { return FBusy; }
+    // How long (ms) a call waits before it first calls the call waiter; kCallWaitDelayMs
+    // unless a caller that must keep its window moving (a long list fill) asks for less.
+    // Returns the previous delay.
+    int setCallWaitDelay(int ms);
+    int callWaitDelay() const { return FCallWaitDelay; }
 
 private:
     friend class DataSet;
@@ -269,6 +274,7 @@ private:
     void requireIdle() const;
     bool FBusy = false;
     bool FCloseWhenIdle = false; // close() was asked while a call was waiting
+    int FCallWaitDelay = kCallWaitDelayMs;
     std::atomic<bool> FCancelRequested{false};
     QString FOwnFailure; // why the layer's own block ended badly
     bool FWasInBlock = false;
