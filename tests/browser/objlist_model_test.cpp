@@ -92,9 +92,11 @@ TEST(ObjectListModel, LongSortAsideGivesTheSameOrder)
         got << m->Row(r).Caption;
     EXPECT_EQ(got, want);
     // Stable: equal names keep the order they came in.
-    for (int r = 1; r < m->rowCount(); ++r)
-        if (got.at(r) == got.at(r - 1))
+    for (int r = 1; r < m->rowCount(); ++r) {
+        if (got.at(r) == got.at(r - 1)) {
             ASSERT_LT(m->SubItem(r - 1, 0).toInt(), m->SubItem(r, 0).toInt()) << r;
+        }
+    }
     (void)pumps; // how often depends on the machine; the order is what counts
 }
 
