@@ -107,18 +107,6 @@ const TEditorPolicy &TfrmConst::ConstPolicy()
     return policy;
 }
 
-QString TfrmConst::ConstCaption(TkdConnForm *Owner, const QString &Schema, const QString &Table, const QString &Name)
-{
-    if (Name.isEmpty() || !Owner)
-        return QStringLiteral("CONSTRAINT - 新規");
-    const TRecParam rec = MakeRecParam(Owner->ConnectionParam(QStringLiteral("Server")),
-                                       Owner->ConnectionParam(QStringLiteral("Database")), Schema,
-                                       Owner->ConnectionParam(QStringLiteral("Port")),
-                                       Owner->ConnectionParam(QStringLiteral("User_Name")),
-                                       Owner->ConnectionParam(QStringLiteral("Password")), Name, QString(), Table);
-    return QStringLiteral("CONSTRAINT - ") + FormatRecParam(rec, 5);
-}
-
 TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode)
     : TObjectEditor(Owner, ConstPolicy(), Mode)
     , FTableName(Args.TableName)
@@ -312,23 +300,10 @@ TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
 
 QWidget *TfrmConst::Open(TkdConnForm *Owner, const TObjectArgs &Args)
 {
-    const QString caption = ConstCaption(Owner, Args.Schema, Args.TableName, Args.ObjectName);
-    TkdMainForm *host = TkdMainForm::Instance();
-    if (!Args.ObjectName.isEmpty() && host && host->FindWindow(&TfrmConst::staticMetaObject, caption, true))
-        return nullptr;
-    auto *w = new TfrmConst(Owner, Args, smShow);
-    try {
-        w->OpenOn(omDefine, Args.ObjectName.isEmpty());
-    } catch (...) {
-        delete w;
-        throw;
-    }
-    if (host)
-        host->AddChildWindow(w);
-    w->CreateTaskButton();
-    w->ChangedIsNew();
-    w->UpdateActions();
-    return w;
+    // The window always opens on its definition.
+    TObjectArgs args = Args;
+    args.OpenMode = omDefine;
+    return OpenEditorWindow<TfrmConst>(Owner, args, ConstPolicy());
 }
 
 void TfrmConst::Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink &Sink)
@@ -770,7 +745,7 @@ void TfrmConst::ChangedIsNewEditor()
 {
     if (!IsNew()) {
         const QString table = FLoaded.Table.isEmpty() ? cmbTableName->Text() : FLoaded.Table;
-        setWindowTitle(ConstCaption(OwnerForm(), SchemaText(), table, NameText()));
+        setWindowTitle(CaptionFor(OwnerForm(), ConstPolicy(), SchemaText(), NameText(), table));
     }
     pagObject->setTabVisible(pagObject->indexOf(tabSource), false);
     // Schema, table, name, kind and access method are fixed once the constraint exists.

@@ -165,6 +165,11 @@ TfrmIndex::TfrmIndex(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     storage->setRowStretch(1, 1);
     pagObject->addTab(tabStorage, QStringLiteral("領域情報"));
 
+    // Print and file save of the CREATE INDEX text (the table always schema-qualified).
+    TOutputMenu output;
+    output.SaveHint = QStringLiteral("プログラムソースをファイルに保存します。");
+    AddOutputMenu(output);
+
     if (cmbSchema) {
         cmbSchema->setEditText(Args.Schema);
         if (auto *conn = OwnerForm(); conn && Mode == smShow && Args.ObjectName.isEmpty()) {
