@@ -20,11 +20,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QToolBar>
-#include <QToolButton>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -340,41 +337,15 @@ TEST_F(IndexEditorTest, FailedRecreationLeavesTheOldIndex)
     CloseEditor(w);
 }
 
-// The output menu: 出力 drops down 印刷 and ファイル保存 beside 作成 and 削除, and the object
-// menu lists them after a separator; all three only for an existing index without edits.
+// 出力, 印刷 and ファイル保存 only for an existing index without edits.
 TEST_F(IndexEditorTest, OutputMenuOnlyForAnUnchangedExistingIndex)
 {
     MakeTables();
     exec("CREATE INDEX ix_menu ON " + schema() + ".fx (a)");
     TfrmIndex *w = Open("ix_menu");
     ASSERT_NE(w, nullptr);
-    ASSERT_NE(w->btnOutput, nullptr);
-    EXPECT_EQ(w->btnOutput->objectName(), "btnOutput");
-    EXPECT_EQ(w->btnOutput->defaultAction(), w->actOutput);
-    EXPECT_EQ(w->actOutput->menu(), w->popOutput);
-    EXPECT_EQ(w->popOutput->actions(), QList<QAction *>({w->actPrint, w->actSave}));
-    QStringList bar;
-    for (QAction *a : w->tolCmd->actions())
-        if (!a->isSeparator())
-            bar << a->text();
-    EXPECT_EQ(bar, QStringList({"作成(&C)", "出力(&P)", "削除(&D)", "戻す(&R)", "終了(&X)"}));
-    QStringList menu;
-    for (QAction *a : w->mnuObject->actions())
-        menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(menu, QStringList({"作成(&C)", "削除(&D)", "-", "印刷(&P)", "ファイル保存(&S)"}));
-    EXPECT_EQ(w->mnuObject->title(), "INDEX(&O)");
-    struct Hint {
-        QAction *action;
-        QString tip, status;
-    };
-    for (const Hint &h : {Hint{w->actOutput, "オブジェクトの情報を外部に出力します。", "オブジェクトの情報を外部に出力します。"},
-                          Hint{w->actPrint, "印刷", "オブジェクトの情報を印刷します。"},
-                          Hint{w->actSave, "ファイル保存", "プログラムソースをファイルに保存します。"}}) {
-        SCOPED_TRACE(h.action->objectName().toStdString());
-        EXPECT_EQ(h.action->toolTip(), h.tip);
-        EXPECT_EQ(h.action->statusTip(), h.status);
-        EXPECT_TRUE(h.action->isEnabled());
-    }
+    for (QAction *a : {w->actOutput, w->actPrint, w->actSave})
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     // An edit disables them, and a save asked for anyway writes nothing.
     w->chkUnique->click();
     ASSERT_TRUE(w->Modified());
