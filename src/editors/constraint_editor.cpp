@@ -43,10 +43,6 @@ const char *const kOpClassSql =
     "SELECT DISTINCT OP.opcname FROM pg_opclass OP JOIN pg_am AM ON AM.oid = OP.opcmethod WHERE AM.amname = :AMNAME ORDER BY 1";
 const char *const kOperatorSql = "SELECT DISTINCT oprname FROM pg_operator ORDER BY oprname";
 const char *const kOperatorExistsSql = "SELECT count(*) FROM pg_operator WHERE oprname = :OPR";
-const char *const kSpaceDefSql =
-    "SELECT T.spcname FROM pg_database D LEFT JOIN pg_tablespace T ON D.dattablespace = T.oid "
-    "WHERE D.datname = current_database()";
-
 const QStringList kTypes{QStringLiteral("PRIMARY KEY"), QStringLiteral("UNIQUE KEY"), QStringLiteral("FOREIGN KEY"),
                          QStringLiteral("CHECK"), QStringLiteral("EXCLUDE")};
 const QStringList kActionTexts{QStringLiteral("何もしない(NO ACTION)"), QStringLiteral("遅延不可(RESTRICT)"),
@@ -228,15 +224,7 @@ TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     pagType->addWidget(tabCheck);
     pagType->addWidget(tabExclude);
 
-    tabStorage = new QWidget(pagObject);
-    tabStorage->setObjectName(QStringLiteral("tabStorage"));
-    auto *storage = new QGridLayout(tabStorage);
-    cmbTBS = Combo(tabStorage, "cmbTBS", false);
-    storage->addWidget(new QLabel(QStringLiteral("表領域"), tabStorage), 0, 0);
-    storage->addWidget(cmbTBS, 0, 1);
-    storage->setColumnStretch(2, 1);
-    storage->setRowStretch(1, 1);
-    pagObject->addTab(tabStorage, QStringLiteral("領域情報"));
+    tabStorage = AddTablespacePage(cmbTBS);
 
     if (cmbSchema)
         cmbSchema->setEditText(Args.Schema);
@@ -244,11 +232,7 @@ TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     cmbTableName->setEditText(Args.TableName);
     if (Mode == smShow) {
         GuardedCall([this, &Args] {
-            QStringList spaces;
-            OwnerForm()->GetTBS(spaces);
-            FDefaultTBS = ReadList(QString::fromLatin1(kSpaceDefSql), {}).value(0);
-            cmbTBS->addItems(spaces);
-            SelectComboItem(cmbTBS, FDefaultTBS);
+            FDefaultTBS = FillTablespaces(cmbTBS);
             const QStringList schemas = ReadList(QString::fromLatin1(kSchemaSql), {});
             cmbRefSchema->addItems(schemas);
             if (cmbSchema && Args.ObjectName.isEmpty()) {
@@ -312,19 +296,6 @@ void TfrmConst::Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink 
     if (Args.TableName.isEmpty() || !LoadConstraintDef(Owner, Args.Schema, Args.TableName, Args.ObjectName, def))
         throw EAbort();
     Sink.WriteScript(ConstraintAddLines(def, SchemaPrefixFor(smText, Args.Schema, Owner->CurrentSchema())));
-}
-
-QStringList TfrmConst::ReadList(const QString &Sql, const QStringList &Values) const
-{
-    QStringList list;
-    db::Query *q = OwnerForm()->OpenSQL(Sql, Values);
-    while (!q->eof()) {
-        if (!list.contains(q->field(0).asString()))
-            list << q->field(0).asString();
-        q->next();
-    }
-    q->close();
-    return list;
 }
 
 void TfrmConst::ShowTabCol()

@@ -79,7 +79,6 @@ private:
     void FillAccessMethods();
     void FillRefTables();
     void FillRefIndexes();
-    QStringList ReadList(const QString &Sql, const QStringList &Values) const;
 
     TConstraintDef FLoaded;
     TConstraintDef FSaved;

@@ -13,10 +13,12 @@
 #include "frames/cross_frame.h"
 #include "frames/grant_frame.h"
 #include "platform/db/dbconnection.h"
+#include "platform/db/dbquery.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -50,6 +52,10 @@ TDDLRunner *&InstalledRunner()
     static TDDLRunner *runner = nullptr;
     return runner;
 }
+
+const char *const kDefaultTablespaceSql =
+    "SELECT T.spcname FROM pg_database D LEFT JOIN pg_tablespace T ON D.dattablespace = T.oid "
+    "WHERE D.datname = current_database()";
 
 QString GuiKey(const QString &key)
 {
@@ -641,6 +647,47 @@ void TObjectEditor::SaveWindowLayout()
         reg.WriteInteger(QStringLiteral("Height"), height());
     }
     reg.CloseKey();
+}
+
+QStringList TObjectEditor::ReadList(const QString &Sql, const QStringList &Values) const
+{
+    QStringList list;
+    db::Query *q = OwnerForm()->OpenSQL(Sql, Values);
+    while (!q->eof()) {
+        list << q->field(0).asString();
+        q->next();
+    }
+    q->close();
+    return list;
+}
+
+QWidget *TObjectEditor::AddTablespacePage(TkdComboBox *&Box)
+{
+    auto *page = new QWidget(pagObject);
+    page->setObjectName(QStringLiteral("tabStorage"));
+    auto *grid = new QGridLayout(page);
+    Box = new TkdComboBox(page);
+    Box->setObjectName(QStringLiteral("cmbTBS"));
+    Box->setEditable(false);
+    Box->setMinimumWidth(180);
+    grid->addWidget(new QLabel(QStringLiteral("表領域"), page), 0, 0);
+    grid->addWidget(Box, 0, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(1, 1);
+    pagObject->addTab(page, QStringLiteral("領域情報"));
+    return page;
+}
+
+QString TObjectEditor::FillTablespaces(TkdComboBox *Box)
+{
+    QStringList spaces;
+    OwnerForm()->GetTBS(spaces);
+    const QString def = ReadList(QString::fromLatin1(kDefaultTablespaceSql)).value(0);
+    const QSignalBlocker block(Box);
+    Box->clear();
+    Box->addItems(spaces);
+    SelectComboItem(Box, def);
+    return def;
 }
 
 void TObjectEditor::AddOutputMenu(const TOutputMenu &Menu)

@@ -161,6 +161,16 @@ protected:
     // Finishes construction once the editor's own controls exist (InitForm, change tracking).
     void FinishSetup();
 
+    // ---- shared pieces of the editors' own pages ---------------------------------------
+    // The first column of a query on the owner's connection, row by row.
+    QStringList ReadList(const QString &Sql, const QStringList &Values = {}) const;
+    // Adds the storage page "領域情報" (tabStorage) holding only the tablespace box "表領域"
+    // (cmbTBS); returns the page and sets Box.
+    QWidget *AddTablespacePage(TkdComboBox *&Box);
+    // Lists the server's tablespaces in Box and selects the database's default one, which it
+    // returns (signals of Box blocked).
+    QString FillTablespaces(TkdComboBox *Box);
+
     // ---- print and file save of the object's text ----------------------------------------
     // Adds 出力 (a drop-down tool button btnOutput with popOutput: 印刷, ファイル保存) to the
     // tool bar and the object menu. Print and save take their text from OutputText; the
