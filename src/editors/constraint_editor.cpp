@@ -43,10 +43,6 @@ const char *const kOpClassSql =
     "SELECT DISTINCT OP.opcname FROM pg_opclass OP JOIN pg_am AM ON AM.oid = OP.opcmethod WHERE AM.amname = :AMNAME ORDER BY 1";
 const char *const kOperatorSql = "SELECT DISTINCT oprname FROM pg_operator ORDER BY oprname";
 const char *const kOperatorExistsSql = "SELECT count(*) FROM pg_operator WHERE oprname = :OPR";
-const char *const kSpaceDefSql =
-    "SELECT T.spcname FROM pg_database D LEFT JOIN pg_tablespace T ON D.dattablespace = T.oid "
-    "WHERE D.datname = current_database()";
-
 const QStringList kTypes{QStringLiteral("PRIMARY KEY"), QStringLiteral("UNIQUE KEY"), QStringLiteral("FOREIGN KEY"),
                          QStringLiteral("CHECK"), QStringLiteral("EXCLUDE")};
 const QStringList kActionTexts{QStringLiteral("何もしない(NO ACTION)"), QStringLiteral("遅延不可(RESTRICT)"),
@@ -105,18 +101,6 @@ const TEditorPolicy &TfrmConst::ConstPolicy()
         return p;
     }();
     return policy;
-}
-
-QString TfrmConst::ConstCaption(TkdConnForm *Owner, const QString &Schema, const QString &Table, const QString &Name)
-{
-    if (Name.isEmpty() || !Owner)
-        return QStringLiteral("CONSTRAINT - 新規");
-    const TRecParam rec = MakeRecParam(Owner->ConnectionParam(QStringLiteral("Server")),
-                                       Owner->ConnectionParam(QStringLiteral("Database")), Schema,
-                                       Owner->ConnectionParam(QStringLiteral("Port")),
-                                       Owner->ConnectionParam(QStringLiteral("User_Name")),
-                                       Owner->ConnectionParam(QStringLiteral("Password")), Name, QString(), Table);
-    return QStringLiteral("CONSTRAINT - ") + FormatRecParam(rec, 5);
 }
 
 TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode)
@@ -240,15 +224,7 @@ TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     pagType->addWidget(tabCheck);
     pagType->addWidget(tabExclude);
 
-    tabStorage = new QWidget(pagObject);
-    tabStorage->setObjectName(QStringLiteral("tabStorage"));
-    auto *storage = new QGridLayout(tabStorage);
-    cmbTBS = Combo(tabStorage, "cmbTBS", false);
-    storage->addWidget(new QLabel(QStringLiteral("表領域"), tabStorage), 0, 0);
-    storage->addWidget(cmbTBS, 0, 1);
-    storage->setColumnStretch(2, 1);
-    storage->setRowStretch(1, 1);
-    pagObject->addTab(tabStorage, QStringLiteral("領域情報"));
+    tabStorage = AddTablespacePage(cmbTBS);
 
     if (cmbSchema)
         cmbSchema->setEditText(Args.Schema);
@@ -256,11 +232,7 @@ TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     cmbTableName->setEditText(Args.TableName);
     if (Mode == smShow) {
         GuardedCall([this, &Args] {
-            QStringList spaces;
-            OwnerForm()->GetTBS(spaces);
-            FDefaultTBS = ReadList(QString::fromLatin1(kSpaceDefSql), {}).value(0);
-            cmbTBS->addItems(spaces);
-            SelectComboItem(cmbTBS, FDefaultTBS);
+            FDefaultTBS = FillTablespaces(cmbTBS);
             const QStringList schemas = ReadList(QString::fromLatin1(kSchemaSql), {});
             cmbRefSchema->addItems(schemas);
             if (cmbSchema && Args.ObjectName.isEmpty()) {
@@ -312,23 +284,10 @@ TfrmConst::TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
 
 QWidget *TfrmConst::Open(TkdConnForm *Owner, const TObjectArgs &Args)
 {
-    const QString caption = ConstCaption(Owner, Args.Schema, Args.TableName, Args.ObjectName);
-    TkdMainForm *host = TkdMainForm::Instance();
-    if (!Args.ObjectName.isEmpty() && host && host->FindWindow(&TfrmConst::staticMetaObject, caption, true))
-        return nullptr;
-    auto *w = new TfrmConst(Owner, Args, smShow);
-    try {
-        w->OpenOn(omDefine, Args.ObjectName.isEmpty());
-    } catch (...) {
-        delete w;
-        throw;
-    }
-    if (host)
-        host->AddChildWindow(w);
-    w->CreateTaskButton();
-    w->ChangedIsNew();
-    w->UpdateActions();
-    return w;
+    // The window always opens on its definition.
+    TObjectArgs args = Args;
+    args.OpenMode = omDefine;
+    return OpenEditorWindow<TfrmConst>(Owner, args, ConstPolicy());
 }
 
 void TfrmConst::Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink &Sink)
@@ -337,19 +296,6 @@ void TfrmConst::Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink 
     if (Args.TableName.isEmpty() || !LoadConstraintDef(Owner, Args.Schema, Args.TableName, Args.ObjectName, def))
         throw EAbort();
     Sink.WriteScript(ConstraintAddLines(def, SchemaPrefixFor(smText, Args.Schema, Owner->CurrentSchema())));
-}
-
-QStringList TfrmConst::ReadList(const QString &Sql, const QStringList &Values) const
-{
-    QStringList list;
-    db::Query *q = OwnerForm()->OpenSQL(Sql, Values);
-    while (!q->eof()) {
-        if (!list.contains(q->field(0).asString()))
-            list << q->field(0).asString();
-        q->next();
-    }
-    q->close();
-    return list;
 }
 
 void TfrmConst::ShowTabCol()
@@ -770,7 +716,7 @@ void TfrmConst::ChangedIsNewEditor()
 {
     if (!IsNew()) {
         const QString table = FLoaded.Table.isEmpty() ? cmbTableName->Text() : FLoaded.Table;
-        setWindowTitle(ConstCaption(OwnerForm(), SchemaText(), table, NameText()));
+        setWindowTitle(CaptionFor(OwnerForm(), ConstPolicy(), SchemaText(), NameText(), table));
     }
     pagObject->setTabVisible(pagObject->indexOf(tabSource), false);
     // Schema, table, name, kind and access method are fixed once the constraint exists.

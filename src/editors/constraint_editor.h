@@ -20,8 +20,6 @@ public:
     TfrmConst(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode);
 
     static const TEditorPolicy &ConstPolicy();
-    // The caption of a constraint window: "CONSTRAINT - schema.table.name @ db/server:port".
-    static QString ConstCaption(TkdConnForm *Owner, const QString &Schema, const QString &Table, const QString &Name);
     // The editor table's entries (code 66).
     static QWidget *Open(TkdConnForm *Owner, const TObjectArgs &Args);
     static void Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink &Sink);
@@ -81,7 +79,6 @@ private:
     void FillAccessMethods();
     void FillRefTables();
     void FillRefIndexes();
-    QStringList ReadList(const QString &Sql, const QStringList &Values) const;
 
     TConstraintDef FLoaded;
     TConstraintDef FSaved;

@@ -26,21 +26,6 @@ const char *const kTabColSql =
     "SELECT A.attname FROM pg_class C JOIN pg_namespace N ON C.relnamespace = N.oid "
     "JOIN pg_attribute A ON C.oid = A.attrelid WHERE C.relkind IN ('r', 'p', 't', 'm') AND N.nspname = :SCHEMA "
     "AND C.relname = :TBLNAME AND A.attnum > 0 AND NOT A.attisdropped ORDER BY A.attnum";
-const char *const kSpaceDefSql =
-    "SELECT T.spcname FROM pg_database D LEFT JOIN pg_tablespace T ON D.dattablespace = T.oid "
-    "WHERE D.datname = current_database()";
-
-QStringList ReadColumn(TkdConnForm *conn, const QString &sql, const QStringList &values)
-{
-    QStringList list;
-    db::Query *q = conn->OpenSQL(sql, values);
-    while (!q->eof()) {
-        list << q->field(0).asString();
-        q->next();
-    }
-    q->close();
-    return list;
-}
 
 TkdComboBox *Combo(QWidget *parent, const char *name, bool editable)
 {
@@ -155,29 +140,20 @@ TfrmIndex::TfrmIndex(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     pagIndexType->addWidget(tabFunc);
     body->addWidget(pagIndexType, 1);
 
-    tabStorage = new QWidget(pagObject);
-    tabStorage->setObjectName(QStringLiteral("tabStorage"));
-    auto *storage = new QGridLayout(tabStorage);
-    cmbTBS = Combo(tabStorage, "cmbTBS", false);
-    storage->addWidget(new QLabel(QStringLiteral("表領域"), tabStorage), 0, 0);
-    storage->addWidget(cmbTBS, 0, 1);
-    storage->setColumnStretch(2, 1);
-    storage->setRowStretch(1, 1);
-    pagObject->addTab(tabStorage, QStringLiteral("領域情報"));
+    tabStorage = AddTablespacePage(cmbTBS);
+
+    // Print and file save of the CREATE INDEX text (the table always schema-qualified).
+    TOutputMenu output;
+    output.SaveHint = QStringLiteral("プログラムソースをファイルに保存します。");
+    AddOutputMenu(output);
 
     if (cmbSchema) {
         cmbSchema->setEditText(Args.Schema);
         if (auto *conn = OwnerForm(); conn && Mode == smShow && Args.ObjectName.isEmpty()) {
             QStringList schemas;
             GuardedCall([&] {
-                db::Query *q = conn->OpenSQL(QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname NOT LIKE 'pg\\_%' "
-                                                            "AND nspname <> 'information_schema' ORDER BY 1"),
-                                             {});
-                while (!q->eof()) {
-                    schemas << q->field(0).asString();
-                    q->next();
-                }
-                q->close();
+                schemas = ReadList(QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname NOT LIKE 'pg\\_%' "
+                                                    "AND nspname <> 'information_schema' ORDER BY 1"));
             });
             cmbSchema->addItems(schemas);
             cmbSchema->setEditText(Args.Schema);
@@ -256,14 +232,7 @@ void TfrmIndex::LoadMethods()
 
 void TfrmIndex::LoadTablespaces()
 {
-    QStringList spaces;
-    OwnerForm()->GetTBS(spaces);
-    const QStringList def = ReadColumn(OwnerForm(), QString::fromLatin1(kSpaceDefSql), {});
-    FDefaultTBS = def.value(0);
-    const QSignalBlocker block(cmbTBS);
-    cmbTBS->clear();
-    cmbTBS->addItems(spaces);
-    SelectComboItem(cmbTBS, FDefaultTBS);
+    FDefaultTBS = FillTablespaces(cmbTBS);
 }
 
 void TfrmIndex::ShowTableList()
@@ -272,7 +241,7 @@ void TfrmIndex::ShowTableList()
         return;
     TkdWaitCursor wait;
     const QString table = cmbTableName->Text();
-    const QStringList tables = ReadColumn(OwnerForm(), QString::fromLatin1(kTableListSql), {SchemaText()});
+    const QStringList tables = ReadList(QString::fromLatin1(kTableListSql), {SchemaText()});
     const QSignalBlocker block(cmbTableName);
     cmbTableName->clear();
     cmbTableName->addItems(tables);
@@ -285,7 +254,7 @@ void TfrmIndex::ShowTabCol()
     FShownTable = cmbTableName->Text();
     const QStringList columns = FShownTable.isEmpty()
                                     ? QStringList()
-                                    : ReadColumn(OwnerForm(), QString::fromLatin1(kTabColSql), {cmbTableOwner->Text(), FShownTable});
+                                    : ReadList(QString::fromLatin1(kTabColSql), {cmbTableOwner->Text(), FShownTable});
     fraColumns->SetTableColumns(columns);
     fraColumns->SetItems({});
 }

@@ -13,10 +13,12 @@
 #include "frames/cross_frame.h"
 #include "frames/grant_frame.h"
 #include "platform/db/dbconnection.h"
+#include "platform/db/dbquery.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -24,6 +26,7 @@
 #include <QSaveFile>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -50,6 +53,10 @@ TDDLRunner *&InstalledRunner()
     return runner;
 }
 
+const char *const kDefaultTablespaceSql =
+    "SELECT T.spcname FROM pg_database D LEFT JOIN pg_tablespace T ON D.dattablespace = T.oid "
+    "WHERE D.datname = current_database()";
+
 QString GuiKey(const QString &key)
 {
     return QString::fromUtf16(kMainKey) + QStringLiteral("\\GUI\\") + key;
@@ -68,6 +75,22 @@ TDDLRunner *SetDDLRunner(TDDLRunner *Runner)
     TDDLRunner *previous = InstalledRunner();
     InstalledRunner() = Runner;
     return previous;
+}
+
+QWidget *ShowEditorWindow(TObjectEditor *Editor, TOpenMode Mode, bool New)
+{
+    try {
+        Editor->OpenOn(Mode, New);
+    } catch (...) {
+        delete Editor;
+        throw;
+    }
+    if (TkdMainForm *host = TkdMainForm::Instance())
+        host->AddChildWindow(Editor);
+    Editor->CreateTaskButton();
+    Editor->ChangedIsNew();
+    Editor->UpdateActions();
+    return Editor;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -201,7 +224,7 @@ void TObjectEditor::FinishSetup()
 }
 
 QString TObjectEditor::CaptionFor(TkdConnForm *Owner, const TEditorPolicy &Policy, const QString &Schema,
-                                  const QString &Name)
+                                  const QString &Name, const QString &Table)
 {
     if (Name.isEmpty() || !Owner)
         return Policy.Kind + QStringLiteral(" - 新規");
@@ -209,7 +232,7 @@ QString TObjectEditor::CaptionFor(TkdConnForm *Owner, const TEditorPolicy &Polic
         Owner->ConnectionParam(QStringLiteral("Server")), Owner->ConnectionParam(QStringLiteral("Database")),
         Policy.HasSchema ? Schema : Owner->CurrentSchema(), Owner->ConnectionParam(QStringLiteral("Port")),
         Owner->ConnectionParam(QStringLiteral("User_Name")), Owner->ConnectionParam(QStringLiteral("Password")),
-        Name);
+        Name, QString(), Table);
     return Policy.Kind + QStringLiteral(" - ") + FormatRecParam(rec, Policy.CaptionMode);
 }
 
@@ -271,6 +294,12 @@ void TObjectEditor::UpdateActions()
     actRefresh->setEnabled(true);
     actDelete->setEnabled(!IsNew());
     actExit->setEnabled(true);
+    if (actOutput) {
+        // Output shows the object as it stands on the server.
+        const bool ready = !IsNew() && !Modified();
+        for (QAction *a : {actOutput, actPrint, actSave})
+            a->setEnabled(ready);
+    }
     UpdateEditorActions();
 }
 
@@ -618,6 +647,114 @@ void TObjectEditor::SaveWindowLayout()
         reg.WriteInteger(QStringLiteral("Height"), height());
     }
     reg.CloseKey();
+}
+
+QStringList TObjectEditor::ReadList(const QString &Sql, const QStringList &Values) const
+{
+    QStringList list;
+    db::Query *q = OwnerForm()->OpenSQL(Sql, Values);
+    while (!q->eof()) {
+        list << q->field(0).asString();
+        q->next();
+    }
+    q->close();
+    return list;
+}
+
+QWidget *TObjectEditor::AddTablespacePage(TkdComboBox *&Box)
+{
+    auto *page = new QWidget(pagObject);
+    page->setObjectName(QStringLiteral("tabStorage"));
+    auto *grid = new QGridLayout(page);
+    Box = new TkdComboBox(page);
+    Box->setObjectName(QStringLiteral("cmbTBS"));
+    Box->setEditable(false);
+    Box->setMinimumWidth(180);
+    grid->addWidget(new QLabel(QStringLiteral("表領域"), page), 0, 0);
+    grid->addWidget(Box, 0, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(1, 1);
+    pagObject->addTab(page, QStringLiteral("領域情報"));
+    return page;
+}
+
+QString TObjectEditor::FillTablespaces(TkdComboBox *Box)
+{
+    QStringList spaces;
+    OwnerForm()->GetTBS(spaces);
+    const QString def = ReadList(QString::fromLatin1(kDefaultTablespaceSql)).value(0);
+    const QSignalBlocker block(Box);
+    Box->clear();
+    Box->addItems(spaces);
+    SelectComboItem(Box, def);
+    return def;
+}
+
+void TObjectEditor::AddOutputMenu(const TOutputMenu &Menu)
+{
+    TkdMainForm *host = TkdMainForm::Instance();
+    auto action = [&](const char *name, const QString &text, const QString &tip, const QString &status, int image) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(tip);
+        a->setStatusTip(status);
+        if (host)
+            a->setIcon(host->Image(image));
+        return a;
+    };
+    actOutput = action("actOutput", QStringLiteral("出力(&P)"), Menu.OutputHint, Menu.OutputHint, 36);
+    actPrint = action("actPrint", QStringLiteral("印刷(&P)"), QStringLiteral("印刷"),
+                      QStringLiteral("オブジェクトの情報を印刷します。"), 98);
+    actSave = action("actSave", QStringLiteral("ファイル保存(&S)"), QStringLiteral("ファイル保存"), Menu.SaveHint, 18);
+    popOutput = new QMenu(this);
+    popOutput->setObjectName(QStringLiteral("popOutput"));
+    // The menu items are the actions themselves (mnuOutputPrint, mnuOutputSave).
+    popOutput->addAction(actPrint);
+    popOutput->addAction(actSave);
+    actOutput->setMenu(popOutput);
+    tolCmd->insertAction(Menu.Before ? Menu.Before : actDelete, actOutput);
+    btnOutput = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput));
+    if (btnOutput) {
+        btnOutput->setObjectName(QStringLiteral("btnOutput"));
+        btnOutput->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    if (Menu.ObjectSubmenu) {
+        mnuObject->addMenu(popOutput)->setText(actOutput->text());
+    } else {
+        mnuObject->addSeparator();
+        mnuObject->addAction(actPrint);
+        mnuObject->addAction(actSave);
+    }
+    connect(actOutput, &QAction::triggered, this, [this] { actOutputExecute(); });
+    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
+    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
+}
+
+QStringList TObjectEditor::OutputText()
+{
+    QStringList lines;
+    GetSourceCreate(lines);
+    return lines;
+}
+
+void TObjectEditor::actOutputExecute()
+{
+    if (actOutput && actOutput->isEnabled() && btnOutput)
+        btnOutput->showMenu();
+}
+
+void TObjectEditor::actPrintExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    PrintObjectText([this] { return OutputText(); });
+}
+
+void TObjectEditor::actSaveExecute()
+{
+    if (IsNew() || Modified())
+        return;
+    SaveObjectText(OutputText());
 }
 
 void TObjectEditor::PrintObjectText(const std::function<QStringList()> &Lines)

@@ -16,6 +16,7 @@ class QAction;
 class QMenu;
 class QTabWidget;
 class QToolBar;
+class QToolButton;
 class QWidget;
 class TfraCross;
 class TfraGrant;
@@ -40,6 +41,18 @@ struct TEditorPolicy {
     bool OfferCascade = false;        // Delete offers "CASCADE オプション"
     bool CloseAfterCreate = false;    // a created new object closes the window
     bool PreviewWithSchema = true;    // the preview and saved sources receive the schema
+};
+
+// The output menu of an editor (出力 with 印刷 and ファイル保存): what differs between editors.
+struct TOutputMenu {
+    // Tool tip and status-bar text of 出力.
+    QString OutputHint = QStringLiteral("オブジェクトの情報を外部に出力します。");
+    // Status-bar text of ファイル保存 (its tool tip is "ファイル保存").
+    QString SaveHint = QStringLiteral("オブジェクトの情報をファイルに保存します。");
+    // The tool-bar action the 出力 button stands before; nullptr: before 削除.
+    QAction *Before = nullptr;
+    // The object menu gets one "出力(&P)" submenu instead of a separator, 印刷 and ファイル保存.
+    bool ObjectSubmenu = false;
 };
 
 // Preview, run and wait of a compile: the real dialogs by default; tests install their own.
@@ -75,10 +88,11 @@ public:
 
     const TEditorPolicy &Policy() const { return FPolicy; }
 
-    // The caption of an editor on an object: kind + " - " + the identity text, or
+    // The caption of an editor on an object: kind + " - " + the identity text (the policy's
+    // FormatRecParam mode; Table for the modes that show the object's table), or
     // kind + " - 新規" for an empty name.
     static QString CaptionFor(TkdConnForm *Owner, const TEditorPolicy &Policy, const QString &Schema,
-                              const QString &Name);
+                              const QString &Name, const QString &Table = QString());
 
     // Texts of the name panel.
     QString SchemaText() const;
@@ -102,6 +116,12 @@ public:
     QAction *actDelete = nullptr;
     QAction *actExit = nullptr;
     QMenu *mnuObject = nullptr; // the object menu the main window shows while the editor is active
+    // The output menu (nullptr until the editor adds it with AddOutputMenu).
+    QAction *actOutput = nullptr;
+    QAction *actPrint = nullptr;
+    QAction *actSave = nullptr;
+    QMenu *popOutput = nullptr;
+    QToolButton *btnOutput = nullptr;
 
     bool SourcePageShown() const;
     bool DefinePageShown() const;
@@ -118,6 +138,11 @@ public:
     // Handlers (public so that hosts and tests reach them as the user would).
     void actDeleteExecute();
     void actExitExecute();
+    // Output menu: drops down 出力's menu; prints; saves to a file. Print and save do
+    // nothing for a new or modified object: they show the object as the server holds it.
+    void actOutputExecute();
+    void actPrintExecute();
+    void actSaveExecute();
     // Marks the window modified and updates the actions (every editable control's change).
     void OnChange();
     // Enables the actions from the window's state; editors add theirs in UpdateEditorActions.
@@ -136,7 +161,23 @@ protected:
     // Finishes construction once the editor's own controls exist (InitForm, change tracking).
     void FinishSetup();
 
+    // ---- shared pieces of the editors' own pages ---------------------------------------
+    // The first column of a query on the owner's connection, row by row.
+    QStringList ReadList(const QString &Sql, const QStringList &Values = {}) const;
+    // Adds the storage page "領域情報" (tabStorage) holding only the tablespace box "表領域"
+    // (cmbTBS); returns the page and sets Box.
+    QWidget *AddTablespacePage(TkdComboBox *&Box);
+    // Lists the server's tablespaces in Box and selects the database's default one, which it
+    // returns (signals of Box blocked).
+    QString FillTablespaces(TkdComboBox *Box);
+
     // ---- print and file save of the object's text ----------------------------------------
+    // Adds 出力 (a drop-down tool button btnOutput with popOutput: 印刷, ファイル保存) to the
+    // tool bar and the object menu. Print and save take their text from OutputText; the
+    // three actions are enabled for an existing object without unsaved changes.
+    void AddOutputMenu(const TOutputMenu &Menu = {});
+    // The text 印刷 and ファイル保存 give: the CREATE text by default.
+    virtual QStringList OutputText();
     // The print dialog with one text titled schema.name, read by Lines when the pages are made.
     void PrintObjectText(const std::function<QStringList()> &Lines);
     // The save dialog proposing FileDir + "schema.name.sql"; the lines are written without a
@@ -195,33 +236,35 @@ private:
     bool FLoading = false;
 };
 
-// Open and script functions of the editor table for an editor class T with a constructor
-// T(owner, args, mode). Open: the duplicate check by caption raises the open window and
-// gives nullptr; a window whose first load fails is not created.
-// The second form takes the caption from the editor (kinds whose identity holds a table).
-template <class T>
-QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const QString &caption)
+// Shows an editor built for the editor table: the first load on the page of Mode, then the
+// main window's child list, the task button, the caption and the actions. A window whose
+// first load fails is deleted and the error passes on.
+QWidget *ShowEditorWindow(TObjectEditor *Editor, TOpenMode Mode, bool New);
+
+// Open functions of the editor table for an editor class T. The duplicate check by caption
+// raises the open window and gives nullptr; otherwise MakeWindow builds the window (the
+// shorter forms: T(owner, args, smShow)) and ShowEditorWindow shows it. The caption comes
+// from the policy (schema and name, and the table for kinds whose identity holds one)
+// unless given.
+template <class T, class Make>
+QWidget *OpenEditorWindow(const TObjectArgs &Args, const QString &Caption, Make &&MakeWindow)
 {
     TkdMainForm *host = TkdMainForm::Instance();
-    if (!Args.ObjectName.isEmpty() && host && host->FindWindow(&T::staticMetaObject, caption, true))
+    if (!Args.ObjectName.isEmpty() && host && host->FindWindow(&T::staticMetaObject, Caption, true))
         return nullptr;
-    auto *w = new T(Owner, Args, smShow);
-    try {
-        w->OpenOn(Args.OpenMode, Args.ObjectName.isEmpty());
-    } catch (...) {
-        delete w;
-        throw;
-    }
-    if (host)
-        host->AddChildWindow(w);
-    w->CreateTaskButton();
-    w->ChangedIsNew();
-    w->UpdateActions();
-    return w;
+    T *w = MakeWindow();
+    return ShowEditorWindow(w, Args.OpenMode, Args.ObjectName.isEmpty());
+}
+
+template <class T>
+QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const QString &Caption)
+{
+    return OpenEditorWindow<T>(Args, Caption, [&] { return new T(Owner, Args, smShow); });
 }
 
 template <class T>
 QWidget *OpenEditorWindow(TkdConnForm *Owner, const TObjectArgs &Args, const TEditorPolicy &Policy)
 {
-    return OpenEditorWindow<T>(Owner, Args, TObjectEditor::CaptionFor(Owner, Policy, Args.Schema, Args.ObjectName));
+    return OpenEditorWindow<T>(
+        Owner, Args, TObjectEditor::CaptionFor(Owner, Policy, Args.Schema, Args.ObjectName, Args.TableName));
 }

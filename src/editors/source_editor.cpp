@@ -107,32 +107,17 @@ TfrmSource::TfrmSource(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode 
 
     actExec = MakeAction(this, "actExec", QStringLiteral("実行(&E)"),
                          QStringLiteral("プログラムを実行します。|プログラムを実行します。"), 28);
-    actOutput = MakeAction(this, "actOutput", QStringLiteral("出力(&P)"),
-                           QStringLiteral("プログラムの内容を外部に出力します。|プログラムの内容を外部に出力します。"), 36);
-    actPrint = MakeAction(this, "actPrint", QStringLiteral("印刷(&P)"), QStringLiteral("印刷|オブジェクトの情報を印刷します。"), 98);
-    actSave = MakeAction(this, "actSave", QStringLiteral("ファイル保存(&S)"),
-                         QStringLiteral("ファイル保存|プログラムソースをファイルに保存します。"), 18);
     actSample = MakeAction(this, "actSample", QStringLiteral("サンプル"),
                            QStringLiteral("サンプルコードを表示します。|サンプルコードを表示します。"), 99);
     connect(actExec, &QAction::triggered, this, [this] { GuardedCall([this] { actExecExecute(); }); });
-    connect(actOutput, &QAction::triggered, this, [this] { actOutputExecute(); });
-    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
-    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
     connect(actSample, &QAction::triggered, this, [this] { GuardedCall([this] { actSampleExecute(); }); });
 
     // Tool bar: compile, execute, output (print, save), delete, revert, exit.
     tolCmd->insertAction(actDelete, actExec);
-    popOutput = new QMenu(this);
-    popOutput->setObjectName(QStringLiteral("popOutput"));
-    popOutput->addAction(actPrint);
-    popOutput->addAction(actSave);
-    btnOutput = new QToolButton(tolCmd);
-    btnOutput->setObjectName(QStringLiteral("btnOutput"));
-    btnOutput->setDefaultAction(actOutput);
-    btnOutput->setMenu(popOutput);
-    btnOutput->setPopupMode(QToolButton::MenuButtonPopup);
-    btnOutput->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    tolCmd->insertWidget(actDelete, btnOutput);
+    TOutputMenu output;
+    output.OutputHint = QStringLiteral("プログラムの内容を外部に出力します。");
+    output.SaveHint = QStringLiteral("プログラムソースをファイルに保存します。");
+    AddOutputMenu(output);
     // The sample button follows the name panel.
     btnSample = new QToolButton(this);
     btnSample->setObjectName(QStringLiteral("btnSample"));
@@ -142,10 +127,6 @@ TfrmSource::TfrmSource(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode 
     if (auto *row = qobject_cast<QHBoxLayout *>(pnlName->parentWidget()->layout()))
         row->addWidget(btnSample);
     btnSample->setVisible(Kind != TSourceKind::Procedure);
-
-    mnuObject->addSeparator();
-    mnuObject->addAction(actPrint);
-    mnuObject->addAction(actSave);
 
     cmbSchema->setEditText(Args.Schema);
     if (auto *conn = dynamic_cast<TfrmObject *>(OwnerForm()); conn && Mode == smShow && Args.ObjectName.isEmpty()) {
@@ -192,21 +173,9 @@ QWidget *TfrmSource::Open(TkdConnForm *Owner, const TObjectArgs &Args)
         kind = routine.IsProcedure() ? TSourceKind::Procedure : TSourceKind::Function;
     }
     const QString caption = CaptionOf(Owner, kind, Args.Schema, Args.ObjectName, routine.ArgList);
-    TkdMainForm *host = TkdMainForm::Instance();
-    if (!Args.ObjectName.isEmpty() && host && host->FindWindow(&TfrmSource::staticMetaObject, caption, true))
-        return nullptr;
-    auto *w = new TfrmSource(Owner, Args, smShow, kind, routine);
-    try {
-        w->OpenOn(Args.OpenMode, Args.ObjectName.isEmpty());
-    } catch (...) {
-        delete w;
-        throw;
-    }
-    if (host)
-        host->AddChildWindow(w);
-    w->CreateTaskButton();
-    w->ChangedIsNew();
-    if (!Args.ObjectName.isEmpty() && w->pagObject->currentWidget() == w->tabSource)
+    auto *w = qobject_cast<TfrmSource *>(OpenEditorWindow<TfrmSource>(
+        Args, caption, [&] { return new TfrmSource(Owner, Args, smShow, kind, routine); }));
+    if (w && !Args.ObjectName.isEmpty() && w->pagObject->currentWidget() == w->tabSource)
         w->txtSource->setFocus();
     return w;
 }
@@ -277,9 +246,6 @@ void TfrmSource::UpdateEditorActions()
     const bool existing = !IsNew();
     actCompile->setEnabled(true);
     actExec->setEnabled(FKind == TSourceKind::Function && existing && !Modified());
-    for (QAction *a : {actOutput, actPrint, actSave})
-        a->setEnabled(existing && !Modified());
-    btnOutput->setEnabled(actOutput->isEnabled());
     actSample->setEnabled(true);
 }
 
@@ -559,24 +525,9 @@ void TfrmSource::actExecExecute()
     kdopeners::Open(QStringLiteral("TfrmExecProc"), a);
 }
 
-void TfrmSource::actOutputExecute()
+QStringList TfrmSource::OutputText()
 {
-    if (actOutput->isEnabled())
-        btnOutput->showMenu();
-}
-
-void TfrmSource::actPrintExecute()
-{
-    if (IsNew() || Modified())
-        return;
-    PrintObjectText([this] { return SourceTextLines(txtSource->text()); });
-}
-
-void TfrmSource::actSaveExecute()
-{
-    if (IsNew() || Modified())
-        return;
-    SaveObjectText(SourceTextLines(txtSource->text()));
+    return SourceTextLines(txtSource->text());
 }
 
 void TfrmSource::actSampleExecute()

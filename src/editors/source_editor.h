@@ -44,19 +44,11 @@ public:
     // the template, otherwise the old name in the text follows the box.
     void txtNameExit(bool SchemaBox);
     void actExecExecute();
-    void actOutputExecute();
-    void actPrintExecute();
-    void actSaveExecute();
     void actSampleExecute();
 
     QAction *actExec = nullptr;
-    QAction *actOutput = nullptr;
-    QAction *actPrint = nullptr;
-    QAction *actSave = nullptr;
     QAction *actSample = nullptr;
-    QToolButton *btnOutput = nullptr;
     QToolButton *btnSample = nullptr;
-    QMenu *popOutput = nullptr;
 
 protected:
     void LoadDefinition() override;
@@ -66,6 +58,8 @@ protected:
     void GetSourceDrop(QStringList &Lines) override;
     QString DropStatement(bool Cascade) const override;
     void UpdateEditorActions() override;
+    // Print and save: the text as the memo holds it.
+    QStringList OutputText() override;
     void ShowGrant() override;
     void ShowCross() override;
     bool eventFilter(QObject *Watched, QEvent *Event) override;

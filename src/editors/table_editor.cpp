@@ -20,11 +20,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QToolButton>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMenu>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolBar>
@@ -172,37 +170,10 @@ TfrmTable::TfrmTable(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mo
     EnsureInputRow();
 
     // The output menu: print and file save of the CREATE text.
-    TkdMainForm *host = TkdMainForm::Instance();
-    auto action = [&](const char *name, const QString &text, const QString &hint, int image) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(QLatin1String(name));
-        a->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
-        a->setStatusTip(hint.section(QLatin1Char('|'), -1));
-        if (host)
-            a->setIcon(host->Image(image));
-        return a;
-    };
-    actOutput = action("actOutput", QStringLiteral("出力(&P)"), QStringLiteral("オブジェクトの情報を外部に出力します。"), 36);
-    actPrint = action("actPrint", QStringLiteral("印刷(&P)"), QStringLiteral("印刷|オブジェクトの情報を印刷します。"), 98);
-    actSave = action("actSave", QStringLiteral("ファイル保存(&S)"),
-                     QStringLiteral("ファイル保存|オブジェクトの情報をファイルに保存します。"), 18);
-    popOutput = new QMenu(this);
-    popOutput->setObjectName(QStringLiteral("popOutput"));
-    // The menu items are the actions themselves (mnuOutputPrint, mnuOutputSave).
-    popOutput->addAction(actPrint);
-    popOutput->addAction(actSave);
-    actOutput->setMenu(popOutput);
-    if (tolCmd) {
-        tolCmd->insertAction(actRefresh, actOutput);
-        if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput))) {
-            b->setObjectName(QStringLiteral("btnOutput"));
-            b->setPopupMode(QToolButton::InstantPopup);
-        }
-    }
-    if (mnuObject)
-        mnuObject->addMenu(popOutput)->setText(actOutput->text());
-    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
-    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
+    TOutputMenu output;
+    output.Before = actRefresh;
+    output.ObjectSubmenu = true;
+    AddOutputMenu(output);
 
     FinishSetup();
     connect(txtComment, &QLineEdit::textChanged, this, [this] { OnChange(); });
@@ -533,36 +504,6 @@ void TfrmTable::ShowData()
     fraData->Prepare();
     fraData->Open();
     pnlWhere->grdWhere->SetCurrentCell(1, 1);
-}
-
-void TfrmTable::UpdateEditorActions()
-{
-    // Output, print and save show the table as it stands on the server.
-    const bool ready = !IsNew() && !Modified();
-    for (QAction *a : {actOutput, actPrint, actSave})
-        if (a)
-            a->setEnabled(ready);
-}
-
-QStringList TfrmTable::CreateText()
-{
-    QStringList lines;
-    GetSourceCreate(lines);
-    return lines;
-}
-
-void TfrmTable::actPrintExecute()
-{
-    if (IsNew() || Modified())
-        return;
-    PrintObjectText([this] { return CreateText(); });
-}
-
-void TfrmTable::actSaveExecute()
-{
-    if (IsNew() || Modified())
-        return;
-    SaveObjectText(CreateText());
 }
 
 void TfrmTable::AfterCommit(bool Recreated, bool WasNew)

@@ -9,7 +9,6 @@
 
 class QToolBar;
 class QTreeWidget;
-class QMenu;
 class QSplitter;
 class TfraData;
 class TfraStorage;
@@ -42,13 +41,6 @@ public:
     void MoveColumn(int Delta);
     void ShowConstTree();
     void ShowData();
-    // The output menu: print and save of the CREATE text.
-    void actPrintExecute();
-    void actSaveExecute();
-    // The print callback: the CREATE text as one source of the print job.
-    // The CREATE text that print and file save write.
-    QStringList CreateText();
-
     // TkdDataFrameHost
     TDataHostKind DataHostKind() const override { return TDataHostKind::Table; }
     std::optional<int> DataRowLimit() const override;
@@ -69,10 +61,6 @@ public:
     QSplitter *splWhere = nullptr;
     TfraFilterPanel *pnlWhere = nullptr;
     TfraData *fraData = nullptr;
-    QAction *actOutput = nullptr;
-    QAction *actPrint = nullptr;
-    QAction *actSave = nullptr;
-    QMenu *popOutput = nullptr;
 
 protected:
     void LoadDefinition() override;
@@ -83,7 +71,6 @@ protected:
     void GetSourceDrop(QStringList &Lines) override;
     QString DropStatement(bool Cascade) const override;
     bool MustRecreate() const override;
-    void UpdateEditorActions() override;
     void AfterCommit(bool Recreated, bool WasNew) override;
     bool FinishRecreate(QStringList &Lines) override;
 

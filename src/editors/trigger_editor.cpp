@@ -130,21 +130,9 @@ const TEditorPolicy &TfrmTrigger::TriggerPolicy()
     return policy;
 }
 
-QString TfrmTrigger::TriggerCaption(TkdConnForm *Owner, const QString &Schema, const QString &Table,
-                                    const QString &Name)
-{
-    if (Name.isEmpty() || !Owner)
-        return QStringLiteral("TRIGGER - 新規");
-    const TRecParam rec = MakeRecParam(
-        Owner->ConnectionParam(QStringLiteral("Server")), Owner->ConnectionParam(QStringLiteral("Database")), Schema,
-        Owner->ConnectionParam(QStringLiteral("Port")), Owner->ConnectionParam(QStringLiteral("User_Name")),
-        Owner->ConnectionParam(QStringLiteral("Password")), Name, QString(), Table);
-    return QStringLiteral("TRIGGER - ") + FormatRecParam(rec, 5);
-}
-
 QWidget *TfrmTrigger::Open(TkdConnForm *Owner, const TObjectArgs &Args)
 {
-    return OpenEditorWindow<TfrmTrigger>(Owner, Args, TriggerCaption(Owner, Args.Schema, Args.TableName, Args.ObjectName));
+    return OpenEditorWindow<TfrmTrigger>(Owner, Args, TriggerPolicy());
 }
 
 void TfrmTrigger::Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink &Sink)
@@ -702,7 +690,7 @@ QString TfrmTrigger::DropStatement(bool Cascade) const
 void TfrmTrigger::ChangedIsNewEditor()
 {
     if (!IsNew()) {
-        setWindowTitle(TriggerCaption(OwnerForm(), SchemaText(), TableText(), NameText()));
+        setWindowTitle(CaptionFor(OwnerForm(), TriggerPolicy(), SchemaText(), NameText(), TableText()));
         SetTaskCaption(NameText());
     }
     // Names read from the catalog keep their case; a new trigger's table box folds like

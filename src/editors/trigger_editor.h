@@ -21,9 +21,6 @@ public:
     TfrmTrigger(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode);
 
     static const TEditorPolicy &TriggerPolicy();
-    // The caption of a trigger window: "TRIGGER - schema.table.name @ db/server:port".
-    static QString TriggerCaption(TkdConnForm *Owner, const QString &Schema, const QString &Table,
-                                  const QString &Name);
     // The editor table's entries (code 57).
     static QWidget *Open(TkdConnForm *Owner, const TObjectArgs &Args);
     static void Script(TkdConnForm *Owner, const TObjectArgs &Args, TScriptSink &Sink);

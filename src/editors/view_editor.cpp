@@ -95,43 +95,12 @@ TfrmView::TfrmView(TkdConnForm *Owner, const TObjectArgs &Args, TSourceMode Mode
     actDataGenerate->setToolTip(QStringLiteral("テーブルデータを自動生成します。"));
     actDataGenerate->setStatusTip(actDataGenerate->toolTip());
     actDataGenerate->setIcon(image(103));
-    actOutput = new QAction(QStringLiteral("出力(&P)"), this);
-    actOutput->setObjectName(QStringLiteral("actOutput"));
-    actOutput->setToolTip(QStringLiteral("オブジェクトの情報を外部に出力します。"));
-    actOutput->setStatusTip(actOutput->toolTip());
-    actOutput->setIcon(image(36));
-    actPrint = new QAction(QStringLiteral("印刷(&P)"), this);
-    actPrint->setObjectName(QStringLiteral("actPrint"));
-    actPrint->setToolTip(QStringLiteral("印刷"));
-    actPrint->setStatusTip(QStringLiteral("オブジェクトの情報を印刷します。"));
-    actPrint->setIcon(image(98));
-    actSave = new QAction(QStringLiteral("ファイル保存(&S)"), this);
-    actSave->setObjectName(QStringLiteral("actSave"));
-    actSave->setToolTip(QStringLiteral("ファイル保存"));
-    actSave->setStatusTip(QStringLiteral("オブジェクトの情報をファイルに保存します。"));
-    actSave->setIcon(image(18));
-    popOutput = new QMenu(this);
-    popOutput->setObjectName(QStringLiteral("popOutput"));
-    popOutput->addAction(actPrint);
-    popOutput->addAction(actSave);
-    actOutput->setMenu(popOutput);
     connect(actDataGenerate, &QAction::triggered, this, [this] { GuardedCall([this] { actDataGenerateExecute(); }); });
-    connect(actPrint, &QAction::triggered, this, [this] { GuardedCall([this] { actPrintExecute(); }); });
-    connect(actSave, &QAction::triggered, this, [this] { GuardedCall([this] { actSaveExecute(); }); });
-    connect(actOutput, &QAction::triggered, this, [this] {
-        if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput)))
-            b->showMenu();
-    });
-    // Tool bar: 作成, 生成, 出力, 削除, 戻す, 終了.
-    QAction *before = tolCmd->actions().value(1); // actDelete
-    tolCmd->insertAction(before, actDataGenerate);
-    tolCmd->insertAction(before, actOutput);
-    if (auto *b = qobject_cast<QToolButton *>(tolCmd->widgetForAction(actOutput)))
-        b->setPopupMode(QToolButton::MenuButtonPopup);
+    // Tool bar: 作成, 生成, 出力, 削除, 戻す, 終了; the object menu: 作成, 削除, 生成, then
+    // the output menu's 印刷 and ファイル保存.
+    tolCmd->insertAction(actDelete, actDataGenerate);
     mnuObject->addAction(actDataGenerate);
-    mnuObject->addSeparator();
-    mnuObject->addAction(actPrint);
-    mnuObject->addAction(actSave);
+    AddOutputMenu();
     actDataGenerate->setVisible(!OwnerForm() || OwnerForm()->DBVer() >= 90300);
 
     // Definition page: comment and columns.
@@ -283,10 +252,6 @@ void TfrmView::UpdateEditorActions()
     const bool data = pagObject->currentWidget() == tabData;
     actDelete->setEnabled(!IsNew() && !data);
     actDataGenerate->setEnabled(!IsNew());
-    const bool output = !IsNew() && !Modified();
-    actOutput->setEnabled(output);
-    actPrint->setEnabled(output);
-    actSave->setEnabled(output);
 }
 
 void TfrmView::FillGrid(const TViewDef &Def)
@@ -475,7 +440,7 @@ void TfrmView::txtNameExit(QWidget *Sender)
         FNameAtEnter = name;
 }
 
-QStringList TfrmView::ScriptText()
+QStringList TfrmView::OutputText()
 {
     const TSourceMode mode = SourceMode;
     SourceMode = smText;
@@ -489,20 +454,6 @@ QStringList TfrmView::ScriptText()
     SourceMode = mode;
     RemoveBlankLines(lines);
     return lines;
-}
-
-void TfrmView::actPrintExecute()
-{
-    if (IsNew() || Modified())
-        return;
-    PrintObjectText([this] { return ScriptText(); });
-}
-
-void TfrmView::actSaveExecute()
-{
-    if (IsNew() || Modified())
-        return;
-    SaveObjectText(ScriptText());
 }
 
 void TfrmView::actDataGenerateExecute()

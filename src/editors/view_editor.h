@@ -47,8 +47,6 @@ public:
     // The exit of the schema and name boxes: the CREATE VIEW template into an empty source,
     // otherwise the old name in the first CREATE line follows the box.
     void txtNameExit(QWidget *Sender);
-    void actPrintExecute();
-    void actSaveExecute();
     void actDataGenerateExecute();
 
     // TkdDataFrameHost
@@ -69,10 +67,6 @@ public:
     TfraData *fraData = nullptr;
     TfraExplan *fraExplan = nullptr;
     QAction *actDataGenerate = nullptr;
-    QAction *actOutput = nullptr;
-    QAction *actPrint = nullptr;
-    QAction *actSave = nullptr;
-    QMenu *popOutput = nullptr;
     QString CopySchema, CopyView;
 
 protected:
@@ -86,12 +80,13 @@ protected:
     void AfterCommit(bool Recreated, bool WasNew) override;
     void ChangedIsNewEditor() override;
     void UpdateEditorActions() override;
+    // Print and save: the text in script form.
+    QStringList OutputText() override;
     QWidget *OpeningPage(TOpenMode Mode, bool New) override;
     bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
     void FillGrid(const TViewDef &Def);
-    QStringList ScriptText(); // the text in script form (print and save)
     void PageShown();
     // Run button, Enter in the condition or the row limit, a new column choice: the
     // definition is read again (carry-over of the grid), then the page shown reads its rows

@@ -5,6 +5,8 @@
 // statements through the connection window and can fail at statement n.
 #include "app/fmain.h"
 #include "browser/fddlexec.h"
+#include "controls/fprint.h"
+#include "controls/kdprinter.h"
 #include "browser/fobject.h"
 #include "core/kdeditorreg.h"
 #include "core/kdsub_msg.h"
@@ -19,8 +21,13 @@
 #include "support/testdb.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QMdiSubWindow>
+#include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 inline void FlushEvents()
@@ -29,6 +36,38 @@ inline void FlushEvents()
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+// Triggers a print action and answers the real print dialog with the PDF printer; gives the
+// text pdftotext reads back from the printed file (empty when nothing was printed).
+inline QString PrintedText(QAction *Print)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
+    auto previous = TfrmPrint::SetFileNameHook([&](QWidget *, const QString &) { return pdf; });
+    bool answered = false;
+    QTimer poll; // runs inside the dialog's own event loop
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *d = qobject_cast<TfrmPrint *>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        poll.stop();
+        d->cmbPrinterName->setCurrentIndex(d->cmbPrinterName->findText(TkdPrinter::PdfPrinterName()));
+        answered = true;
+        d->btnOk->click();
+    });
+    poll.start();
+    Print->trigger();
+    poll.stop();
+    TfrmPrint::SetFileNameHook(previous);
+    if (!answered || !QFile::exists(pdf))
+        return QString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                                             QStringLiteral("-")});
+    text.waitForFinished(60000);
+    return QString::fromUtf8(text.readAllStandardOutput());
 }
 
 // Records what a compile previews and runs. Run executes each statement through the

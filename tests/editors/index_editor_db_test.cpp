@@ -7,6 +7,8 @@
 // TOAST tables; and a failing re-creation that leaves the old index in place.
 #include "controls/kdmemo.h"
 #include "controls/kdstdctl.h"
+#include "core/kddialogsupport.h"
+#include "core/kdsub_options.h"
 #include "editors/column_chooser.h"
 #include "editors/constraint_editor.h"
 #include "editors/index_editor.h"
@@ -17,6 +19,9 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -329,6 +334,117 @@ TEST_F(IndexEditorTest, FailedRecreationLeavesTheOldIndex)
     Compile(w);
     EXPECT_EQ(runner.Errors, 2);
     EXPECT_EQ(IndexDef("ix_keep"), before);
+    CloseEditor(w);
+}
+
+// 出力, 印刷 and ファイル保存 only for an existing index without edits.
+TEST_F(IndexEditorTest, OutputMenuOnlyForAnUnchangedExistingIndex)
+{
+    MakeTables();
+    exec("CREATE INDEX ix_menu ON " + schema() + ".fx (a)");
+    TfrmIndex *w = Open("ix_menu");
+    ASSERT_NE(w, nullptr);
+    for (QAction *a : {w->actOutput, w->actPrint, w->actSave})
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    // An edit disables them, and a save asked for anyway writes nothing.
+    w->chkUnique->click();
+    ASSERT_TRUE(w->Modified());
+    for (QAction *a : {w->actOutput, w->actPrint, w->actSave})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    int asked = 0;
+    TSaveFileHook previous = SetSaveFileHook([&](const TSaveFileRequest &) -> std::optional<QString> {
+        ++asked;
+        return std::nullopt;
+    });
+    w->actSaveExecute();
+    EXPECT_EQ(asked, 0);
+    SetSaveFileHook(previous);
+    // Reverting brings them back.
+    {
+        TBoxes boxes;
+        boxes.Answers = {IDYES};
+        GuardedCall([w] { w->Reload(); });
+    }
+    EXPECT_TRUE(w->actSave->isEnabled());
+    CloseEditor(w);
+
+    TfrmIndex *fresh = OpenEditor<TfrmIndex>(46, schema(), QString());
+    ASSERT_NE(fresh, nullptr);
+    for (QAction *a : {fresh->actOutput, fresh->actPrint, fresh->actSave})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    CloseEditor(fresh);
+}
+
+// Save proposes FileDir + schema.name.sql (a name that holds a path separator stays one
+// file in that folder) and writes the window's CREATE INDEX text, table schema-qualified,
+// CR LF after each line, in the configured encoding without a byte-order mark.
+TEST_F(IndexEditorTest, SaveWritesTheCreateTextInTheFileEncoding)
+{
+    MakeTables();
+    exec("CREATE UNIQUE INDEX \"出力/ix\" ON " + schema() + ".fx (a DESC, lower(b)) WHERE c > 0");
+    TfrmIndex *w = Open("出力/ix", omSource);
+    ASSERT_NE(w, nullptr);
+    const QString expected = "CREATE UNIQUE INDEX \"出力/ix\"\r\nON " + QuoteIdentifier(schema()) + ".fx\r\n"
+                             "USING btree\r\n(a DESC, lower(b))\r\nWHERE (c > 0)\r\n;\r\n";
+    QTemporaryDir dir;
+    const int savedEncoding = TkdOption::Global().Encoding;
+    struct Case {
+        int encoding;
+        const char *iconvName; // how an independent reader decodes the file
+    };
+    for (const Case &c : {Case{0, "CP932"}, Case{2, "UTF-8"}, Case{3, "UTF-16LE"}}) {
+        SCOPED_TRACE(c.iconvName);
+        TkdOption::Global().Encoding = c.encoding;
+        TkdOption::Global().FileDir = dir.path();
+        const QString path = dir.filePath(QStringLiteral("out-%1.sql").arg(c.encoding));
+        QString proposed;
+        TSaveFileHook previous = SetSaveFileHook([&](const TSaveFileRequest &r) -> std::optional<QString> {
+            proposed = r.FileName;
+            return path;
+        });
+        {
+            TBoxes boxes;
+            w->actSave->trigger();
+            EXPECT_EQ(boxes.Texts, QStringList{"スクリプトが出力されました。"});
+            EXPECT_EQ(boxes.Flags.value(0) & 0xF0, MB_ICONINFORMATION);
+        }
+        SetSaveFileHook(previous);
+        EXPECT_EQ(QFileInfo(proposed).absolutePath(), QDir(dir.path()).absolutePath()) << proposed.toStdString();
+        EXPECT_TRUE(QFileInfo(proposed).fileName().startsWith(schema() + ".出力")) << proposed.toStdString();
+        EXPECT_TRUE(proposed.endsWith(".sql"));
+        EXPECT_EQ(TkdOption::Global().FileDir, dir.path() + "/");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        for (const QByteArray &bom : {QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE"), QByteArray("\xFE\xFF")})
+            EXPECT_FALSE(bytes.startsWith(bom));
+        QProcess iconv;
+        iconv.start("iconv", {"-f", c.iconvName, "-t", "UTF-8", path});
+        ASSERT_TRUE(iconv.waitForFinished(30000));
+        EXPECT_EQ(iconv.exitCode(), 0);
+        EXPECT_EQ(QString::fromUtf8(iconv.readAllStandardOutput()), expected);
+    }
+    TkdOption::Global().Encoding = savedEncoding;
+    CloseEditor(w);
+}
+
+// Print lays the CREATE INDEX text out under the title schema.name.
+TEST_F(IndexEditorTest, PrintLaysTheCreateTextOutUnderItsTitle)
+{
+    MakeTables();
+    exec("CREATE INDEX \"出力索引\" ON " + schema() + ".fx USING hash (b)");
+    TfrmIndex *w = Open("出力索引");
+    ASSERT_NE(w, nullptr);
+    // The PDF's text may give some ideographs as their radical forms; NFKC folds them back.
+    const QString printed = PrintedText(w->actPrint).normalized(QString::NormalizationForm_KC);
+    EXPECT_TRUE(printed.contains(schema() + ".出力索引")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("CREATE INDEX")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("USING hash")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("ON " + QuoteIdentifier(schema()) + ".fx")) << printed.toStdString();
+    // Nothing is printed while the window holds an edit.
+    w->chkUnique->setChecked(true);
+    w->OnChange();
+    EXPECT_TRUE(PrintedText(w->actPrint).isEmpty());
     CloseEditor(w);
 }
 
