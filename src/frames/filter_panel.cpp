@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <algorithm>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -252,6 +253,19 @@ TfraFilterPanel::TfraFilterPanel(const TFilterStyle &Style, QWidget *Parent) : Q
         if (ACol == 0 && ARow >= 1 && ARow - 1 < FColumns.size() && grdWhere->Cells(0, ARow) != FColumns[ARow - 1].Name)
             grdWhere->SetCells(0, ARow, FColumns[ARow - 1].Name);
     });
+    // The column names read as labels, not as input: painted on the button face in the
+    // window-text colour, 2 pixels in from the left and the top.
+    connect(grdWhere, &TkdStringGrid::OnDrawCell, this,
+            [this](TkdStringGrid *, int ACol, int ARow, const QRect &ARect, QPainter *APainter, QStyle::State) {
+                if (ACol != 0 || ARow < 1)
+                    return;
+                const QPalette &pal = grdWhere->palette();
+                APainter->fillRect(ARect, pal.color(QPalette::Button));
+                APainter->setPen(pal.color(QPalette::WindowText));
+                APainter->setFont(grdWhere->font());
+                APainter->drawText(ARect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                                   grdWhere->Cells(0, ARow));
+            });
     connect(grdWhere, &TkdStringGrid::OnSelectCell, this, [this](TkdStringGrid *, int ACol, int ARow) {
         if (ACol == 0 && ARow >= 1)
             grdWhere->SetCurrentCell(1, ARow);

@@ -3,10 +3,13 @@
 // rows, the sort by number and DESC with the cells rewritten, auto-quoting by type with the
 // table's and the view's rules, odd names always quoted, and the history order.
 #include "core/kdsub_text.h"
+#include "controls/kdgrid.h"
 #include "frames/filter_panel.h"
 #include "support/qstring_printer.h"
 
+#include <QAction>
 #include <QRegularExpression>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -102,6 +105,34 @@ TEST(FilterPanelTest, HistoryMovesAnEntryToTheTopAndKeepsTwenty)
     PushFilterHistory(items, "b = 1");
     EXPECT_EQ(items.size(), 20);
     EXPECT_EQ(items.last(), "a = 18");
+}
+
+// The column names stand on the button face so they read as labels; the condition cells
+// keep the grid's base colour.
+TEST(FilterPanelTest, ColumnNamesArePaintedOnTheButtonFace)
+{
+    TfraFilterPanel panel(TFilterStyle::Table());
+    panel.SetColumns({{"name", "text"}, {"id", "integer"}});
+    QPalette pal = panel.grdWhere->palette();
+    pal.setColor(QPalette::Button, QColor(10, 200, 30));
+    pal.setColor(QPalette::Base, QColor(250, 250, 250));
+    panel.grdWhere->setPalette(pal);
+    if (!panel.btnWhere->isChecked())
+        panel.btnWhere->trigger();
+    panel.resize(900, 300);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    ASSERT_TRUE(panel.grdWhere->isVisible());
+    const QImage img = panel.grdWhere->viewport()->grab().toImage();
+    const qreal dpr = img.devicePixelRatio();
+    auto pixel = [&](int col, int row) {
+        const QRect r = panel.grdWhere->visualRect(panel.grdWhere->model()->index(row, col));
+        return QColor(img.pixel(int((r.right() - 3) * dpr), int((r.bottom() - 3) * dpr)));
+    };
+    EXPECT_EQ(pixel(0, 0), QColor(10, 200, 30));
+    EXPECT_EQ(pixel(0, 1), QColor(10, 200, 30));
+    EXPECT_NE(pixel(1, 0), QColor(10, 200, 30));
+    EXPECT_NE(pixel(6, 1), QColor(10, 200, 30));
 }
 
 } // namespace
