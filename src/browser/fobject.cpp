@@ -8,6 +8,7 @@
 #include "core/kdreg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
+#include "platform/db/dbconnection.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -238,6 +239,9 @@ bool TfrmObject::event(QEvent *e)
 {
     switch (int(e->type())) {
     case WM_RELOAD:
+        // The user's reload also shows what other sessions changed: what code assist keeps
+        // of the catalog is read again.
+        FdbsMain->markCatalogChanged();
         GuardedCall([this] { ShowObject(false); });
         return true;
     case WM_DBCHANGE:

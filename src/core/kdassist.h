@@ -140,7 +140,8 @@ inline constexpr int ImageTable = 45, ImageView = 47, ImageIndex = 46, ImageFunc
 // index (3), function (4), type (5), trigger (6), sequence (7), constraint (8), rule (9) of a
 // name in a schema; the objects of a schema (10); the columns of a table or view (11); the
 // primary-key columns of a table (12); the objects of a schema whose name matches the regular
-// expression :PATTERN (13, the same rows as 10 narrowed on the server).
+// expression :PATTERN (13, the same rows as 10 narrowed on the server); the schemas that kind 2
+// accepts (14).
 QString CodeAssistSQL(int kind);
 // The regular expression (the server's advanced syntax, anchored at the start) that accepts
 // exactly the names the popup's filter keeps for Prefix: every name that starts with Prefix
@@ -150,7 +151,10 @@ QString PrefixPattern(const QString &Prefix);
 // One trailing ";" removed; a name in double quotes unquoted, any other name lower-cased.
 QString NormaliseAssistName(const QString &name);
 // Works out what the token names and gathers the candidates. Catalog errors propagate
-// (db::Error); nothing is left behind when they do.
+// (db::Error); nothing is left behind when they do. The schema list, whether a name is a
+// table or view, and column lists are kept with the query's connection and read again only
+// after the connection's catalog generation moved on (db::Connection::catalogGeneration);
+// object lists are read each time.
 TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request);
 // Objects of the object list of `schema` whose name starts with `filter` (ignoring case as
 // the popup does; every object for an empty filter), in the list's order: from `offset` on,

@@ -5,10 +5,14 @@
 #include "core/kdsub_catalog.h"
 #include "core/kdsub_sql.h"
 #include "core/kdsub_text.h"
+#include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
 #include <QHash>
+#include <QPair>
 #include <QSet>
+#include <memory>
+#include <optional>
 
 namespace kdassist {
 
@@ -88,6 +92,145 @@ bool Exists(db::Query &q, int kind, const QString &owner, const QString &name)
     return found;
 }
 
+// ---- what code assist keeps of the catalog ---------------------------------------------------
+// Per connection: the schema list, and for each schema and name whether a table or view of
+// that name exists and its column list. Everything is dropped when the connection's catalog
+// generation moves on (a statement of this session that may change the catalog, a rollback,
+// the user's reload) and with the connection itself; see docs/performance.md.
+
+using TObjectKey = QPair<QString, QString>; // schema, name: exactly as the statements get them
+
+struct TAssistCatalogCache : db::Connection::CatalogCache {
+    quint64 Generation = 0;
+    std::optional<QSet<QString>> Schemas;
+    QHash<TObjectKey, std::optional<bool>> Relations;
+    QHash<TObjectKey, std::optional<TAssistCandidates>> Columns;
+};
+
+// The connection's cache, emptied when the catalog may have changed since it was filled;
+// null without a connection.
+std::shared_ptr<TAssistCatalogCache> CacheOf(db::Connection *conn)
+{
+    if (!conn)
+        return nullptr;
+    static const char key = 0;
+    auto cache = std::static_pointer_cast<TAssistCatalogCache>(conn->catalogCache(&key));
+    if (!cache) {
+        cache = std::make_shared<TAssistCatalogCache>();
+        conn->setCatalogCache(&key, cache);
+    } else if (cache->Generation == conn->catalogGeneration()) {
+        return cache;
+    }
+    *cache = TAssistCatalogCache();
+    cache->Generation = conn->catalogGeneration();
+    return cache;
+}
+
+// What `read` gives, read once per catalog generation: `slot` names where the cache keeps
+// it. An answer is kept only when nothing that may change the catalog happened while it
+// was read.
+template <class T, class Slot, class Read>
+T Remembered(db::Connection *conn, Slot slot, Read read)
+{
+    const std::shared_ptr<TAssistCatalogCache> cache = CacheOf(conn);
+    if (cache)
+        if (const std::optional<T> &held = slot(*cache))
+            return *held;
+    T value = read();
+    if (cache && conn->catalogGeneration() == cache->Generation)
+        slot(*cache) = value;
+    return value;
+}
+
+// Whether the server would compare `name` with a schema name as it stands: the parameter
+// becomes a name, which the server cuts at 63 bytes (an ASCII character is one byte in
+// every server encoding, any other at most four), and the client encoding is UTF-8 (so no
+// character is refused on the way).
+bool ComparesAsItStands(const db::Connection *conn, const QString &name)
+{
+    if (!conn || conn->clientEncoding() != QLatin1String("UTF8") || name.contains(QChar(0)))
+        return false;
+    int bytes = 0;
+    for (QChar c : name)
+        bytes += c.unicode() < 0x80 ? 1 : 4;
+    return bytes <= 63;
+}
+
+bool IsSchema(db::Query &query, const QString &name)
+{
+    db::Connection *conn = query.connection();
+    if (!ComparesAsItStands(conn, name))
+        return Exists(query, 2, name, QString());
+    return Remembered<QSet<QString>>(
+               conn, [](TAssistCatalogCache &c) -> std::optional<QSet<QString>> & { return c.Schemas; },
+               [&] {
+                   QSet<QString> names;
+                   query.close();
+                   query.setSql(CodeAssistSQL(14));
+                   query.open();
+                   for (query.first(); !query.eof(); query.next())
+                       names.insert(query.field(0).asString());
+                   query.close();
+                   return names;
+               })
+        .contains(name);
+}
+
+// A table or view `name` in `owner`.
+bool IsRelation(db::Query &query, const QString &owner, const QString &name)
+{
+    return Remembered<bool>(
+        query.connection(),
+        [&](TAssistCatalogCache &c) -> std::optional<bool> & { return c.Relations[{owner, name}]; },
+        [&] { return Exists(query, 0, owner, name) || Exists(query, 1, owner, name); });
+}
+
+// The column candidates of a table or view (without "*"): name, data type with its length,
+// the key image on primary-key columns; none when there is no such table or view.
+TAssistCandidates Columns(db::Query &query, const QString &schema, const QString &table)
+{
+    return Remembered<TAssistCandidates>(
+        query.connection(),
+        [&](TAssistCatalogCache &c) -> std::optional<TAssistCandidates> & { return c.Columns[{schema, table}]; },
+        [&] {
+            TAssistCandidates columns;
+            query.close();
+            query.setSql(CodeAssistSQL(11));
+            query.param(0).setAsString(schema);
+            query.param(1).setAsString(table);
+            query.open();
+            if (query.isEmpty()) {
+                query.close();
+                return columns;
+            }
+            QSet<QString> keyColumns;
+            {
+                db::Query pk(query.connection());
+                pk.setParamCreation(true);
+                pk.setSql(CodeAssistSQL(12));
+                pk.param(0).setAsString(schema);
+                pk.param(1).setAsString(table);
+                pk.open();
+                for (pk.first(); !pk.eof(); pk.next())
+                    keyColumns.insert(pk.field(0).asString().toUpper());
+                pk.close();
+            }
+            auto variant = [&](int i) {
+                return query.field(i).isNull() ? QVariant() : QVariant(query.field(i).asString());
+            };
+            for (query.first(); !query.eof(); query.next()) {
+                const QString column = query.field(0).asString();
+                QString detail = query.field(1).asString();
+                const QString len = ColumnLengthText(detail, variant(2), variant(3), variant(4));
+                if (!len.isEmpty())
+                    detail += QLatin1Char('(') + len + QLatin1Char(')');
+                columns.append(column, detail, keyColumns.contains(column.toUpper()) ? ImagePrimaryKey : -1);
+            }
+            query.close();
+            return columns;
+        });
+}
+
 } // namespace
 
 bool FindTableAlias(const QString &statement, const QString &alias, QString *objectName)
@@ -128,9 +271,11 @@ QString CodeAssistSQL(int kind)
         return ExistsSQL(QStringLiteral(" SELECT TblInf.relname"), ImageView, tblAnd, tblWhere,
                          QStringLiteral(" AND    TblInf.relname    =   :VIWNM"));
     case 2:
+        return CodeAssistSQL(14) + Lines({"AND    nspname           =   :SCHNM"});
+    case 14:
         return Lines({"SELECT nspname", "FROM   pg_namespace", "WHERE  (",
                       "             NOT(nspname LIKE 'pg_%')", "         OR  nspname = 'pg_catalog'",
-                      "       )", "AND    nspname           =   :SCHNM"});
+                      "       )"});
     case 3:
         return ExistsSQL(QStringLiteral(" SELECT C.relname"), ImageIndex, nAnd, nWhere,
                          QStringLiteral(" AND    C.relname   =   :IDXNM"));
@@ -335,7 +480,7 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
             break;
         }
         const QString owner = i == 0 ? request.Schema : parts.at(0);
-        if (Exists(query, 0, owner, parts.at(i)) || Exists(query, 1, owner, parts.at(i))) {
+        if (IsRelation(query, owner, parts.at(i))) {
             codes[i] = pcTable;
             continue;
         }
@@ -347,7 +492,7 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
                 parts[0] = object;
                 continue;
             }
-            if (Exists(query, 2, parts.at(0), QString())) {
+            if (IsSchema(query, parts.at(0))) {
                 codes[i] = pcSchema;
                 continue;
             }
@@ -453,41 +598,16 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
     }
 
     // Column list.
-    query.close();
-    query.setSql(CodeAssistSQL(11));
-    query.param(0).setAsString(r.ListSchema);
-    query.param(1).setAsString(r.ListTable);
-    query.open();
-    if (query.isEmpty()) {
+    const TAssistCandidates columns = Columns(query, r.ListSchema, r.ListTable);
+    if (columns.size() == 0) {
         r.Kind = TAssistListKind::None;
         return r;
-    }
-    QSet<QString> keyColumns;
-    {
-        db::Query pk(query.connection());
-        pk.setParamCreation(true);
-        pk.setSql(CodeAssistSQL(12));
-        pk.param(0).setAsString(r.ListSchema);
-        pk.param(1).setAsString(r.ListTable);
-        pk.open();
-        for (pk.first(); !pk.eof(); pk.next())
-            keyColumns.insert(pk.field(0).asString().toUpper());
-        pk.close();
     }
     r.Caption0 = QStringLiteral("列名");
     r.Caption1 = QStringLiteral("データ型");
     r.Candidates.append(QStringLiteral("*"), QString(), -1);
-    auto variant = [&](int i) {
-        return query.field(i).isNull() ? QVariant() : QVariant(query.field(i).asString());
-    };
-    for (query.first(); !query.eof(); query.next()) {
-        const QString column = query.field(0).asString();
-        QString detail = query.field(1).asString();
-        const QString len = ColumnLengthText(detail, variant(2), variant(3), variant(4));
-        if (!len.isEmpty())
-            detail += QLatin1Char('(') + len + QLatin1Char(')');
-        r.Candidates.append(column, detail, keyColumns.contains(column.toUpper()) ? ImagePrimaryKey : -1);
-    }
+    for (int i = 0; i < columns.size(); ++i)
+        r.Candidates.append(columns.Captions.at(i), columns.Details.at(i), columns.Images.at(i));
     return r;
 }
 

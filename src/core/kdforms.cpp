@@ -2,6 +2,7 @@
 #include "core/kdsub_msg.h"
 #include "core/kdsub_options.h"
 #include "core/kdsub_text.h"
+#include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 #include <stdexcept>
 
@@ -408,6 +409,10 @@ bool TkdForm::event(QEvent *e)
         GuardedCall([this] { DBChange(); });
         return true;
     case WM_RELOAD:
+        // A reload shows what the server holds now, also in code assist of the connection.
+        if (TkdConnForm *conn = OwnerForm())
+            if (db::Connection *c = conn->dbsMain())
+                c->markCatalogChanged();
         GuardedCall([this] { Reload(); });
         return true;
     case WM_CODEASSIST:

@@ -1,5 +1,6 @@
 // The code-assist host of every child window: F6 in a TkdMemo of a plain TkdForm, answered on
 // the sample database through the window's connection.
+#include "controls/codeassist_fixture.h"
 #include "controls/kdcodeassist.h"
 #include "controls/kdmemo.h"
 #include "core/kdforms.h"
@@ -24,21 +25,6 @@ class SampleConnForm : public testdb::DbConnForm
 {
 public:
     explicit SampleConnForm(const QString &schema) : DbConnForm(testdb::params().sampleDatabase, schema) {}
-};
-
-// The plainest child window holding a SQL editor: nothing of its own answers F6.
-class PlainForm : public TkdForm
-{
-public:
-    explicit PlainForm(QObject *owner) : TkdForm(owner)
-    {
-        auto *lay = new QVBoxLayout(this);
-        memo = new TkdMemo(this);
-        lay->addWidget(memo);
-        resize(700, 400);
-        InitForm();
-    }
-    TkdMemo *memo;
 };
 
 // A child window editing a routine, as the function source editor does.

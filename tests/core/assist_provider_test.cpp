@@ -250,6 +250,94 @@ TEST_F(AssistProviderTest, CatalogErrorsPropagate)
     EXPECT_THROW(Ask("emp."), db::Error);
 }
 
+// What the connection keeps: asked again, every kind of token gives the same result, and
+// only an object list (narrowed to the prefix each time) goes to the server again.
+TEST_F(AssistProviderTest, AskedAgainTheSameResultFromWhatTheConnectionKept)
+{
+    const QString S = schema();
+    struct Case { QString token; QString text; int statements; };
+    const Case cases[] = {
+        {"emp.", "", 0},
+        {"emp.en", "", 0},
+        {S + ".emp.", "", 0},
+        {S + ".emp.sa", "", 0},
+        {"e.", "SELECT * FROM emp e WHERE e.", 0},
+        {"x.", "SELECT * FROM " + S + ".\"MyTab\" x WHERE x.", 0},
+        {"社員.", "", 0},
+        {"emp_v.", "", 0},
+        {"nosuch.", "", 7},           // not a table, alias or schema: the other kinds are asked
+        {S + ".nosuch.", "", 7},
+        {S + ".", "", 1},             // the object list
+        {S + ".em", "", 1},
+        {"pg_catalog.pg_cl", "", 1},
+        {"emp", "", 1},
+        {"pg_toast.", "", 7},
+    };
+    for (const Case &c : cases) {
+        const TAssistResult cold = Ask(c.token, c.text);
+        const qint64 statements = FDb->statementCount();
+        const TAssistResult warm = Ask(c.token, c.text);
+        EXPECT_EQ(FDb->statementCount() - statements, c.statements) << c.token.toStdString();
+        EXPECT_EQ(warm.Kind, cold.Kind) << c.token.toStdString();
+        EXPECT_EQ(warm.ListSchema, cold.ListSchema) << c.token.toStdString();
+        EXPECT_EQ(warm.ListTable, cold.ListTable) << c.token.toStdString();
+        EXPECT_EQ(warm.Candidates.Captions, cold.Candidates.Captions) << c.token.toStdString();
+        EXPECT_EQ(warm.Candidates.Details, cold.Candidates.Details) << c.token.toStdString();
+        EXPECT_EQ(warm.Candidates.Images, cold.Candidates.Images) << c.token.toStdString();
+    }
+    // The reload of the user (or any other move of the catalog generation) reads again.
+    const qint64 statements = FDb->statementCount();
+    FDb->markCatalogChanged();
+    Ask("emp.");
+    EXPECT_GT(FDb->statementCount(), statements);
+}
+
+// Every kind of change that this connection sends is seen by the next request, whichever
+// of the kept lists it touches: the schema list, whether a name is a table, and columns.
+TEST_F(AssistProviderTest, ChangesSentOnTheConnectionAreSeenByTheNextRequest)
+{
+    const QString S = schema();
+    auto columns = [&](const QString &token) {
+        const TAssistResult r = Ask(token);
+        return r.Kind == TAssistListKind::Columns ? r.Candidates.Captions.mid(1).join(QLatin1Char(','))
+                                                  : QStringLiteral("<none>");
+    };
+    struct Case { QString token; QString before; QString sql; QString after; };
+    // %1 stands for the test's schema.
+    auto in = [&](const QString &text) { return QString(text).replace(QLatin1String("%1"), S); };
+    const Case cases[] = {
+        {"emp_v.", "empno,ename", "CREATE OR REPLACE VIEW %1.emp_v AS SELECT empno, ename, sal FROM %1.emp",
+         "empno,ename,sal"},
+        {"dept.", "deptno,dname", "ALTER TABLE %1.dept DROP COLUMN dname", "deptno"},
+        {"dept.", "deptno", "ALTER TABLE %1.dept RENAME TO division", "<none>"},
+        {"division.", "deptno", "-- a comment first\n/* and a block */ ALTER TABLE %1.division ADD code text",
+         "deptno,code"},
+        {"fresh.", "<none>", "CREATE TABLE %1.fresh (f1 integer)", "f1"},
+        {"fresh2.", "<none>", "SELECT 1 AS one INTO %1.fresh2", "one"},
+        {"fresh2.", "one", "DROP TABLE %1.fresh2; SELECT 1", "<none>"},
+        {"%1_n.t.", "<none>", "CREATE SCHEMA %1_n CREATE TABLE t (c1 integer)", "c1"},
+        {"%1_n.t.", "c1", "ALTER SCHEMA %1_n RENAME TO %1_m", "<none>"},
+        {"%1_m.t.", "c1", "SELECT 1; ALTER TABLE %1_m.t ADD c2 int", "c1,c2"},
+        {"%1_m.t.", "c1,c2", "DROP SCHEMA %1_m CASCADE", "<none>"},
+    };
+    for (const Case &c : cases) {
+        const QString token = in(c.token);
+        EXPECT_EQ(columns(token), c.before) << token.toStdString() << " before " << c.sql.toStdString();
+        FDb->execute(in(c.sql));
+        EXPECT_EQ(columns(token), c.after) << token.toStdString() << " after " << c.sql.toStdString();
+    }
+    exec(QStringLiteral("DROP SCHEMA IF EXISTS %1_n, %1_m CASCADE").arg(S));
+    // Reading, writing rows and session settings keep what is held.
+    for (const QString sql : {"SELECT 1", "INSERT INTO %1.fresh VALUES (1)", "UPDATE %1.fresh SET f1 = 2",
+                              "SET search_path TO public", "SHOW search_path", "TRUNCATE %1.fresh"}) {
+        columns("fresh.");
+        const qint64 statements = FDb->statementCount();
+        FDb->execute(in(sql));
+        columns("fresh.");
+        EXPECT_EQ(FDb->statementCount() - statements, 1) << sql.toStdString();
+    }
+}
+
 TEST(AssistNames, NormaliseAssistName)
 {
     EXPECT_EQ(NormaliseAssistName("EMP;"), "emp");

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -206,6 +208,105 @@ TEST_F(DbTest, CopyInAndOutWithProgress)
     EXPECT_THROW(FDb.copyIn(QStringLiteral("COPY c TO STDOUT"), [](QByteArray &) { return false; }), db::Error);
     EXPECT_THROW(FDb.copyOut(QStringLiteral("COPY c FROM STDIN"), [](const char *, int) { return true; }), db::Error);
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM c")), QStringLiteral("3"));
+}
+
+// The catalog generation moves on with every path by which this session may change the
+// catalog, and with nothing else; the statement observer is left to its owner.
+TEST_F(DbTest, CatalogGenerationMovesWithWhatMayChangeTheCatalog)
+{
+    QStringList observed;
+    FDb.setStatementObserver([&](const QString &sql) { observed << sql; });
+    db::Query q(&FDb);
+    q.setParamCreation(false);
+    auto query = [&](const QString &sql, bool open) {
+        q.close();
+        q.setSql(sql);
+        if (open)
+            q.open();
+        else
+            q.execute();
+    };
+    auto noRows = [](QByteArray &) { return false; };
+    struct Case {
+        const char *label;
+        std::function<void()> run;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"query open SELECT", [&] { query("SELECT 1", true); }, false},
+        {"query execute CREATE", [&] { query("CREATE TABLE g (a int)", false); }, true},
+        {"execute INSERT", [&] { FDb.execute("INSERT INTO g VALUES (1)"); }, false},
+        {"execute SELECT; ALTER", [&] { FDb.execute("SELECT 1; ALTER TABLE g ADD b int"); }, true},
+        {"COPY in", [&] { FDb.copyIn("COPY g FROM STDIN", noRows); }, false},
+        {"startTransaction", [&] { FDb.startTransaction(); }, false},
+        {"savepoint", [&] { FDb.startTransaction(); }, false},
+        {"rollback() of the savepoint", [&] { FDb.rollback(); }, true},
+        {"commit() of the block", [&] { FDb.commit(); }, false},
+        {"statement in a failed block",
+         [&] {
+             FDb.setStatementSavepoints(false);
+             FDb.execute("BEGIN");
+             EXPECT_THROW(FDb.execute("SELECT 1 / 0"), db::Error);
+             const quint64 before = FDb.catalogGeneration();
+             EXPECT_THROW(FDb.execute("SELECT 1"), db::Error);
+             EXPECT_GT(FDb.catalogGeneration(), before);
+         },
+         true},
+        {"commit() of a failed block",
+         [&] {
+             EXPECT_THROW(FDb.commit(), db::Error);
+             FDb.setStatementSavepoints(true);
+         },
+         true},
+        {"rollback() of a block",
+         [&] {
+             FDb.startTransaction();
+             FDb.rollback();
+         },
+         true},
+        {"rollback() outside a block", [&] { FDb.rollback(); }, false},
+        {"the user's reload", [&] { FDb.markCatalogChanged(); }, true},
+        {"close", [&] { FDb.close(); }, true},
+        {"open", [&] { dbtest::openConnection(FDb, schema()); }, true},
+    };
+    for (const Case &c : cases) {
+        const quint64 before = FDb.catalogGeneration();
+        c.run();
+        EXPECT_EQ(FDb.catalogGeneration() != before, c.moves) << c.label;
+    }
+    EXPECT_TRUE(observed.contains("CREATE TABLE g (a int)")) << "the observer still sees every statement";
+}
+
+TEST_F(DbTest, CatalogCachesGoWithTheSession)
+{
+    struct Kept : db::Connection::CatalogCache {
+        int value = 0;
+    };
+    static const char key = 0, other = 0;
+    auto kept = std::make_shared<Kept>();
+    kept->value = 7;
+    FDb.setCatalogCache(&key, kept);
+    EXPECT_EQ(FDb.catalogCache(&key), kept);
+    EXPECT_EQ(FDb.catalogCache(&other), nullptr);
+    std::weak_ptr<Kept> watch = kept;
+    // Closing lets go of the caches; one still in a caller's hands stays valid.
+    FDb.close();
+    EXPECT_EQ(FDb.catalogCache(&key), nullptr);
+    EXPECT_EQ(kept->value, 7);
+    kept.reset();
+    EXPECT_TRUE(watch.expired());
+    // Set while closed, dropped by opening; set while open, dropped by the destructor.
+    FDb.setCatalogCache(&key, std::make_shared<Kept>());
+    dbtest::openConnection(FDb, schema());
+    EXPECT_EQ(FDb.catalogCache(&key), nullptr);
+    auto second = std::make_shared<Kept>();
+    watch = second;
+    {
+        db::Connection c;
+        dbtest::openConnection(c);
+        c.setCatalogCache(&key, std::move(second));
+    }
+    EXPECT_TRUE(watch.expired());
 }
 
 TEST_F(DbTest, FailedCopyIsAlwaysRaisedAndLeavesTheBlockUsable)

@@ -83,4 +83,87 @@ TEST(DbSql, ClassifiesStatements)
     EXPECT_EQ(db::classify(QStringLiteral("SELECT 1;\n-- end\n")).cursorText, QStringLiteral("SELECT 1"));
 }
 
+TEST(DbSql, StatementsThatMayChangeTheCatalog)
+{
+    struct Case { const char *sql; bool changes; };
+    const Case cases[] = {
+        // Reading and writing rows, cursors, settings, transaction commands that keep the block.
+        {"SELECT * FROM t", false},
+        {"(SELECT 1) UNION (SELECT 2)", false},
+        {"WITH x AS (SELECT 1) INSERT INTO t SELECT * FROM x", false},
+        {"WITH x AS (DELETE FROM t RETURNING *) SELECT * FROM x", false},
+        {"VALUES (1)", false},
+        {"TABLE t", false},
+        {"SELECT * FROM t FOR UPDATE", false},
+        {"insert into t values ('CREATE TABLE x ()')", false},
+        {"UPDATE t SET a = 1 -- ; DROP TABLE t", false},
+        {"DELETE FROM t /* ; DROP TABLE t; */", false},
+        {"MERGE INTO t USING s ON t.a = s.a WHEN MATCHED THEN DELETE", false},
+        {"COPY t FROM STDIN", false},
+        {"TRUNCATE t", false},
+        {"BEGIN", false},
+        {"START TRANSACTION", false},
+        {"SAVEPOINT s", false},
+        {"RELEASE SAVEPOINT s", false},
+        {"COMMIT", false},
+        {"END", false},
+        {"SET search_path TO a, public", false},
+        {"SET CLIENT_ENCODING TO 'SJIS'", false},
+        {"RESET search_path", false},
+        {"SHOW search_path", false},
+        {"DECLARE c CURSOR FOR SELECT 1", false},
+        {"FETCH 10 FROM c", false},
+        {"CLOSE c", false},
+        {"PREPARE p AS SELECT 1", false},
+        {"EXECUTE p", false},
+        {"DEALLOCATE p", false},
+        {"EXPLAIN SELECT 1", false},
+        {"EXPLAIN ANALYZE VERBOSE SELECT 1", false},
+        {"EXPLAIN (ANALYZE, BUFFERS) UPDATE t SET a = 1", false},
+        {"VACUUM ANALYZE t", false},
+        {"LOCK TABLE t", false},
+        {"NOTIFY ch", false},
+        {"SELECT 1; INSERT INTO t VALUES (1);", false},
+        {"SELECT $$; DROP TABLE t; $$", false},
+        {"SELECT ';DROP TABLE t'", false},
+        {"   ", false},
+        {"-- only a comment", false},
+        // Changes of the catalog, and what undoes or ends them.
+        {"CREATE TABLE t (a int)", true},
+        {"create or replace view v as select 1", true},
+        {"ALTER TABLE t ADD b int", true},
+        {"ALTER TABLE t RENAME TO u", true},
+        {"DROP TABLE t", true},
+        {"COMMENT ON TABLE t IS 'x'", true},
+        {"GRANT SELECT ON t TO PUBLIC", true},
+        {"REVOKE SELECT ON t FROM PUBLIC", true},
+        {"SELECT 1 INTO newtable", true},
+        {"WITH x AS (SELECT 1) SELECT * INTO newtable FROM x", true},
+        {"EXPLAIN ANALYZE CREATE TABLE t2 AS SELECT 1", true},
+        {"ROLLBACK", true},
+        {"ABORT", true},
+        {"ROLLBACK TO SAVEPOINT s", true},
+        {"PREPARE TRANSACTION 'x'", true},
+        {"COMMIT PREPARED 'x'", true},
+        {"SET ROLE other", true},
+        {"SET LOCAL ROLE other", true},
+        {"SET SESSION AUTHORIZATION other", true},
+        {"RESET ROLE", true},
+        {"RESET ALL", true},
+        {"CALL p()", true},
+        {"DO $$ BEGIN EXECUTE 'DROP TABLE t'; END $$", true},
+        {"DISCARD TEMP", true},
+        {"IMPORT FOREIGN SCHEMA s FROM SERVER f INTO t", true},
+        {"SECURITY LABEL ON TABLE t IS 'x'", true},
+        {"SOMETHINGNEW t", true},
+        {"\"CREATE\" TABLE t ()", true},
+        // A text of several statements counts as changing when any of them does.
+        {"SELECT 1; CREATE TABLE t (a int)", true},
+        {"-- note\nINSERT INTO t VALUES (1);\n/* c */ DROP TABLE u;", true},
+        {"CREATE RULE r AS ON INSERT TO t DO ALSO (SELECT 1; SELECT 2)", true},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(db::mayChangeCatalog(QString::fromUtf8(c.sql)), c.changes) << c.sql;
+}
+
 } // namespace

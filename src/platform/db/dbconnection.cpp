@@ -171,6 +171,7 @@ void Connection::open()
 {
     if (FConn)
         close();
+    dropCatalogCaches();
     static const struct { const char *param; const char *keyword; } names[] = {
         {"Server", "host"}, {"Port", "port"}, {"Database", "dbname"}, {"User_Name", "user"},
         {"Password", "password"}, {"ApplicationName", "application_name"},
@@ -305,6 +306,31 @@ void Connection::close()
     FOwnCursors = 0;
     FWasInBlock = false;
     ++FBlockGeneration;
+    dropCatalogCaches();
+}
+
+void Connection::dropCatalogCaches()
+{
+    // A cache still in a caller's hands is stale from now on; the connection lets go of all.
+    markCatalogChanged();
+    FCatalogCaches.clear();
+}
+
+void Connection::notifyStatement(const QString &sql)
+{
+    ++FStatementCount;
+    noteCatalogEffect(sql);
+    if (FStatementObserver)
+        FStatementObserver(sql);
+}
+
+void Connection::noteCatalogEffect(const QString &sql)
+{
+    // Before the statement is sent, so that nothing read after it is taken for current. In
+    // a failed block the server refuses every statement but the one that ends the block,
+    // and that rolls back (a COMMIT too).
+    if (transactionState() == TransactionState::InFailedBlock || mayChangeCatalog(sql))
+        markCatalogChanged();
 }
 
 bool Connection::isConnected() const
@@ -863,6 +889,8 @@ void Connection::commit()
 {
     requireOpen();
     leaveOwnBlock();
+    if (transactionState() == TransactionState::InFailedBlock)
+        markCatalogChanged(); // the block ends in a rollback
     if (!FSavepoints.empty()) {
         const QString name = FSavepoints.back();
         FSavepoints.pop_back();
@@ -882,11 +910,13 @@ void Connection::rollback()
     if (!FSavepoints.empty()) {
         const QString name = FSavepoints.back();
         FSavepoints.pop_back();
+        markCatalogChanged(); // a rollback can undo DDL
         runControl(("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name).toLatin1().constData());
         return;
     }
     if (!inTransaction())
         return;
+    markCatalogChanged();
     runControl("ROLLBACK");
 }
 
@@ -992,6 +1022,7 @@ qint64 Connection::copyIn(const QString &sql, const CopySource &next, const Copy
 {
     requireOpen();
     leaveOwnBlock();
+    noteCatalogEffect(sql); // a text that is not COPY runs before it is refused
     const QByteArray text = encode(sql);
     qint64 rows = 0;
     protect([&] {
@@ -1037,6 +1068,7 @@ qint64 Connection::copyOut(const QString &sql, const CopySink &sink, const CopyP
 {
     requireOpen();
     leaveOwnBlock();
+    noteCatalogEffect(sql); // a text that is not COPY runs before it is refused
     const QByteArray text = encode(sql);
     qint64 rows = 0;
     protect([&] {

@@ -4,6 +4,7 @@
 // savepoints inside an open block, COPY in and out, and cancel.
 #include "platform/db/dberror.h"
 #include <QByteArray>
+#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -175,18 +176,35 @@ public:
     // turns it off.
     using StatementObserver = std::function<void(const QString &sql)>;
     void setStatementObserver(StatementObserver observer) { FStatementObserver = std::move(observer); }
-    void notifyStatement(const QString &sql)
-    {
-        ++FStatementCount;
-        if (FStatementObserver)
-            FStatementObserver(sql);
-    }
+    // Counts the statement, moves the catalog generation on when the statement may change
+    // the catalog, and tells the observer.
+    void notifyStatement(const QString &sql);
     // Counters since the connection was made: the callers' statements (as reported to the
     // observer) and the messages sent to the server that wait for an answer (each a round
     // trip: statements, fetches, savepoints, transaction control, COPY). The connection's
     // own start-up exchange is not counted. For tests and benchmarks.
     qint64 statementCount() const { return FStatementCount; }
     qint64 roundTrips() const { return FRoundTrips; }
+
+    // ---- catalog generation and caches --------------------------------------------------
+    // A number that moves on whenever what the catalog shows this session may have changed:
+    // before a caller's statement that may change it (mayChangeCatalog in dbsql.h; any
+    // statement sent while the block has failed, since it ends in a rollback), with
+    // rollback(), with commit() of a failed block, when the connection opens or closes, and
+    // with markCatalogChanged() (the user's reload, for changes made by other sessions).
+    quint64 catalogGeneration() const { return FCatalogGeneration; }
+    void markCatalogChanged() { ++FCatalogGeneration; }
+    // What a caller reads from the catalog and keeps for later (code assist's schema and
+    // column lists) is held by the connection under a key of the caller's (the address of
+    // something of its own), so that it never outlives the session it was read in: every
+    // cache is dropped when the connection opens, closes or is destroyed. A cache compares
+    // catalogGeneration() with the number it was filled at to know when to empty itself.
+    class CatalogCache {
+    public:
+        virtual ~CatalogCache() = default;
+    };
+    std::shared_ptr<CatalogCache> catalogCache(const void *key) const { return FCatalogCaches.value(key); }
+    void setCatalogCache(const void *key, std::shared_ptr<CatalogCache> cache) { FCatalogCaches.insert(key, std::move(cache)); }
 
     // ---- COPY ----------------------------------------------------------------------
     // COPY … FROM STDIN: `next` fills the chunk (bytes in the client encoding, or binary
@@ -287,6 +305,10 @@ private:
     StatementObserver FStatementObserver;
     qint64 FStatementCount = 0;
     qint64 FRoundTrips = 0;
+    quint64 FCatalogGeneration = 0;
+    QHash<const void *, std::shared_ptr<CatalogCache>> FCatalogCaches;
+    void dropCatalogCaches();
+    void noteCatalogEffect(const QString &sql);
     std::vector<QString> FSavepoints;
     int FLoginTimeoutUsed = 0;
     bool FAutoCommit = true;

@@ -1,5 +1,6 @@
 #include "platform/db/dbsql.h"
 
+#include <initializer_list>
 #include <vector>
 
 namespace db {
@@ -181,6 +182,61 @@ bool isPunct(const QString &s, const Token &t, char16_t c)
     return t.type == Tok::Punct && t.length == 1 && s[t.start] == QChar(c);
 }
 
+bool wordIn(const QString &word, std::initializer_list<const char *> words)
+{
+    for (const char *w : words)
+        if (word == QLatin1String(w))
+            return true;
+    return false;
+}
+
+// One statement of a text, the tokens [b, e): see mayChangeCatalog.
+bool statementMayChangeCatalog(const QString &sql, const std::vector<Token> &tokens, std::size_t b, std::size_t e)
+{
+    const std::size_t opening = b;
+    while (b < e && isPunct(sql, tokens[b], u'('))
+        ++b;
+    if (b >= e || tokens[b].type != Tok::Word)
+        return true; // nothing the layer can read as a statement
+    const QString &keyword = tokens[b].name;
+    const int base = tokens[b].depth;
+    const QString next = b + 1 < e && tokens[b + 1].type == Tok::Word ? tokens[b + 1].name : QString();
+    if (wordIn(keyword, {"SELECT", "VALUES", "TABLE", "WITH"})) {
+        // SELECT … INTO creates a table, which classify tells apart.
+        const qsizetype from = tokens[opening].start;
+        const CommandKind kind = classify(sql.mid(from, tokens[e - 1].start + tokens[e - 1].length - from)).kind;
+        return kind != CommandKind::Select && kind != CommandKind::SelectForLock && kind != CommandKind::Insert
+               && kind != CommandKind::Update && kind != CommandKind::Delete;
+    }
+    if (keyword == QLatin1String("EXPLAIN")) {
+        // EXPLAIN (options) statement, or EXPLAIN [ANALYZE] [VERBOSE] statement.
+        std::size_t k = b + 1;
+        if (k < e && isPunct(sql, tokens[k], u'(')) {
+            while (k < e && !(isPunct(sql, tokens[k], u')') && tokens[k].depth == base))
+                ++k;
+            ++k;
+        }
+        while (k < e && tokens[k].type == Tok::Word && wordIn(tokens[k].name, {"ANALYZE", "ANALYSE", "VERBOSE"}))
+            ++k;
+        return statementMayChangeCatalog(sql, tokens, k, e);
+    }
+    if (keyword == QLatin1String("SET") || keyword == QLatin1String("RESET")) {
+        // The role decides which columns and objects the catalog views show.
+        for (std::size_t k = b + 1; k < e; ++k)
+            if (tokens[k].type == Tok::Word && wordIn(tokens[k].name, {"ROLE", "AUTHORIZATION", "ALL"}))
+                return true;
+        return false;
+    }
+    if (keyword == QLatin1String("PREPARE"))
+        return next == QLatin1String("TRANSACTION"); // the block's changes leave this session
+    if (keyword == QLatin1String("COMMIT"))
+        return next == QLatin1String("PREPARED"); // another block's changes arrive
+    return !wordIn(keyword, {"INSERT", "UPDATE", "DELETE", "MERGE", "COPY", "TRUNCATE", "BEGIN", "START", "END",
+                             "SAVEPOINT", "RELEASE", "SHOW", "FETCH", "MOVE", "CLOSE", "DECLARE", "EXECUTE",
+                             "DEALLOCATE", "LISTEN", "UNLISTEN", "NOTIFY", "LOCK", "VACUUM", "ANALYZE", "ANALYSE",
+                             "CLUSTER", "REINDEX", "REFRESH", "CHECKPOINT"});
+}
+
 } // namespace
 
 ParsedSql parseParams(const QString &sql)
@@ -304,6 +360,20 @@ StatementInfo classify(const QString &sql)
         info.cursorText = sql.left(stop);
     }
     return info;
+}
+
+bool mayChangeCatalog(const QString &sql)
+{
+    const std::vector<Token> tokens = tokenize(sql);
+    std::size_t begin = 0;
+    for (std::size_t k = 0; k <= tokens.size(); ++k) {
+        if (k < tokens.size() && !(isPunct(sql, tokens[k], u';') && tokens[k].depth == 0))
+            continue;
+        if (k > begin && statementMayChangeCatalog(sql, tokens, begin, k))
+            return true;
+        begin = k + 1;
+    }
+    return false;
 }
 
 bool isTransactionControl(const QString &keyword)

@@ -38,6 +38,19 @@ struct StatementInfo {
 };
 StatementInfo classify(const QString &sql);
 
+// Whether running the text may change what the catalog shows this session: names, columns,
+// privileges. Each statement of the text (split at ";" outside parentheses, literals and
+// comments) is judged by its first keyword. Reads and data changes (SELECT, VALUES, TABLE,
+// WITH, INSERT, UPDATE, DELETE, MERGE, COPY, TRUNCATE), cursor, prepared-statement,
+// session-setting and transaction commands that keep the block (BEGIN, COMMIT, SAVEPOINT,
+// RELEASE) and maintenance (VACUUM, ANALYZE, CLUSTER, REINDEX, REFRESH, CHECKPOINT, LOCK,
+// LISTEN, NOTIFY) do not; EXPLAIN is judged by the statement it explains. Everything else
+// may: CREATE, ALTER, DROP, COMMENT, GRANT, REVOKE, SELECT … INTO, ROLLBACK (it can undo
+// DDL), PREPARE TRANSACTION, COMMIT PREPARED, SET ROLE / SESSION AUTHORIZATION and RESET
+// ALL (privileges decide what the catalog views show), CALL and DO, DISCARD, and any
+// keyword not named here. A routine called from a SELECT is not looked into.
+bool mayChangeCatalog(const QString &sql);
+
 // True for a keyword that starts or ends a transaction or savepoint (BEGIN, START, COMMIT,
 // END, ROLLBACK, ABORT, SAVEPOINT, RELEASE).
 bool isTransactionControl(const QString &keyword);
