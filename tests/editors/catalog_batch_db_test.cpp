@@ -541,4 +541,32 @@ TEST_F(CatalogBatchTest, RelationsDroppedWhileTheLoopRuns)
     }
 }
 
+// A block read the server refuses (a sequence this session may not read, in the block with
+// readable ones) leaves each sequence of the block to the one-object read: the readable ones
+// are scripted as alone, the refused one is not, as alone.
+TEST_F(CatalogBatchTest, RefusedBlockReadFallsBackToOneObjectReads)
+{
+    const QString s = QuoteIdentifier(schema(), true);
+    const QString role = QuoteIdentifier(schema() + "_reader", true);
+    exec("CREATE SEQUENCE " + s + ".open_a START 5");
+    exec("CREATE SEQUENCE " + s + ".refused INCREMENT 3");
+    exec("CREATE SEQUENCE " + s + ".open_b AS integer CYCLE");
+    exec("DROP ROLE IF EXISTS " + role);
+    exec("CREATE ROLE " + role);
+    exec("GRANT USAGE ON SCHEMA " + s + " TO " + role);
+    exec("GRANT SELECT ON SEQUENCE " + s + ".open_a, " + s + ".open_b TO " + role);
+    const QList<TItem> items = {{58, schema(), "", "open_a"}, {58, schema(), "", "refused"}, {58, schema(), "", "open_b"}};
+    Conn->ExecuteSQL("SET ROLE " + role);
+    const TScripts alone = ScriptAll(Conn, items, false);
+    const TScripts batched = ScriptAll(Conn, items, true);
+    Conn->ExecuteSQL("RESET ROLE");
+    exec("DROP OWNED BY " + role);
+    exec("DROP ROLE " + role);
+    EXPECT_EQ(alone.Written, (QList<bool>{true, false, true}));
+    EXPECT_EQ(batched.Written, alone.Written);
+    EXPECT_EQ(batched.Texts, alone.Texts);
+    // The refused block, then each sequence alone.
+    EXPECT_GE(batched.Statements, items.size());
+}
+
 } // namespace
