@@ -1,10 +1,11 @@
 #pragma once
 // The editors' side of a script loop over many objects (core/kdscriptbatch.h): the load
-// functions of indexes, constraints and triggers first ask here. When the object was
-// announced, the block of announced objects of its kind that holds it (the announced
-// objects cut into blocks of kCatalogBatchBlock in their order) is read in one statement
-// (or two) and kept until the loop moves to another block, and the object's facts come from
-// there; they are the facts the one-object read gives, so the script is the same text.
+// functions of indexes, constraints, triggers, tables and sequences first ask here. When the
+// object was announced, the block of announced objects of its kind that holds it (the
+// announced objects cut into blocks of kCatalogBatchBlock in their order) is read in one
+// statement per kind of fact and kept until the loop moves to another block, and the
+// object's facts come from there; they are the facts the one-object read gives, so the
+// script is the same text.
 #include "core/kdscriptbatch.h"
 #include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
