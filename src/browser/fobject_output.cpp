@@ -46,7 +46,8 @@ void OpenOutput(QFile &file, bool keep)
 }
 
 // Announces rows to a script batch with the codes and names WriteItemScript passes, so that
-// the scripts of many indexes, constraints or triggers read their catalogs together.
+// the scripts of many indexes, constraints, triggers, tables or sequences read their catalogs
+// together.
 void Announce(TScriptBatch &batch, const TObjListRow &row)
 {
     const TListObject o = ListObjectOf(row.Caption, row.ImageIndex, row.SubItems);

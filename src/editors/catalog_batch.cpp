@@ -23,3 +23,13 @@ QString CatalogBatchCondition(const QString &OidCol, const QString &Catalog)
         return sql + QStringLiteral("JOIN pg_constraint b ON b.conrelid = bc.oid AND b.conname = k.n))");
     return sql + QStringLiteral("JOIN pg_trigger b ON b.tgrelid = bc.oid AND b.tgname = k.n))");
 }
+
+QString CatalogBatchOids(const QStringList &Oids)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(Oids)).toJson(QJsonDocument::Compact));
+}
+
+QString CatalogBatchOidCondition(const QString &OidCol)
+{
+    return OidCol + QStringLiteral(" = ANY (ARRAY(SELECT CAST(o AS oid) FROM json_array_elements_text(CAST(:OIDS AS json)) AS x(o)))");
+}

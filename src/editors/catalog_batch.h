@@ -1,17 +1,21 @@
 #pragma once
 // The editors' side of a script loop over many objects (core/kdscriptbatch.h): the load
-// functions of indexes, constraints and triggers first ask here. When the object was
-// announced, the block of announced objects of its kind that holds it (the announced
-// objects cut into blocks of kCatalogBatchBlock in their order) is read in one statement
-// (or two) and kept until the loop moves to another block, and the object's facts come from
-// there; they are the facts the one-object read gives, so the script is the same text.
+// functions of indexes, constraints, triggers, tables and sequences first ask here. When the
+// object was announced, the block of announced objects of its kind that holds it (the
+// announced objects cut into blocks of kCatalogBatchBlock in their order) is read in one
+// statement per kind of fact and kept until the loop moves to another block, and the
+// object's facts come from there; they are the facts the one-object read gives, so the
+// script is the same text.
 #include "core/kdscriptbatch.h"
+#include "editors/catalog_lookup.h"
+#include "platform/db/dbquery.h"
 
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -29,6 +33,30 @@ QString CatalogBatchKeys(const QList<TScriptBatchItem> &Items);
 // keys of the parameter :KEYS: Catalog "" for relations (schema and name), "pg_constraint"
 // or "pg_trigger" for the constraints and triggers of tables (schema, table and name).
 QString CatalogBatchCondition(const QString &OidCol, const QString &Catalog);
+
+// The OIDs (as text) as a JSON array, the one parameter :OIDS of CatalogBatchOidCondition,
+// and the SQL condition that keeps the rows whose OidCol is among them.
+QString CatalogBatchOids(const QStringList &Oids);
+QString CatalogBatchOidCondition(const QString &OidCol);
+
+// A block read of one row per object: Sql (its condition made by CatalogBatchCondition) opened
+// with the keys of Items, each row read by Read into the facts of one object, kept under the
+// TScriptBatch::Key that KeyOf gives for the row and those facts.
+template <class Def, class ReadRow, class KeyOfDef>
+QHash<QString, Def> ReadCatalogBatchRows(TkdConnForm *Conn, const QString &Sql, const QList<TScriptBatchItem> &Items,
+                                         ReadRow Read, KeyOfDef KeyOf)
+{
+    QHash<QString, Def> defs;
+    if (Items.isEmpty())
+        return defs;
+    const std::unique_ptr<db::Query> q = OpenCatalogRows(Conn, Sql, {CatalogBatchKeys(Items)});
+    for (; !q->eof(); q->next()) {
+        const Def d = Read(q.get());
+        defs.insert(KeyOf(q.get(), d), d);
+    }
+    q->close();
+    return defs;
+}
 
 // Reads a block of items: the facts of those found, by TScriptBatch::Key.
 template <class Def>

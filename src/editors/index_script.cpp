@@ -259,6 +259,16 @@ QList<TIndexDef> LoadTableIndexDefsByOid(TkdConnForm *Conn, const QString &Table
     return ReadIndexes(Conn, QStringLiteral("t.oid = CAST(:OID AS oid)"), {TableOid});
 }
 
+QList<TIndexDef> LoadTableIndexDefsByOids(TkdConnForm *Conn, const QStringList &TableOids)
+{
+    if (TableOids.isEmpty())
+        return {};
+    const std::unique_ptr<db::Query> q = OpenCatalogRows(
+        Conn, QString::fromLatin1(kIndexSql).arg(CatalogBatchOidCondition(QStringLiteral("t.oid"))),
+        {CatalogBatchOids(TableOids)});
+    return ReadIndexRows(q.get());
+}
+
 QHash<QString, TIndexDef> LoadIndexDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
 {
     QHash<QString, TIndexDef> defs;
@@ -279,9 +289,8 @@ QHash<QString, TIndexDef> LoadIndexDefsByOids(TkdConnForm *Conn, const QStringLi
         return defs;
     const std::unique_ptr<db::Query> q = OpenCatalogRows(
         Conn,
-        QString::fromLatin1(kIndexSql).arg(QStringLiteral(
-            "c.oid = ANY (ARRAY(SELECT CAST(o AS oid) FROM json_array_elements_text(CAST(:OIDS AS json)) AS x(o)))")),
-        {QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(Oids)).toJson(QJsonDocument::Compact))});
+QString::fromLatin1(kIndexSql).arg(CatalogBatchOidCondition(QStringLiteral("c.oid"))),
+        {CatalogBatchOids(Oids)});
     QStringList oids;
     const QList<TIndexDef> list = ReadIndexRows(q.get(), &oids);
     for (int i = 0; i < list.size(); ++i)

@@ -59,6 +59,9 @@ QList<TIndexDef> LoadTableIndexDefs(TkdConnForm *Conn, const QString &Schema, co
 // The same for the table (or materialized view) with this OID (as text), which also reaches a
 // temporary table whose schema the caller only knows as pg_temp.
 QList<TIndexDef> LoadTableIndexDefsByOid(TkdConnForm *Conn, const QString &TableOid);
+// Every index of the tables with these OIDs (as text) in one statement (script loops over a
+// selection of tables), each with the facts LoadTableIndexDefsByOid gives.
+QList<TIndexDef> LoadTableIndexDefsByOids(TkdConnForm *Conn, const QStringList &TableOids);
 
 // Many indexes in one statement (script loops over a selection), with the facts the reads above
 // give: those among Items (schema and name) that exist, by TScriptBatch::Key; and those

@@ -2,6 +2,8 @@
 
 #include "core/kdforms.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_batch.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
 #include <limits>
@@ -11,14 +13,14 @@ namespace {
 // The statements of the sequence editor.
 const char *const kSequenceSql =
     "SELECT s.seqmin, s.seqmax, s.seqincrement, s.seqcycle, s.seqcache, format_type(s.seqtypid, NULL), "
-    "COALESCE(pg_sequence_last_value(c.oid), s.seqstart), o.relname, o.attname "
+    "COALESCE(pg_sequence_last_value(c.oid), s.seqstart), o.relname, o.attname, n.nspname, c.relname "
     "FROM pg_sequence s JOIN pg_class c ON c.oid = s.seqrelid "
     "JOIN pg_namespace n ON n.oid = c.relnamespace "
     "LEFT JOIN LATERAL (SELECT t.relname, a.attname FROM pg_depend d JOIN pg_class t ON t.oid = d.refobjid "
     "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
     "WHERE d.classid = 'pg_class'::regclass AND d.objid = c.oid AND d.refclassid = 'pg_class'::regclass "
     "AND d.refobjsubid > 0 AND d.deptype IN ('a', 'i') ORDER BY 1, 2 LIMIT 1) o ON true "
-    "WHERE n.nspname = :SCHEMA AND c.relname = :NAME";
+    "WHERE %1";
 
 QString Q(const QString &s)
 {
@@ -30,6 +32,30 @@ qint64 ToInt64(const QString &s)
     bool ok = false;
     const qint64 v = s.trimmed().toLongLong(&ok);
     return ok ? v : 0;
+}
+
+// The facts of the sequence on the current row of kSequenceSql.
+TSequenceDef ReadSequenceRow(db::Query *q)
+{
+    TSequenceDef d;
+    d.MinValue = q->field(0).asString().trimmed();
+    d.MaxValue = q->field(1).asString().trimmed();
+    d.Increment = q->field(2).asString().trimmed();
+    d.Cycle = q->field(3).asString() == QLatin1String("t") || q->field(3).asString() == QLatin1String("true");
+    d.Cache = q->field(4).asString().trimmed();
+    if (d.Cache == QLatin1String("0"))
+        d.Cache.clear();
+    d.TypeName = q->field(5).asString().trimmed();
+    // The value the relation holds as last_value: the last one handed out, or START before
+    // the first NEXTVAL.
+    d.LastValue = q->field(6).asString().trimmed();
+    d.OwnedNone = q->field(7).isNull();
+    if (!d.OwnedNone) {
+        d.Table = q->field(7).asString().trimmed();
+        d.Column = q->field(8).asString().trimmed();
+    }
+    InferSequenceDefaults(d);
+    return d;
 }
 
 } // namespace
@@ -67,32 +93,27 @@ void InferSequenceDefaults(TSequenceDef &Def)
 
 bool LoadSequenceDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, TSequenceDef &Def)
 {
-    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kSequenceSql), {Schema, Name});
+    if (CatalogBatchLookup<TSequenceDef>(Conn, 58, {Schema, QString(), Name}, Def, &LoadSequenceDefBlock))
+        return true;
+    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kSequenceSql).arg(QStringLiteral("n.nspname = :SCHEMA AND c.relname = :NAME")),
+                                 {Schema, Name});
     if (q->eof()) {
         q->close();
         return false;
     }
-    TSequenceDef d;
-    d.MinValue = q->field(0).asString().trimmed();
-    d.MaxValue = q->field(1).asString().trimmed();
-    d.Increment = q->field(2).asString().trimmed();
-    d.Cycle = q->field(3).asString() == QLatin1String("t") || q->field(3).asString() == QLatin1String("true");
-    d.Cache = q->field(4).asString().trimmed();
-    if (d.Cache == QLatin1String("0"))
-        d.Cache.clear();
-    d.TypeName = q->field(5).asString().trimmed();
-    // The value the relation holds as last_value: the last one handed out, or START before
-    // the first NEXTVAL.
-    d.LastValue = q->field(6).asString().trimmed();
-    d.OwnedNone = q->field(7).isNull();
-    if (!d.OwnedNone) {
-        d.Table = q->field(7).asString().trimmed();
-        d.Column = q->field(8).asString().trimmed();
-    }
+    Def = ReadSequenceRow(q);
     q->close();
-    InferSequenceDefaults(d);
-    Def = d;
     return true;
+}
+
+QHash<QString, TSequenceDef> LoadSequenceDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
+{
+    // The row's last two columns, the schema and the name, make the key.
+    return ReadCatalogBatchRows<TSequenceDef>(
+        Conn, QString::fromLatin1(kSequenceSql).arg(CatalogBatchCondition(QStringLiteral("c.oid"), QString())), Items,
+        &ReadSequenceRow, [](db::Query *q, const TSequenceDef &) {
+            return TScriptBatch::Key(q->field(9).asString(), QString(), q->field(10).asString());
+        });
 }
 
 QString SequenceNameLiteral(const QString &Schema, const QString &Name)

@@ -2,10 +2,12 @@
 // A sequence as the sequence editor shows it, read from the catalogs and written back as
 // CREATE, ALTER and DROP text. Plain values and functions, used by the window and by the
 // script entry of the editor table alike.
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 class TkdConnForm;
+struct TScriptBatchItem;
 
 struct TSequenceDef {
     QString LastValue = QStringLiteral("1"); // last_value; the START of a new sequence
@@ -30,8 +32,12 @@ qint64 SequenceTypeMax(const QString &TypeName);
 // end is the default; the limits are those of the sequence's type.
 void InferSequenceDefaults(TSequenceDef &Def);
 
-// Reads a sequence; false when it does not exist. Server errors are thrown.
+// Reads a sequence; false when it does not exist. Server errors are thrown. In a script loop
+// that announced the sequence (core/kdscriptbatch.h) the facts come from the block read below.
 bool LoadSequenceDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, TSequenceDef &Def);
+// Many sequences in one statement, with the facts LoadSequenceDef gives: those among Items
+// (schema and name) that exist, by TScriptBatch::Key.
+QHash<QString, TSequenceDef> LoadSequenceDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items);
 
 // The qualified name as a string literal for nextval, currval and setval.
 QString SequenceNameLiteral(const QString &Schema, const QString &Name);

@@ -2,6 +2,8 @@
 
 #include "core/kdforms.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_batch.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbquery.h"
 
 namespace {
@@ -9,19 +11,21 @@ namespace {
 // Catalog reads, all by the table's oid once it is known. Expressions come from pg_get_expr
 // and the definitions from the server's own deparsers, so every PostgreSQL 15 feature
 // (identity, generated columns, partitioning, INCLUDE, NOT VALID ...) is read as the server
-// would write it.
+// would write it. The table row ends with its schema and name; every other statement keeps
+// the rows of the tables whose OID passes the condition %1 and ends with that OID, ordered by
+// it first, so one statement serves one table or a block of tables alike.
 const char *const kTableSql =
     "SELECT c.oid, c.relkind, c.relpersistence, COALESCE(ts.spcname, ''), "
     "COALESCE(array_to_string(c.reloptions, ', '), ''), COALESCE(obj_description(c.oid, 'pg_class'), ''), "
     "pg_get_userbyid(c.relowner), CASE WHEN c.relkind = 'p' THEN pg_get_partkeydef(c.oid) ELSE '' END, "
-    "CASE WHEN c.relispartition THEN pg_get_expr(c.relpartbound, c.oid) ELSE '' END "
+    "CASE WHEN c.relispartition THEN pg_get_expr(c.relpartbound, c.oid) ELSE '' END, n.nspname, c.relname "
     "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
     "LEFT JOIN pg_tablespace ts ON ts.oid = c.reltablespace "
-    "WHERE c.relkind IN ('r', 'p', 't', 'f') AND n.nspname = :SCHEMA AND c.relname = :NAME";
+    "WHERE c.relkind IN ('r', 'p', 't', 'f') AND %1";
 const char *const kParentSql =
-    "SELECT format('%I.%I', n.nspname, p.relname), c.relispartition FROM pg_inherits i "
+    "SELECT format('%I.%I', n.nspname, p.relname), c.relispartition, i.inhrelid FROM pg_inherits i "
     "JOIN pg_class p ON p.oid = i.inhparent JOIN pg_namespace n ON n.oid = p.relnamespace "
-    "JOIN pg_class c ON c.oid = i.inhrelid WHERE i.inhrelid = CAST(:OID AS oid) ORDER BY i.inhseqno";
+    "JOIN pg_class c ON c.oid = i.inhrelid WHERE %1 ORDER BY i.inhrelid, i.inhseqno";
 const char *const kColumnSql =
     "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, "
     "COALESCE(pg_get_expr(d.adbin, d.adrelid), ''), a.attgenerated, a.attidentity, "
@@ -33,11 +37,11 @@ const char *const kColumnSql =
     "|| chr(1) || q.seqmin || chr(1) || q.seqmax || chr(1) || q.seqcache || chr(1) || q.seqcycle "
     "FROM pg_depend dp JOIN pg_class s ON s.oid = dp.objid JOIN pg_namespace sn ON sn.oid = s.relnamespace "
     "JOIN pg_sequence q ON q.seqrelid = s.oid WHERE dp.classid = 'pg_class'::regclass "
-    "AND dp.refobjid = a.attrelid AND dp.refobjsubid = a.attnum AND dp.deptype = 'i' LIMIT 1), '') "
+    "AND dp.refclassid = 'pg_class'::regclass AND dp.refobjid = a.attrelid AND dp.refobjsubid = a.attnum AND dp.deptype = 'i' LIMIT 1), ''), a.attrelid "
     "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
     "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
     "LEFT JOIN pg_collation co ON co.oid = a.attcollation LEFT JOIN pg_namespace cn ON cn.oid = co.collnamespace "
-    "WHERE a.attrelid = CAST(:OID AS oid) AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
+    "WHERE %1 AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attrelid, a.attnum";
 // Constraints defined on this table (inherited copies come back through INHERITS); the
 // partition's own copies of its parent's keys are kept, ATTACH PARTITION adopts them.
 const char *const kConstraintSql =
@@ -45,32 +49,32 @@ const char *const kConstraintSql =
     "CASE WHEN co.contype IN ('p', 'u') THEN COALESCE(array_to_string(ic.reloptions, ', '), '') ELSE '' END, "
     "CASE WHEN co.contype IN ('p', 'u') THEN COALESCE(its.spcname, '') ELSE '' END, co.convalidated, "
     "COALESCE(obj_description(co.oid, 'pg_constraint'), ''), "
-    "CASE WHEN co.contype IN ('p', 'u', 'x') THEN COALESCE(obj_description(co.conindid, 'pg_class'), '') ELSE '' END "
-    "FROM pg_constraint co LEFT JOIN pg_class ic ON ic.oid = co.conindid "
+    "CASE WHEN co.contype IN ('p', 'u', 'x') THEN COALESCE(obj_description(co.conindid, 'pg_class'), '') ELSE '' END, "
+    "co.conrelid FROM pg_constraint co LEFT JOIN pg_class ic ON ic.oid = co.conindid "
     "LEFT JOIN pg_tablespace its ON its.oid = ic.reltablespace "
-    "WHERE co.conrelid = CAST(:OID AS oid) AND co.contype IN ('p', 'u', 'f', 'c', 'x') "
+    "WHERE %1 AND co.contype IN ('p', 'u', 'f', 'c', 'x') "
     "AND (co.conislocal OR co.conparentid <> 0 "
     "OR EXISTS (SELECT 1 FROM pg_class pc WHERE pc.oid = co.conrelid AND pc.relispartition)) "
-    "ORDER BY co.contype <> 'p', co.contype <> 'u', co.conname";
+    "ORDER BY co.conrelid, co.contype <> 'p', co.contype <> 'u', co.conname";
 const char *const kIndexSql =
     "SELECT ic.relname, pg_get_indexdef(i.indexrelid), i.indisclustered, "
-    "COALESCE(obj_description(i.indexrelid, 'pg_class'), '') FROM pg_index i "
-    "JOIN pg_class ic ON ic.oid = i.indexrelid WHERE i.indrelid = CAST(:OID AS oid) "
+    "COALESCE(obj_description(i.indexrelid, 'pg_class'), ''), i.indrelid FROM pg_index i "
+    "JOIN pg_class ic ON ic.oid = i.indexrelid WHERE %1 "
     "AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid) "
-    "ORDER BY ic.relname";
+    "ORDER BY i.indrelid, ic.relname";
 const char *const kTriggerSql =
-    "SELECT tgname, pg_get_triggerdef(oid), tgenabled, COALESCE(obj_description(oid, 'pg_trigger'), '') "
+    "SELECT tgname, pg_get_triggerdef(oid), tgenabled, COALESCE(obj_description(oid, 'pg_trigger'), ''), tgrelid "
     "FROM pg_trigger "
-    "WHERE tgrelid = CAST(:OID AS oid) AND NOT tgisinternal AND tgparentid = 0 ORDER BY tgname";
+    "WHERE %1 AND NOT tgisinternal AND tgparentid = 0 ORDER BY tgrelid, tgname";
 // Sequences owned by a column of the table through OWNED BY (serial), not identity ones.
 const char *const kOwnedSequenceSql =
     "SELECT sn.nspname, s.relname, a.attname, format_type(q.seqtypid, NULL), q.seqstart, q.seqincrement, "
-    "q.seqmin, q.seqmax, q.seqcache, q.seqcycle "
+    "q.seqmin, q.seqmax, q.seqcache, q.seqcycle, d.refobjid "
     "FROM pg_depend d JOIN pg_class s ON s.oid = d.objid AND s.relkind = 'S' "
     "JOIN pg_namespace sn ON sn.oid = s.relnamespace JOIN pg_sequence q ON q.seqrelid = s.oid "
     "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
     "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass "
-    "AND d.refobjid = CAST(:OID AS oid) AND d.deptype = 'a' ORDER BY s.relname";
+    "AND %1 AND d.deptype = 'a' ORDER BY d.refobjid, s.relname";
 
 bool IsTrue(const QString &s)
 {
@@ -152,6 +156,142 @@ QString Fit63(QString s)
     return s;
 }
 
+// The table on the current row of kTableSql (its facts from the other statements follow).
+TTableDef ReadTableRow(db::Query *q)
+{
+    TTableDef d;
+    d.Oid = q->field(0).asString();
+    d.RelKind = FirstChar(q->field(1).asString(), QLatin1Char('r'));
+    d.Persistence = FirstChar(q->field(2).asString(), QLatin1Char('p'));
+    d.Tablespace = q->field(3).asString();
+    d.Options = q->field(4).asString();
+    d.Comment = q->field(5).asString();
+    d.Owner = q->field(6).asString();
+    d.PartitionBy = q->field(7).asString();
+    d.PartitionBound = q->field(8).asString();
+    d.Schema = q->field(9).asString();
+    d.Name = q->field(10).asString();
+    return d;
+}
+
+void ReadParentRow(db::Query *q, TTableDef &d)
+{
+    if (IsTrue(q->field(1).asString()))
+        d.PartitionOf = q->field(0).asString();
+    else
+        d.Parents << q->field(0).asString();
+}
+
+void ReadColumnRow(db::Query *q, TTableDef &d)
+{
+    TTableColumn c;
+    c.Name = q->field(0).asString();
+    c.FullType = q->field(1).asString();
+    SplitTypeText(c.FullType, c.TypeName, c.Length);
+    c.NotNull = IsTrue(q->field(2).asString());
+    const QString expr = q->field(3).asString();
+    if (q->field(4).asString() == QLatin1String("s"))
+        c.Generated = expr;
+    else if (TrimBlanks(expr).compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
+        c.Default = TrimBlanks(expr);
+    c.Identity = q->field(5).asString();
+    c.Collation = q->field(6).asString();
+    c.Comment = q->field(7).asString();
+    c.Local = IsTrue(q->field(8).asString());
+    c.AttNum = q->field(9).asString().toInt();
+    c.PrimaryKey = IsTrue(q->field(10).asString());
+    if (!c.Identity.isEmpty())
+        c.IdentityOptions = IdentityOptionsText(q->field(11).asString());
+    // An identity column is NOT NULL by its nature; the mark is shown but not written.
+    c.LoadPos = int(d.Columns.size()) + 1;
+    d.Columns << c;
+}
+
+void ReadConstraintRow(db::Query *q, TTableDef &d)
+{
+    TTableConstraint k;
+    k.Name = q->field(0).asString();
+    k.Type = FirstChar(q->field(1).asString());
+    k.Definition = q->field(2).asString();
+    k.IndexWith = q->field(3).asString();
+    k.IndexTablespace = q->field(4).asString();
+    k.Validated = IsTrue(q->field(5).asString());
+    k.Comment = q->field(6).asString();
+    k.IndexComment = q->field(7).asString();
+    d.Constraints << k;
+}
+
+void ReadIndexRow(db::Query *q, TTableDef &d)
+{
+    d.Indexes << TTableIndex{q->field(0).asString(), q->field(1).asString(), IsTrue(q->field(2).asString()),
+                             q->field(3).asString(), {}};
+}
+
+void ReadTriggerRow(db::Query *q, TTableDef &d)
+{
+    d.Triggers << TTableTrigger{q->field(0).asString(), q->field(1).asString(), FirstChar(q->field(2).asString()),
+                                q->field(3).asString()};
+}
+
+void ReadOwnedSequenceRow(db::Query *q, TTableDef &d)
+{
+    TOwnedSequence s;
+    s.Schema = q->field(0).asString();
+    s.Name = q->field(1).asString();
+    s.Column = q->field(2).asString();
+    const QString type = q->field(3).asString();
+    s.CreateLines << QStringLiteral("CREATE SEQUENCE ") + Exact(s.Schema, s.Name);
+    if (type != QLatin1String("bigint"))
+        s.CreateLines << QStringLiteral("AS ") + type;
+    s.CreateLines << QStringLiteral("START WITH ") + q->field(4).asString()
+                  << QStringLiteral("INCREMENT BY ") + q->field(5).asString()
+                  << QStringLiteral("MINVALUE ") + q->field(6).asString()
+                  << QStringLiteral("MAXVALUE ") + q->field(7).asString()
+                  << QStringLiteral("CACHE ") + q->field(8).asString()
+                  << (IsTrue(q->field(9).asString()) ? QStringLiteral("CYCLE") : QStringLiteral("NO CYCLE"))
+                  << QStringLiteral(";");
+    d.Sequences << s;
+}
+
+// The statements asked after the table row, in this order, and the reader of their rows.
+struct TTableFact {
+    const char *Sql;
+    const char *OidCol; // the column the condition tests
+    void (*Read)(db::Query *, TTableDef &);
+};
+const TTableFact kTableFacts[] = {
+    {kParentSql, "i.inhrelid", &ReadParentRow},
+    {kColumnSql, "a.attrelid", &ReadColumnRow},
+    {kConstraintSql, "co.conrelid", &ReadConstraintRow},
+    {kIndexSql, "i.indrelid", &ReadIndexRow},
+    {kTriggerSql, "tgrelid", &ReadTriggerRow},
+    {kOwnedSequenceSql, "d.refobjid", &ReadOwnedSequenceRow},
+};
+
+// The rows of one fact statement, each given to the table its last column names by OID.
+void ReadFactRows(db::Query *q, const QHash<QString, TTableDef *> &Tables, void (*Read)(db::Query *, TTableDef &))
+{
+    const int owner = q->fieldCount() - 1;
+    for (; !q->eof(); q->next())
+        if (TTableDef *d = Tables.value(q->field(owner).asString()))
+            Read(q, *d);
+    q->close();
+}
+
+// The parts of each listed index, by name; one dropped between the two reads is left out.
+void AttachIndexParts(TTableDef &d, const QList<TIndexDef> &Parts)
+{
+    QList<TTableIndex> kept;
+    for (TTableIndex &ix : d.Indexes)
+        for (const TIndexDef &p : Parts)
+            if (p.Name == ix.Name) {
+                ix.Index = p;
+                kept << ix;
+                break;
+            }
+    d.Indexes = kept;
+}
+
 } // namespace
 
 QStringList TableIndexLines(const TTableIndex &Ix, const QString &Table, const QString &ExactTable,
@@ -208,124 +348,49 @@ QString ColumnTypeText(const TTableColumn &Col, bool UseLowerName)
 
 bool LoadTableDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, TTableDef &Def)
 {
-    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kTableSql), {Schema, Name});
+    if (CatalogBatchLookup<TTableDef>(Conn, 45, {Schema, QString(), Name}, Def, &LoadTableDefBlock))
+        return true;
+    db::Query *q = Conn->OpenSQL(QString::fromLatin1(kTableSql).arg(QStringLiteral("n.nspname = :SCHEMA AND c.relname = :NAME")),
+                                 {Schema, Name});
     if (q->eof()) {
         q->close();
         return false;
     }
-    TTableDef d;
-    d.Schema = Schema;
-    d.Name = Name;
-    const QString oid = q->field(0).asString();
-    d.Oid = oid;
-    d.RelKind = FirstChar(q->field(1).asString(), QLatin1Char('r'));
-    d.Persistence = FirstChar(q->field(2).asString(), QLatin1Char('p'));
-    d.Tablespace = q->field(3).asString();
-    d.Options = q->field(4).asString();
-    d.Comment = q->field(5).asString();
-    d.Owner = q->field(6).asString();
-    d.PartitionBy = q->field(7).asString();
-    d.PartitionBound = q->field(8).asString();
+    TTableDef d = ReadTableRow(q);
     q->close();
-
-    q = Conn->OpenSQL(QString::fromLatin1(kParentSql), {oid});
-    for (; !q->eof(); q->next()) {
-        if (IsTrue(q->field(1).asString()))
-            d.PartitionOf = q->field(0).asString();
-        else
-            d.Parents << q->field(0).asString();
-    }
-    q->close();
-
-    q = Conn->OpenSQL(QString::fromLatin1(kColumnSql), {oid});
-    int pos = 0;
-    for (; !q->eof(); q->next()) {
-        TTableColumn c;
-        c.Name = q->field(0).asString();
-        c.FullType = q->field(1).asString();
-        SplitTypeText(c.FullType, c.TypeName, c.Length);
-        c.NotNull = IsTrue(q->field(2).asString());
-        const QString expr = q->field(3).asString();
-        if (q->field(4).asString() == QLatin1String("s"))
-            c.Generated = expr;
-        else if (TrimBlanks(expr).compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
-            c.Default = TrimBlanks(expr);
-        c.Identity = q->field(5).asString();
-        c.Collation = q->field(6).asString();
-        c.Comment = q->field(7).asString();
-        c.Local = IsTrue(q->field(8).asString());
-        c.AttNum = q->field(9).asString().toInt();
-        c.PrimaryKey = IsTrue(q->field(10).asString());
-        if (!c.Identity.isEmpty())
-            c.IdentityOptions = IdentityOptionsText(q->field(11).asString());
-        // An identity column is NOT NULL by its nature; the mark is shown but not written.
-        c.LoadPos = ++pos;
-        d.Columns << c;
-    }
-    q->close();
-
-    q = Conn->OpenSQL(QString::fromLatin1(kConstraintSql), {oid});
-    for (; !q->eof(); q->next()) {
-        TTableConstraint k;
-        k.Name = q->field(0).asString();
-        k.Type = FirstChar(q->field(1).asString());
-        k.Definition = q->field(2).asString();
-        k.IndexWith = q->field(3).asString();
-        k.IndexTablespace = q->field(4).asString();
-        k.Validated = IsTrue(q->field(5).asString());
-        k.Comment = q->field(6).asString();
-        k.IndexComment = q->field(7).asString();
-        d.Constraints << k;
-    }
-    q->close();
-
-    q = Conn->OpenSQL(QString::fromLatin1(kIndexSql), {oid});
-    for (; !q->eof(); q->next())
-        d.Indexes << TTableIndex{q->field(0).asString(), q->field(1).asString(), IsTrue(q->field(2).asString()),
-                                 q->field(3).asString(), {}};
-    q->close();
-    // The parts of each index, by name; one dropped between the two reads is left out.
-    {
-        const QList<TIndexDef> parts = LoadTableIndexDefsByOid(Conn, oid);
-        QList<TTableIndex> kept;
-        for (TTableIndex &ix : d.Indexes)
-            for (const TIndexDef &p : parts)
-                if (p.Name == ix.Name) {
-                    ix.Index = p;
-                    kept << ix;
-                    break;
-                }
-        d.Indexes = kept;
-    }
-
-    q = Conn->OpenSQL(QString::fromLatin1(kTriggerSql), {oid});
-    for (; !q->eof(); q->next())
-        d.Triggers << TTableTrigger{q->field(0).asString(), q->field(1).asString(), FirstChar(q->field(2).asString()),
-                                    q->field(3).asString()};
-    q->close();
-
-    q = Conn->OpenSQL(QString::fromLatin1(kOwnedSequenceSql), {oid});
-    for (; !q->eof(); q->next()) {
-        TOwnedSequence s;
-        s.Schema = q->field(0).asString();
-        s.Name = q->field(1).asString();
-        s.Column = q->field(2).asString();
-        const QString type = q->field(3).asString();
-        s.CreateLines << QStringLiteral("CREATE SEQUENCE ") + Exact(s.Schema, s.Name);
-        if (type != QLatin1String("bigint"))
-            s.CreateLines << QStringLiteral("AS ") + type;
-        s.CreateLines << QStringLiteral("START WITH ") + q->field(4).asString()
-                      << QStringLiteral("INCREMENT BY ") + q->field(5).asString()
-                      << QStringLiteral("MINVALUE ") + q->field(6).asString()
-                      << QStringLiteral("MAXVALUE ") + q->field(7).asString()
-                      << QStringLiteral("CACHE ") + q->field(8).asString()
-                      << (IsTrue(q->field(9).asString()) ? QStringLiteral("CYCLE") : QStringLiteral("NO CYCLE"))
-                      << QStringLiteral(";");
-        d.Sequences << s;
-    }
-    q->close();
+    const QString oid = d.Oid;
+    const QHash<QString, TTableDef *> tables = {{oid, &d}};
+    for (const TTableFact &f : kTableFacts)
+        ReadFactRows(Conn->OpenSQL(QString::fromLatin1(f.Sql).arg(QString::fromLatin1(f.OidCol) + QStringLiteral(" = CAST(:OID AS oid)")), {oid}),
+                     tables, f.Read);
+    AttachIndexParts(d, LoadTableIndexDefsByOid(Conn, oid));
     Def = d;
     return true;
+}
+
+QHash<QString, TTableDef> LoadTableDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
+{
+    QHash<QString, TTableDef> defs = ReadCatalogBatchRows<TTableDef>(
+        Conn, QString::fromLatin1(kTableSql).arg(CatalogBatchCondition(QStringLiteral("c.oid"), QString())), Items,
+        &ReadTableRow, [](db::Query *, const TTableDef &d) { return TScriptBatch::Key(d.Schema, QString(), d.Name); });
+    if (defs.isEmpty())
+        return defs;
+    QHash<QString, TTableDef *> tables;
+    for (TTableDef &d : defs)
+        tables.insert(d.Oid, &d);
+    const QString oids = CatalogBatchOids(tables.keys());
+    for (const TTableFact &f : kTableFacts) {
+        const std::unique_ptr<db::Query> q = OpenCatalogRows(
+            Conn, QString::fromLatin1(f.Sql).arg(CatalogBatchOidCondition(QString::fromLatin1(f.OidCol))), {oids});
+        ReadFactRows(q.get(), tables, f.Read);
+    }
+    // The indexes of all the tables, handed to each table as the one-table read gives them.
+    QHash<QString, QList<TIndexDef>> parts;
+    for (const TIndexDef &p : LoadTableIndexDefsByOids(Conn, tables.keys()))
+        parts[TScriptBatch::Key(p.TableSchema, QString(), p.Table)] << p;
+    for (auto it = defs.begin(); it != defs.end(); ++it)
+        AttachIndexParts(*it, parts.value(it.key()));
+    return defs;
 }
 
 bool TableNeedsRebuild(const TTableDef &Loaded, const TTableDef &Edited)

@@ -4,12 +4,14 @@
 // window, the script entry of the editor table and the tests use the same code.
 #include "editors/index_script.h"
 
+#include <QHash>
 #include <QList>
 #include <functional>
 #include <QString>
 #include <QStringList>
 
 class TkdConnForm;
+struct TScriptBatchItem;
 
 struct TTableColumn {
     QString Name;
@@ -99,8 +101,13 @@ struct TTableTextOptions {
     bool KeepSequences = false;
 };
 
-// Reads the table; false when there is no such table. Server errors are thrown.
+// Reads the table; false when there is no such table. Server errors are thrown. In a script
+// loop that announced the table (core/kdscriptbatch.h) the facts come from the block read below.
 bool LoadTableDef(TkdConnForm *Conn, const QString &Schema, const QString &Name, TTableDef &Def);
+// Many tables with the facts LoadTableDef gives, in one statement per kind of fact (the
+// tables, parents, columns, constraints, indexes and their parts, triggers, owned sequences):
+// those among Items (schema and name) that exist, by TScriptBatch::Key.
+QHash<QString, TTableDef> LoadTableDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items);
 
 // The grid's type and length of a formatted type: ("character varying(10)[]") gives
 // "character varying[]" and "10"; "numeric(12,2)" gives "numeric" and "12,2"; time, timestamp

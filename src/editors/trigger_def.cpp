@@ -290,19 +290,9 @@ bool LoadTriggerDef(TkdConnForm *Conn, const QString &Schema, const QString &Tab
 
 QHash<QString, TTriggerDef> LoadTriggerDefBlock(TkdConnForm *Conn, const QList<TScriptBatchItem> &Items)
 {
-    QHash<QString, TTriggerDef> defs;
-    if (Items.isEmpty())
-        return defs;
-    const std::unique_ptr<db::Query> q = OpenCatalogRows(
-        Conn, TriggerSql(Conn, CatalogBatchCondition(QStringLiteral("t.oid"), QStringLiteral("pg_trigger"))),
-        {CatalogBatchKeys(Items)});
-    while (!q->eof()) {
-        const TTriggerDef d = ReadTriggerRow(q.get());
-        defs.insert(TScriptBatch::Key(d.Schema, d.Table, d.Name), d);
-        q->next();
-    }
-    q->close();
-    return defs;
+    return ReadCatalogBatchRows<TTriggerDef>(
+        Conn, TriggerSql(Conn, CatalogBatchCondition(QStringLiteral("t.oid"), QStringLiteral("pg_trigger"))), Items,
+        &ReadTriggerRow, [](db::Query *, const TTriggerDef &d) { return TScriptBatch::Key(d.Schema, d.Table, d.Name); });
 }
 
 QStringList TriggerCreateLines(const TTriggerDef &Def, const QString &Prefix)
