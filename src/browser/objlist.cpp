@@ -33,9 +33,6 @@
 
 namespace {
 
-// How long (ms) a call of the fill waits for the server before the window gets its turn;
-// with the waiter's interval after that, no pause of the event loop comes near 100 ms.
-constexpr int kFillCallWaitDelayMs = 20;
 // Before the next block is read, the rows shown and Esc looked for once this much has passed.
 constexpr int kFillPollBeforeFetchMs = 15;
 
@@ -500,7 +497,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     FStopRequested = false;
     // The waits for the server (the first block comes only after the server has sorted the
     // whole list) hand the event loop over early and often, so the window keeps painting.
-    const int oldWaitDelay = conn->setCallWaitDelay(kFillCallWaitDelayMs);
+    const int oldWaitDelay = conn->setCallWaitDelay(db::kFillCallWaitDelayMs);
     Q_EMIT LoopMessage(0, 0);
     const bool paint = opt.Progress;
     if (!paint)

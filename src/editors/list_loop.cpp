@@ -80,10 +80,12 @@ QVariant TListTextItem::data(int Column, int Role) const
     }
 }
 
-TListFill::TListFill(TkdListView *List)
-    : FList(List), FProgress(TkdOption::Global().Progress), FLoop(new TkdLoopScope)
+TListFill::TListFill(TkdListView *List, db::Connection *Conn)
+    : FList(List), FConn(Conn), FProgress(TkdOption::Global().Progress), FLoop(new TkdLoopScope)
 {
     FStart.start();
+    if (FConn)
+        FOldWaitDelay = FConn->setCallWaitDelay(db::kFillCallWaitDelayMs);
     if (!FProgress)
         FList->setUpdatesEnabled(false);
     // A text column without the window's compare hook is sorted at the end in slices, with
@@ -106,6 +108,8 @@ TListFill::~TListFill()
         FHeld.clear();
     }
     FList->setUpdatesEnabled(true);
+    if (FConn)
+        FConn->setCallWaitDelay(FOldWaitDelay);
     delete FLoop;
 }
 

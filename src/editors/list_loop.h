@@ -16,6 +16,9 @@
 #include <memory>
 #include <vector>
 
+namespace db {
+class Connection;
+}
 class TkdConnForm;
 class TkdListView;
 class TkdLoopScope;
@@ -74,7 +77,9 @@ private:
 class TListFill
 {
 public:
-    explicit TListFill(TkdListView *List);
+    // With a connection, its calls hand the event loop over sooner while the fill runs
+    // (restored at the end), so a long wait for the server does not hold the window.
+    explicit TListFill(TkdListView *List, db::Connection *Conn = nullptr);
     ~TListFill();
     TListFill(const TListFill &) = delete;
     TListFill &operator=(const TListFill &) = delete;
@@ -95,6 +100,8 @@ public:
 
 private:
     TkdListView *FList;
+    db::Connection *FConn;
+    int FOldWaitDelay = 0;
     bool FProgress;
     bool FFinished = false;
     int FCount = 0;

@@ -589,7 +589,7 @@ void TfrmTBS::ShowContents()
     lblAllUseSize->clear();
     lblSelfUseSize->clear();
     TkdConnForm *conn = OwnerForm();
-    TListFill fill(lstObject);
+    TListFill fill(lstObject, conn->dbsMain());
     fill.Clear();
     qint64 sum = 0;
     bool stopped = false;

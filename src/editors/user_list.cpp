@@ -375,7 +375,7 @@ void TfrmUserList::Reload()
             TfrmUserList *w;
             ~TEnd() { w->UpdateActions(); }
         } end{this};
-        TListFill fill(lstObject);
+        TListFill fill(lstObject, conn->dbsMain());
         try {
             // Read behind a cursor in blocks: while the rows of one block become list rows, the
             // layer has asked for the next one, so the server's work and ours overlap.

@@ -21,6 +21,7 @@
 #include "support/testdb.h"
 
 #include <QApplication>
+#include <functional>
 #include <QComboBox>
 #include <QFile>
 #include <QMdiSubWindow>
@@ -203,6 +204,17 @@ protected:
                  + "'; END IF; END$$");
             exec("DROP ROLE IF EXISTS " + QuoteIdentifier(r, true));
         }
+    }
+    // The connection's wait delay (setCallWaitDelay) at each statement that Run sends on
+    // the connection window's main connection.
+    QList<int> WaitDelaysOfStatements(const std::function<void()> &Run)
+    {
+        db::Connection *db = Conn->dbsMain();
+        QList<int> delays;
+        db->setStatementObserver([&delays, db](const QString &) { delays << db->callWaitDelay(); });
+        Run();
+        db->setStatementObserver({});
+        return delays;
     }
     // Closes the run logs, the editors and the main window (once).
     void TearDownWindows()

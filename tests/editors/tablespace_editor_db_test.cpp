@@ -392,6 +392,13 @@ TEST_F(TablespaceEditorTest, StoredObjectsSortedByTheListsKeyAndEscKeepsTheRowsS
     EXPECT_EQ(Names(w), descending);
     w->lstObject->ColumnClick(0);
 
+    // While the page fills, the waits for the server hand the event loop over sooner, and
+    // the connection's usual delay comes back afterwards.
+    const QList<int> delays = WaitDelaysOfStatements([w] { w->ShowContents(); });
+    ASSERT_FALSE(delays.isEmpty());
+    EXPECT_EQ(delays, QList<int>(delays.size(), db::kFillCallWaitDelayMs));
+    EXPECT_EQ(Conn->dbsMain()->callWaitDelay(), db::kCallWaitDelayMs);
+
     // Esc during a fill that shows every row: the rows read so far stay, summed, and the
     // tablespace's total is not asked for.
     TkdOption::Global().Progress = true;

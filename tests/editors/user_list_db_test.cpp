@@ -296,8 +296,13 @@ TEST_F(UserListTest, TenThousandLoginRolesFillWithProgressAndEscStops)
     EXPECT_LT(filled, 10000);
     TkdOption::Global().Progress = false;
     FlushEvents();
-    w->Reload();
+    // The fill's waits for the server hand the event loop over sooner; the connection's usual
+    // delay comes back afterwards.
+    const QList<int> delays = WaitDelaysOfStatements([w] { w->Reload(); });
     EXPECT_GE(w->lstObject->topLevelItemCount(), 10000);
+    ASSERT_FALSE(delays.isEmpty());
+    EXPECT_EQ(delays, QList<int>(delays.size(), db::kFillCallWaitDelayMs));
+    EXPECT_EQ(Conn->dbsMain()->callWaitDelay(), db::kCallWaitDelayMs);
 }
 
 TEST_F(UserListTest, OnlyTrueOrFalseColumnsReadTrueOrFalse)

@@ -62,6 +62,9 @@ public:
     virtual void waiting(Connection &connection) = 0;
 };
 constexpr int kCallWaitDelayMs = 100;
+// The delay a long list fill asks for (setCallWaitDelay): with the waiter's interval after
+// it, no pause of the event loop during the fill's waits comes near 100 ms.
+constexpr int kFillCallWaitDelayMs = 20;
 constexpr int kCallWaitIntervalMs = 50;
 // The waiter of every call from now on (all connections); nullptr: none. Returns the previous one.
 CallWaiter *setCallWaiter(CallWaiter *waiter);
