@@ -630,8 +630,11 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
             return;
 
         q.setSql(Sql);
-        // Blocks stay small while the list fills, so that no wait for one stalls the window.
-        q.setMaxFetchRows(2000);
+        // One plain query, its rows read whole, not a cursor's blocks: the list's statement
+        // calls obj_description for every row, which the server spreads over parallel
+        // workers only for a plain query (never behind a cursor), and the list reads every
+        // row anyway. The wait goes through the call waiter, so the window keeps moving.
+        q.setSmallResult(true);
         q.open();
         const int columns = q.fieldCount();
         int row = 0;
