@@ -495,8 +495,8 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
         return;
     FFilling = true;
     FStopRequested = false;
-    // The waits for the server (the first block comes only after the server has sorted the
-    // whole list) hand the event loop over early and often, so the window keeps painting.
+    // The waits for the server (the list comes in one answer once the server has read it
+    // whole) hand the event loop over early and often, so the window keeps painting.
     const int oldWaitDelay = conn->setCallWaitDelay(db::kFillCallWaitDelayMs);
     Q_EMIT LoopMessage(0, 0);
     const bool paint = opt.Progress;
