@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
 bash scripts/pg-sandbox.sh start
-trap 'bash scripts/pg-sandbox.sh stop >/dev/null 2>&1 || true' EXIT
+# By its full path: the tests run from the build folder, where a relative path finds nothing.
+SANDBOX="$PWD/scripts/pg-sandbox.sh"
+trap 'bash "$SANDBOX" stop >/dev/null 2>&1 || true' EXIT
 bash scripts/load-sample.sh
 set -a; . "/tmp/vantor-pg-${VANTOR_PG_PORT:-55432}/env"; set +a
 # A copy of the sample that no test connects to, for tests that clone it while others read
