@@ -4,13 +4,17 @@
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <sys/resource.h>
@@ -77,6 +81,34 @@ inline double psqlQueryMs(const QString &sql, int runs, const QStringList &extra
         if (line.startsWith("Time: "))
             times.push_back(line.mid(6).split(' ').value(0).toDouble());
     return median(times);
+}
+
+// The application of a window benchmark: the offscreen platform (unless another is asked
+// for) and a settings folder of its own, both set before the application is made.
+class OffscreenApp
+{
+public:
+    OffscreenApp(int &argc, char **argv) : FReady(prepare(FConfig)), FApp(argc, argv) {}
+
+private:
+    static bool prepare(const QTemporaryDir &config)
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        setenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
+        return true;
+    }
+    QTemporaryDir FConfig;
+    bool FReady;
+    QApplication FApp;
+};
+
+// False, with a word on stderr, when the sandbox's env variables are not set.
+inline bool haveSandbox()
+{
+    if (!env("PGHOST").isEmpty())
+        return true;
+    std::fprintf(stderr, "set the sandbox's env variables first\n");
+    return false;
 }
 
 } // namespace bench

@@ -24,9 +24,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QTreeView>
 
@@ -40,15 +37,10 @@ namespace {
 const char *kDatabase = "vantor_bench_objlist";
 
 using bench::env;
+using bench::median;
 using bench::scalar;
 
 QString schemaOf(int tables) { return QStringLiteral("big_%1").arg(tables); }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 class BenchConn : public TkdConnServices {
 public:
@@ -87,27 +79,6 @@ void prepareDatabase(int tables)
                       .arg(schema));
     }
     c.execute(QStringLiteral("ANALYZE"));
-}
-
-// psql's time for the query alone: one psql session runs it `runs` times with `\timing`,
-// its rows going to /dev/null; the median of the times psql prints.
-double psqlQueryMs(const QString &sql, int runs)
-{
-    QTemporaryFile file;
-    file.open();
-    file.write("\\o /dev/null\n\\timing on\n");
-    for (int i = 0; i < runs; ++i)
-        file.write(sql.toUtf8() + ";\n");
-    file.flush();
-    QProcess p;
-    p.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
-                                     QStringLiteral("-d"), QString::fromLatin1(kDatabase), QStringLiteral("-f"), file.fileName()});
-    p.waitForFinished(-1);
-    std::vector<double> times;
-    for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
-        if (line.startsWith("Time: "))
-            times.push_back(line.mid(6).split(' ').value(0).toDouble());
-    return median(times);
 }
 
 struct FillResult {
@@ -154,10 +125,7 @@ FillResult fill(TObjectListPane &pane, const QString &schema, bool escAfterFirst
 
 int main(int argc, char **argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QTemporaryDir config;
-    setenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    bench::OffscreenApp app(argc, argv);
     // As the program does: the waits for the server let the event loop run.
     InstallCallWaiter();
     std::vector<int> sizes;
@@ -165,10 +133,8 @@ int main(int argc, char **argv)
         sizes.push_back(std::atoi(argv[i]));
     if (sizes.empty())
         sizes.push_back(20000);
-    if (env("PGHOST").isEmpty()) {
-        std::fprintf(stderr, "set the sandbox's env variables first\n");
+    if (!bench::haveSandbox())
         return 2;
-    }
     InitializeSharedUnit();
     LoadSettings();
     for (int tables : sizes)
@@ -195,7 +161,7 @@ int main(int argc, char **argv)
             TkdOption::Global().TreeData = detail;
             const QString sql = ObjectListQuery(QStringLiteral("TABLE"), detail, SchemaCondition(schema, 0, {}),
                                                 QStringLiteral("%"), conn.DBVer()).join(QLatin1Char('\n'));
-            const double psql = psqlQueryMs(sql, runs);
+            const double psql = bench::psqlQueryMs(sql, runs, {QStringLiteral("-d"), QString::fromLatin1(kDatabase)});
             std::vector<double> total, first, gap;
             int rows = 0;
             for (int i = 0; i < runs; ++i) {

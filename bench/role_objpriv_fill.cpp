@@ -22,7 +22,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -65,15 +64,10 @@ void objects(int count, bool create)
 
 int main(int argc, char **argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QTemporaryDir config;
-    setenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    bench::OffscreenApp app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    if (env("PGHOST").isEmpty()) {
-        std::fprintf(stderr, "set the sandbox's env variables first\n");
+    if (!bench::haveSandbox())
         return 2;
-    }
     InitializeSharedUnit();
     objects(count, true);
     int result = 1;

@@ -35,7 +35,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -125,16 +124,11 @@ QString psqlStatement()
 
 int main(int argc, char **argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QTemporaryDir config;
-    setenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    bench::OffscreenApp app(argc, argv);
     const int relations = argc > 1 ? std::max(2, std::atoi(argv[1])) : 100000;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    if (env("PGHOST").isEmpty()) {
-        std::fprintf(stderr, "set the sandbox's env variables first\n");
+    if (!bench::haveSandbox())
         return 2;
-    }
     InitializeSharedUnit();
     if (!prepare(relations))
         return 2;

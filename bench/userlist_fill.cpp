@@ -27,7 +27,6 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -59,15 +58,10 @@ void roles(int count, bool create)
 
 int main(int argc, char **argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QTemporaryDir config;
-    setenv("VANTOR_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    bench::OffscreenApp app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    if (env("PGHOST").isEmpty()) {
-        std::fprintf(stderr, "set the sandbox's env variables first\n");
+    if (!bench::haveSandbox())
         return 2;
-    }
     InitializeSharedUnit();
     InstallCallWaiter();
     roles(count, false);
