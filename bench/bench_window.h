@@ -1,11 +1,16 @@
 #pragma once
 // Shared set-up of the benchmarks that drive a real connection window: a private settings
 // folder, the window logged on to the sandbox server from its env variables, and the list
-// showing every table of one schema, all selected.
+// showing every table of one schema, all selected; or the main window with the editors
+// registered and one connection window in it.
+#include "app/fmain.h"
 #include "browser/fobject.h"
 #include "browser/objlist.h"
 #include "browser/objtree.h"
 #include "controls/kdcomctrls.h"
+#include "core/kdeditorreg.h"
+#include "core/kdforms.h"
+#include "editors/editor_table.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,5 +60,36 @@ inline bool selectAllTables(TfrmObject *form, const QString &schema)
     std::printf("tables listed          %d\n", form->ObjectCount());
     return true;
 }
+
+// The main window (no logon dialog, no questions when it closes) with the editors
+// registered and one connection window on the sandbox server, logged on to `database` with
+// the login schema "public". The window closes and the editor table is emptied at the end.
+class MainWindow
+{
+public:
+    explicit MainWindow(const QString &database) : FNoLogon((SetLogonProc({}), true))
+    {
+        Main.SetCloseSteps({});
+        Main.show();
+        RegisterEditors();
+        Conn = TfrmObject::Create(
+            {env("PGHOST"), env("PGPORT"), database, QStringLiteral("public"), env("PGUSER"), env("PGPASSWORD")});
+        QCoreApplication::processEvents();
+    }
+    ~MainWindow()
+    {
+        Main.close();
+        ClearEditorRegistry();
+    }
+    MainWindow(const MainWindow &) = delete;
+    MainWindow &operator=(const MainWindow &) = delete;
+
+private:
+    bool FNoLogon;
+
+public:
+    TfrmMain Main;
+    TfrmObject *Conn = nullptr;
+};
 
 } // namespace benchwin

@@ -11,6 +11,7 @@
 //   bench_role_objpriv_fill [objects]   (default 10000)
 #include "app/fmain.h"
 #include "bench_db.h"
+#include "bench_window.h"
 #include "browser/fobject.h"
 #include "core/kdeditorreg.h"
 #include "core/kdforms.h"
@@ -72,14 +73,8 @@ int main(int argc, char **argv)
     objects(count, true);
     int result = 1;
     {
-        SetLogonProc({});
-        TfrmMain main;
-        main.SetCloseSteps({});
-        main.show();
-        RegisterEditors();
-        TfrmObject *conn = TfrmObject::Create({env("PGHOST"), env("PGPORT"), env("PGDATABASE"), QStringLiteral("public"),
-                                               env("PGUSER"), env("PGPASSWORD")});
-        QCoreApplication::processEvents();
+        benchwin::MainWindow window(env("PGDATABASE"));
+        TfrmObject *conn = window.Conn;
         QElapsedTimer open;
         open.start();
         auto *w = qobject_cast<TfrmUser *>(conn->OpenObject(2, QString(), QLatin1String(kRole)));
@@ -106,9 +101,7 @@ int main(int argc, char **argv)
             std::printf(result == 0 ? "goal met\n" : "GOAL MISSED\n");
             w->SetModified(false);
         }
-        main.close();
     }
-    ClearEditorRegistry();
     objects(count, false);
     return result;
 }

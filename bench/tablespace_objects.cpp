@@ -17,6 +17,7 @@
 //   bench_tablespace_objects [relations [runs]]   (defaults 100000 and 5)
 #include "app/fmain.h"
 #include "bench_db.h"
+#include "bench_window.h"
 #include "browser/fobject.h"
 #include "controls/kdcomctrls.h"
 #include "core/kdcallwait.h"
@@ -135,21 +136,15 @@ int main(int argc, char **argv)
     InstallCallWaiter();
     int result = 1;
     {
-        SetLogonProc({});
-        TfrmMain main;
-        main.SetCloseSteps({});
-        main.show();
-        RegisterEditors();
-        TfrmObject *conn = TfrmObject::Create({env("PGHOST"), env("PGPORT"), QString::fromLatin1(kName),
-                                               QStringLiteral("public"), env("PGUSER"), env("PGPASSWORD")});
-        QCoreApplication::processEvents();
+        benchwin::MainWindow window(QString::fromLatin1(kName));
+        TfrmObject *conn = window.Conn;
         TkdOption::Global().Progress = false;
         auto *w = qobject_cast<TfrmTBS *>(conn->OpenObject(69, QString(), QString::fromLatin1(kName), omDefine));
         if (!w) {
             std::fprintf(stderr, "the tablespace editor did not open\n");
             return 1;
         }
-        QApplication::setActiveWindow(&main);
+        QApplication::setActiveWindow(&window.Main);
         w->pagObject->setCurrentWidget(w->tabContents);
         QCoreApplication::processEvents();
 
@@ -188,8 +183,6 @@ int main(int argc, char **argv)
         gap.stop();
         result = rows >= relations && ratio <= 1.5 && worstGap <= 100 ? 0 : 1;
         std::printf(result == 0 ? "goal met\n" : "GOAL MISSED\n");
-        main.close();
     }
-    ClearEditorRegistry();
     return result;
 }

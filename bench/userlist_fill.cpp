@@ -12,6 +12,7 @@
 //   bench_userlist_fill [roles [runs]]   (defaults 10000 and 5)
 #include "app/fmain.h"
 #include "bench_db.h"
+#include "bench_window.h"
 #include "event_gap.h"
 #include "core/kdcallwait.h"
 #include "browser/fobject.h"
@@ -68,17 +69,11 @@ int main(int argc, char **argv)
     roles(count, true);
     int result = 1;
     {
-        SetLogonProc({});
-        TfrmMain main;
-        main.SetCloseSteps({});
-        main.show();
-        RegisterEditors();
-        TfrmObject *conn = TfrmObject::Create({env("PGHOST"), env("PGPORT"), env("PGDATABASE"), QStringLiteral("public"),
-                                               env("PGUSER"), env("PGPASSWORD")});
-        QCoreApplication::processEvents();
+        benchwin::MainWindow window(env("PGDATABASE"));
+        TfrmObject *conn = window.Conn;
         TkdOption::Global().Progress = false;
         TfrmUserList *w = TfrmUserList::ShowWindow(conn);
-        QApplication::setActiveWindow(&main);
+        QApplication::setActiveWindow(&window.Main);
         QCoreApplication::processEvents();
         const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
         std::vector<double> fills, gaps;
@@ -110,9 +105,7 @@ int main(int argc, char **argv)
         TkdOption::Global().Progress = false;
         result = rows >= count && ratio <= 1.5 && worstGap <= 100 ? 0 : 1;
         std::printf(result == 0 ? "goal met\n" : "GOAL MISSED\n");
-        main.close();
     }
-    ClearEditorRegistry();
     roles(count, false);
     return result;
 }
