@@ -33,8 +33,9 @@
 
 namespace {
 
-// Before the next block is read, the rows shown and Esc looked for once this much has passed.
-constexpr int kFillPollBeforeFetchMs = 15;
+// Before a wait for more rows, the rows read so far are shown and Esc looked for once this
+// much has passed since the last look.
+constexpr int kFillPollBeforeWaitMs = 15;
 
 QString objectLayoutKey()
 {
@@ -189,37 +190,38 @@ void TObjectListModel::sort(int AColumn, Qt::SortOrder AOrder)
         };
         const bool numeric = FColumns.at(AColumn).Align & Qt::AlignRight;
         const bool desc = AOrder == Qt::DescendingOrder;
-        std::vector<double> keys;
-        std::vector<QString> folded;
-        std::function<bool(size_t, size_t)> less;
-        if (numeric) {
-            keys.resize(n);
-            for (size_t i = 0; i < n; ++i)
-                keys[i] = KdNumberOfText(text(i));
-            less = [&](size_t a, size_t b) { return desc ? keys[b] < keys[a] : keys[a] < keys[b]; };
-        } else {
-            // Text compares as the tree orders names (CompareObjectNames), the same on every
-            // locale: case folded first, then as written. The folded texts are made once, so
-            // a list of 100,000 names sorts without folding each name at every comparison.
-            folded.resize(n);
-            for (size_t i = 0; i < n; ++i)
-                folded[i] = text(i).toCaseFolded();
-            less = [&](size_t a, size_t b) {
-                int c = folded[a].compare(folded[b], Qt::CaseSensitive);
-                if (c == 0)
-                    c = text(a).compare(text(b), Qt::CaseSensitive);
-                return desc ? c > 0 : c < 0;
-            };
-        }
         // A fill's rows may come in the order asked for already: one pass finds that out,
         // and a stable sort of rows in order would change nothing.
-        bool ordered = true;
-        for (size_t i = 1; i < n && ordered; ++i)
-            ordered = !less(i, i - 1);
-        if (ordered)
-            return false;
-        std::stable_sort(order.begin(), order.end(), less);
-        return true;
+        auto orderBy = [&](auto less) {
+            bool ordered = true;
+            for (size_t i = 1; i < n && ordered; ++i)
+                ordered = !less(i, i - 1);
+            if (ordered)
+                return false;
+            std::stable_sort(order.begin(), order.end(), less);
+            return true;
+        };
+        if (numeric) {
+            std::vector<double> keys(n);
+            for (size_t i = 0; i < n; ++i)
+                keys[i] = KdNumberOfText(text(i));
+            if (desc)
+                return orderBy([&](size_t a, size_t b) { return keys[b] < keys[a]; });
+            return orderBy([&](size_t a, size_t b) { return keys[a] < keys[b]; });
+        }
+        // Text compares as the tree orders names (CompareObjectNames), the same on every
+        // locale: case folded first, then as written. The folded texts are made once, so
+        // a list of 100,000 names sorts without folding each name at every comparison.
+        std::vector<QString> folded(n);
+        for (size_t i = 0; i < n; ++i)
+            folded[i] = text(i).toCaseFolded();
+        auto compare = [&](size_t a, size_t b) {
+            const int c = folded[a].compare(folded[b], Qt::CaseSensitive);
+            return c != 0 ? c : text(a).compare(text(b), Qt::CaseSensitive);
+        };
+        if (desc)
+            return orderBy([&](size_t a, size_t b) { return compare(a, b) > 0; });
+        return orderBy([&](size_t a, size_t b) { return compare(a, b) < 0; });
     };
     bool changed = false;
     if (WhileSorting && n > kSortAsideRows) {
@@ -550,7 +552,11 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
     auto poll = [&](int count, int interval) {
         if (interval > 0 && tick.elapsed() < interval)
             return false;
-        flush();
+        // Rows go to the view when as many have come as it holds: each addition lays out
+        // every row of the view again, so additions of doubling size keep that work in
+        // proportion to the list while the first screenful still shows at once.
+        if (pending.size() >= std::size_t(model->rowCount()))
+            flush();
         Q_EMIT LoopMessage(count, 0);
         tick.restart();
         return escaped = EscapePressed() || FStopRequested;
@@ -579,6 +585,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
         }
         // Sequence values: one statement for all sequences where the catalog holds them.
         QHash<QString, QStringList> sequences;
+        bool lookupsPerRow = false; // a statement per sequence row
         db::Query seq(conn);
         seq.setParamCreation(false);
         if (T == QLatin1String("SEQUENCE") && opt.TreeData) {
@@ -606,6 +613,7 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
                     return sequences.value(s + QChar(0) + n);
                 };
             } else {
+                lookupsPerRow = true;
                 ctx.SequenceValues = [&seq](const QString &s, const QString &n) {
                     QStringList v;
                     try {
@@ -629,37 +637,44 @@ void TObjectListPane::FillRows(const QString &T, const QStringList &Sql, const Q
         if (escaped || FStopRequested)
             return;
 
-        q.setSql(Sql);
-        // One plain query, its rows read whole, not a cursor's blocks: the list's statement
-        // calls obj_description for every row, which the server spreads over parallel
-        // workers only for a plain query (never behind a cursor), and the list reads every
-        // row anyway. The wait goes through the call waiter, so the window keeps moving.
-        q.setSmallResult(true);
-        q.open();
-        const int columns = q.fieldCount();
+        // One plain query whose rows are converted and shown while the server still sends
+        // them: no cursor (the list's statement calls obj_description for every row, which
+        // the server spreads over parallel workers only for a plain query), and the rows
+        // before a wait for more are shown and Esc looked for first, so that the wait and
+        // the work before it never add up to a stall.
         int row = 0;
-        auto column = [&](int k) { return q.valueString(row, k - 1); };
         bool first = true;
-        for (;; ++row) {
-            if (row >= q.fetchedCount()) {
-                // Reading the next block may take a while: the window has its turn first,
-                // so that the block's wait and the rows before it never add up to a stall.
-                if (!first && poll(row, std::min(FPollInterval, kFillPollBeforeFetchMs)))
-                    break;
-                if (!q.fetchMore())
-                    break;
+        // Sequence values read one statement per row cannot be asked for while the list's
+        // statement is still on its way: such rows are kept as texts and converted after.
+        std::vector<QStringList> held;
+        auto take = [&](const db::RowView &r) {
+            if (lookupsPerRow) {
+                QStringList texts;
+                for (int c = 0; c < r.fieldCount(); ++c)
+                    texts << r.text(c);
+                held.push_back(std::move(texts));
+            } else {
+                pending.push_back(ConvertObjectListRow(ctx, r.fieldCount(), [&r](int k) { return r.text(k - 1); }));
             }
-            pending.push_back(ConvertObjectListRow(ctx, columns, column));
+            ++row;
             if (first) {
                 // The first rows show at once.
                 first = false;
                 flush();
                 if (EscapePressed() || FStopRequested)
-                    break;
+                    return !(escaped = true);
                 tick.restart();
-            } else if (poll(row + 1, FPollInterval)) {
-                break;
+                return true;
             }
+            return !poll(row, FPollInterval);
+        };
+        auto beforeWait = [&] { return first || !poll(row, std::min(FPollInterval, kFillPollBeforeWaitMs)); };
+        conn->streamRows(Sql.join(QLatin1Char('\n')), take, beforeWait);
+        for (std::size_t i = 0; i < held.size() && !escaped; ++i) {
+            const QStringList &texts = held[i];
+            pending.push_back(ConvertObjectListRow(ctx, int(texts.size()), [&texts](int k) { return texts.value(k - 1); }));
+            if (poll(int(i) + 1, FPollInterval))
+                break;
         }
         flush();
     } catch (const db::Error &e) {

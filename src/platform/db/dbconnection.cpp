@@ -655,22 +655,24 @@ void Connection::awaitResult(const QElapsedTimer &clock, qint64 &nextHook)
     }
 }
 
-PGresult *Connection::exec(const std::function<int()> &send)
+Connection::BusyGuard::BusyGuard(Connection *conn) : c(conn)
 {
-    requireIdle();
-    FBusy = true;
-    FCancelRequested = false;
-    struct Idle {
-        Connection *c;
-        ~Idle()
-        {
-            c->FBusy = false;
-            if (c->FCloseWhenIdle) {
-                c->FCloseWhenIdle = false;
-                c->close();
-            }
-        }
-    } idle{this};
+    c->requireIdle();
+    c->FBusy = true;
+    c->FCancelRequested = false;
+}
+
+Connection::BusyGuard::~BusyGuard()
+{
+    c->FBusy = false;
+    if (c->FCloseWhenIdle) {
+        c->FCloseWhenIdle = false;
+        c->close();
+    }
+}
+
+void Connection::discardLeftovers()
+{
     // What an earlier exchange left behind (a COPY abandoned by an exception, unread
     // results) is ended first, as PQexec does, so that the new command can be sent.
     while (PGresult *left = PQgetResult(FConn)) {
@@ -688,6 +690,12 @@ PGresult *Connection::exec(const std::function<int()> &send)
         if (PQstatus(FConn) == CONNECTION_BAD)
             break;
     }
+}
+
+PGresult *Connection::exec(const std::function<int()> &send)
+{
+    BusyGuard busy(this);
+    discardLeftovers();
     if (send() != 1)
         return nullptr;
     QElapsedTimer clock;
@@ -709,6 +717,119 @@ PGresult *Connection::exec(const std::function<int()> &send)
             break;
     }
     return last;
+}
+
+int RowView::fieldCount() const { return PQnfields(FRow); }
+
+bool RowView::isNull(int col) const { return PQgetisnull(FRow, 0, col) != 0; }
+
+QString RowView::text(int col) const
+{
+    const char *bytes = PQgetvalue(FRow, 0, col);
+    const int length = PQgetlength(FRow, 0, col);
+    if (unsigned(col) >= FLast.size())
+        return Connection::decodeIn(FIconv, bytes, length);
+    Last &last = FLast[std::size_t(col)];
+    if (last.bytes.size() != std::size_t(length) || std::memcmp(last.bytes.data(), bytes, std::size_t(length)) != 0) {
+        last.bytes.assign(bytes, std::size_t(length)); // keeps its capacity: no allocation per row
+        last.text = Connection::decodeIn(FIconv, bytes, length);
+    }
+    return last.text;
+}
+
+Connection::ResultPtr Connection::nextResult()
+{
+    if (FConn && PQisBusy(FConn)) {
+        // Each wait counts on its own: results that keep coming never call the waiter, a
+        // pause of the server does after the usual delay.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 nextHook = FCallWaitDelay;
+        awaitResult(clock, nextHook);
+    }
+    return ResultPtr(FConn ? PQgetResult(FConn) : nullptr);
+}
+
+void Connection::dropResults()
+{
+    while (ResultPtr r = nextResult())
+        if (PQstatus(FConn) == CONNECTION_BAD)
+            break;
+}
+
+qint64 Connection::streamRows(const QString &sql, const RowSink &row, const std::function<bool()> &beforeWait)
+{
+    requireOpen();
+    notifyStatement(sql);
+    leaveOwnBlock();
+    const QByteArray text = encode(sql);
+    qint64 count = 0;
+    protect([&] {
+        settle();
+        BusyGuard busy(this);
+        discardLeftovers();
+        ++FRoundTrips;
+        if (PQsendQuery(FConn, text.constData()) != 1) {
+            afterCommand();
+            raiseConnectionError(Filter::Apply);
+            return;
+        }
+        PQsetSingleRowMode(FConn);
+        const QByteArray iconv = iconvNow();
+        std::vector<RowView::Last> last;
+        bool stopped = false;
+        // Stops reading: the server is asked to give up, and what it still sends is dropped.
+        auto stop = [&] {
+            stopped = true;
+            cancel();
+            dropResults();
+            afterCommand();
+        };
+        ResultPtr failure;
+        try {
+            for (;;) {
+                if (FConn && PQisBusy(FConn) && beforeWait && !beforeWait()) {
+                    stop();
+                    break;
+                }
+                ResultPtr r = nextResult();
+                if (!r)
+                    break;
+                const ExecStatusType st = PQresultStatus(r.get());
+                if (st == PGRES_SINGLE_TUPLE) {
+                    ++count;
+                    if (last.empty())
+                        last.resize(std::size_t(PQnfields(r.get())));
+                    if (!row(RowView(r.get(), iconv, last))) {
+                        stop();
+                        break;
+                    }
+                } else if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK && !failure) {
+                    failure = std::move(r);
+                }
+                if (PQstatus(FConn) == CONNECTION_BAD)
+                    break;
+            }
+        } catch (...) {
+            if (!stopped && FConn) {
+                cancel();
+                dropResults();
+            }
+            afterCommand();
+            throw;
+        }
+        if (stopped) {
+            // The cancel the stop asked for is no failure. Inside a block it left the block
+            // failed: protect() rolls back to its savepoint.
+            return;
+        }
+        afterCommand();
+        if (failure)
+            raiseFromResult(failure.get(), Filter::Apply);
+        else if (FConn && PQstatus(FConn) == CONNECTION_BAD)
+            raiseConnectionError(Filter::Apply);
+    });
+    return count;
 }
 
 Connection::ResultPtr Connection::run(const QByteArray &sql, Filter filter)

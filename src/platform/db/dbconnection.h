@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QElapsedTimer;
@@ -72,6 +73,30 @@ CallWaiter *setCallWaiter(CallWaiter *waiter);
 // Seconds a connection attempt may take when neither the parameter "LoginTimeout" nor
 // a service file or the environment (connect_timeout, PGCONNECT_TIMEOUT) says otherwise.
 constexpr int kDefaultLoginTimeout = 30;
+
+// One row of a streamed result (Connection::streamRows), valid only inside the call that
+// receives it. Values are decoded in the client encoding the result arrived in; a value
+// equal to the one of the row before in the same column shares that row's text, so the
+// texts that repeat down a list (a schema, an owner, a kind) are made and held once.
+class RowView {
+public:
+    int fieldCount() const;
+    bool isNull(int col) const;
+    QString text(int col) const; // empty for NULL
+private:
+    friend class Connection;
+    struct Last {
+        std::string bytes;
+        QString text;
+    };
+    RowView(const pg_result *row, const QByteArray &iconv, std::vector<Last> &last)
+        : FRow(row), FIconv(iconv), FLast(last)
+    {
+    }
+    const pg_result *FRow;
+    const QByteArray &FIconv;
+    std::vector<Last> &FLast;
+};
 
 // The state of the server-side transaction as libpq reports it.
 enum class TransactionState { Idle, Active, InBlock, InFailedBlock, Unknown };
@@ -162,6 +187,20 @@ public:
     // the command reports none). Rows it returns are discarded.
     qint64 execute(const QString &sql);
 
+    // Runs one plain query of the caller and hands its rows to `row` one at a time as the
+    // server sends them (libpq's single-row mode), for long lists that are shown while they
+    // arrive: no cursor, so the server may spread the statement over parallel workers, and
+    // no row is held after its call. The connection stays busy until the call returns.
+    // Before each wait for rows that have not come yet, `beforeWait` (when set) is called.
+    // Either may return false to stop: the rest of the statement is cancelled and dropped.
+    // Waits go through the call waiter. Inside a block the statement runs under a
+    // savepoint. Throws Error as a Query does (a Cancelled error for Esc in the call
+    // waiter); an error dropped by the filter ends the call quietly. An exception thrown
+    // by `row` or `beforeWait` cancels the statement and passes on. Returns the rows
+    // handed over.
+    using RowSink = std::function<bool(const RowView &row)>;
+    qint64 streamRows(const QString &sql, const RowSink &row, const std::function<bool()> &beforeWait = {});
+
     // ---- errors --------------------------------------------------------------------
     // Called with every error before it is raised. Clearing an error drops it for the
     // caller's own statements; errors of the layer's own work (fetching further rows,
@@ -242,6 +281,7 @@ public:
 private:
     friend class DataSet;
     friend class Query;
+    friend class RowView;
     using ResultPtr = detail::ResultPtr;
     enum class Filter { Apply, Never };
 
@@ -290,6 +330,20 @@ private:
     // thread, calling the call waiter while it takes long. Returns the last result (as
     // PQexec does; a COPY result ends the wait), or null when nothing could be sent.
     pg_result *exec(const std::function<int()> &send);
+    // Marks the connection busy for one call; the guard frees it (and closes it when a close
+    // was asked meanwhile).
+    struct BusyGuard {
+        explicit BusyGuard(Connection *c);
+        ~BusyGuard();
+        Connection *c;
+    };
+    // Reads and drops what an earlier exchange left behind, so that a new command can go.
+    void discardLeftovers();
+    // The next result of the statement on its way (null after the last), waiting as a call
+    // does when it has not come yet.
+    ResultPtr nextResult();
+    // Reads and drops the remaining results of the statement on its way.
+    void dropResults();
     // Waits until libpq holds a whole result (or the connection failed).
     void awaitResult(const QElapsedTimer &clock, qint64 &nextHook);
     void requireIdle() const;
