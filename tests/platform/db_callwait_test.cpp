@@ -178,6 +178,56 @@ TEST_F(DbTest, FetchRefusedInsideABlockKeepsTheResult)
     FDb.commit();
 }
 
+// The next block of a result is asked for ahead while the caller reads the current one; when
+// its answer is slow, the wait for it goes through the waiter like any call (the window keeps
+// painting), the connection refuses other calls meanwhile, and Esc cancels it: the rows read
+// stay and the connection goes on.
+TEST_F(DbTest, TheWaitForABlockAskedForAheadGoesThroughTheWaiter)
+{
+    // Rows after the 100th take 2 ms each on the server: the block asked for ahead (400 rows)
+    // takes about 0.8 s.
+    const QString sql = QStringLiteral("SELECT g, CASE WHEN g > 100 THEN pg_sleep(0.002) END FROM generate_series(1, 500) g");
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "waited for");
+        db::Query q(&FDb);
+        q.setParamCreation(false);
+        q.setFetchRows(100);
+        q.setSql(sql);
+        q.open();
+        ASSERT_EQ(q.fetchedCount(), 100);
+        RecordingWaiter waiter;
+        bool refused = false;
+        waiter.action = [&](db::Connection &c) {
+            try {
+                c.execute(QStringLiteral("SELECT 1"));
+            } catch (const db::Error &e) {
+                refused = e.kind == db::Error::Kind::Refused;
+            }
+            if (cancel)
+                c.cancel();
+        };
+        waiter.start();
+        if (cancel) {
+            try {
+                q.fetchMore();
+                ADD_FAILURE() << "not cancelled";
+            } catch (const db::Error &e) {
+                EXPECT_EQ(e.kind, db::Error::Kind::ResultLost) << e.message.toStdString();
+            }
+            EXPECT_EQ(q.fetchedCount(), 100);
+        } else {
+            EXPECT_TRUE(q.fetchMore());
+            EXPECT_EQ(q.fetchedCount(), 500);
+        }
+        EXPECT_FALSE(waiter.FTimes.isEmpty());
+        EXPECT_TRUE(refused);
+        waiter.action = nullptr;
+        q.close();
+        EXPECT_FALSE(FDb.isBusy());
+        EXPECT_EQ(value(QStringLiteral("SELECT 'on'")), QStringLiteral("on"));
+    }
+}
+
 TEST_F(DbTest, CancelledStatementInsideABlockUndoesOnlyItself)
 {
     FDb.execute(QStringLiteral("CREATE TABLE kept (id int)"));

@@ -593,6 +593,9 @@ void Connection::settle()
         DataSet *ds = FPendingFetch;
         FPendingFetch = nullptr;
         ds->collectFetch();
+        // A close asked while that answer was awaited happens now, before anything is sent.
+        closeIfAsked();
+        requireOpen();
     }
 }
 
@@ -665,10 +668,33 @@ Connection::BusyGuard::BusyGuard(Connection *conn) : c(conn)
 Connection::BusyGuard::~BusyGuard()
 {
     c->FBusy = false;
-    if (c->FCloseWhenIdle) {
-        c->FCloseWhenIdle = false;
-        c->close();
+    c->closeIfAsked();
+}
+
+void Connection::closeIfAsked()
+{
+    if (FCloseWhenIdle && !FBusy) {
+        FCloseWhenIdle = false;
+        close();
     }
+}
+
+void Connection::awaitAnswer()
+{
+    if (!FConn || FBusy || !PQisBusy(FConn))
+        return;
+    FBusy = true;
+    FCancelRequested = false;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextHook = FCallWaitDelay;
+    try {
+        awaitResult(clock, nextHook);
+    } catch (...) {
+        FBusy = false;
+        throw;
+    }
+    FBusy = false;
 }
 
 void Connection::discardLeftovers()

@@ -337,6 +337,11 @@ private:
         ~BusyGuard();
         Connection *c;
     };
+    // Closes the connection when close() was asked while a call was waiting.
+    void closeIfAsked();
+    // Waits until the answer on its way is whole, busy meanwhile and through the call waiter
+    // as a call waits (for the answer of a FETCH sent ahead, collected between calls).
+    void awaitAnswer();
     // Reads and drops what an earlier exchange left behind, so that a new command can go.
     void discardLeftovers();
     // The next result of the statement on its way (null after the last), waiting as a call

@@ -204,6 +204,9 @@ void DataSet::collectFetch()
     Connection *c = FConn;
     detail::ResultPtr rows;
     QString error;
+    // A large block or a slow statement may take long to come: the window keeps painting and
+    // Esc cancels the fetch (which then fails as any failed fetch does).
+    c->awaitAnswer();
     while (PGresult *r = PQgetResult(c->FConn)) {
         detail::ResultPtr part(r);
         const ExecStatusType st = PQresultStatus(r);
@@ -248,6 +251,7 @@ bool DataSet::fetchBlock()
     if (c && c->FPendingFetch == this) {
         c->FPendingFetch = nullptr;
         collectFetch();
+        c->closeIfAsked(); // a close asked during the wait: the block's error tells why
     }
     if (!FFetched && FFetchError.isEmpty()) {
         if (!c || !c->FConn) {
@@ -278,6 +282,7 @@ bool DataSet::fetchBlock()
         } else if (sendFetch()) {
             c->FPendingFetch = nullptr;
             collectFetch();
+            c->closeIfAsked();
         }
     }
     if (!FFetchError.isEmpty() || !FFetched) {
