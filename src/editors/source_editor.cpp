@@ -347,8 +347,10 @@ void TfrmSource::ShowCross()
 bool TfrmSource::eventFilter(QObject *Watched, QEvent *Event)
 {
     // Leaving the box for another control of this window; switching to another window or
-    // opening a popup is no exit.
-    if (Event->type() == QEvent::FocusOut && (Watched == txtName || Watched == cmbSchema) && pnlName->isEnabled()) {
+    // opening a popup is no exit, nor is the focus moving on by itself while the window is
+    // hidden (closed, or put away behind another maximised window).
+    if (Event->type() == QEvent::FocusOut && (Watched == txtName || Watched == cmbSchema) && pnlName->isEnabled()
+        && isVisible()) {
         QWidget *next = QApplication::focusWidget();
         if (next && next != Watched && isAncestorOf(next) && !static_cast<QWidget *>(Watched)->isAncestorOf(next)) {
             const bool schemaBox = Watched == cmbSchema;

@@ -511,6 +511,32 @@ TEST_F(SourceEditorTest, NewFunctionFromTheTemplateCompilesAndCloses)
     EXPECT_FALSE(alive) << "a new function's window closes";
 }
 
+// Leaving the name box fills in the template; the focus that moves on by itself while the
+// window is hidden (closed, or put away behind another maximised window) is no such exit:
+// the untouched window stays unmodified and closes without a question.
+TEST_F(SourceEditorTest, AWindowHiddenWithTheFocusInItsNameBoxGetsNoTemplate)
+{
+    TfrmSource *w = OpenNew(52);
+    ASSERT_NE(w, nullptr);
+    QPointer<TfrmSource> alive(w);
+    w->parentWidget()->showMaximized();
+    QApplication::setActiveWindow(w->window());
+    w->txtName->setFocus();
+    FlushEvents();
+    ASSERT_TRUE(w->txtName->hasFocus());
+    w->parentWidget()->hide();
+    FlushEvents();
+    EXPECT_TRUE(TrimBlanks(w->txtSource->text()).isEmpty()) << w->txtSource->text().toStdString();
+    EXPECT_FALSE(w->Modified());
+    w->parentWidget()->show();
+    FlushEvents();
+    TBoxes boxes;
+    w->parentWidget()->close();
+    FlushEvents();
+    EXPECT_TRUE(boxes.Texts.isEmpty()) << boxes.Texts.join(' ').toStdString();
+    EXPECT_FALSE(alive);
+}
+
 TEST_F(SourceEditorTest, NewTypeBecomesAnExistingTypeWindow)
 {
     TfrmSource *w = OpenNew(55);
