@@ -12,3 +12,8 @@ class Query;
 }
 
 std::unique_ptr<db::Query> OpenCatalogRows(TkdConnForm *Conn, const QString &Sql, const QStringList &Values);
+
+// The first column of every row of a statement run through the connection window's OpenSQL
+// (colon parameters set from values in order), NULL as empty; blanks around each value cut
+// off when `Trimmed`.
+QStringList ReadFirstColumn(TkdConnForm *Conn, const QString &Sql, const QStringList &Values = {}, bool Trimmed = false);

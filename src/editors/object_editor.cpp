@@ -10,6 +10,7 @@
 #include "core/kdreg.h"
 #include "core/kdsub_object.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_lookup.h"
 #include "frames/cross_frame.h"
 #include "frames/grant_frame.h"
 #include "platform/db/dbconnection.h"
@@ -651,14 +652,7 @@ void TObjectEditor::SaveWindowLayout()
 
 QStringList TObjectEditor::ReadList(const QString &Sql, const QStringList &Values) const
 {
-    QStringList list;
-    db::Query *q = OwnerForm()->OpenSQL(Sql, Values);
-    while (!q->eof()) {
-        list << q->field(0).asString();
-        q->next();
-    }
-    q->close();
-    return list;
+    return ReadFirstColumn(OwnerForm(), Sql, Values);
 }
 
 QWidget *TObjectEditor::AddTablespacePage(TkdComboBox *&Box)

@@ -2,6 +2,7 @@
 
 #include "core/kdforms.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_lookup.h"
 #include "editors/privilege_list.h"
 #include "platform/db/dbquery.h"
 
@@ -19,18 +20,6 @@ const char *const kUserSql = "SELECT rolname FROM pg_roles WHERE rolcanlogin = T
 QString Q(const QString &s)
 {
     return QuoteIdentifier(s);
-}
-
-QStringList ReadColumn(TkdConnForm *conn, const char *sql)
-{
-    QStringList list;
-    db::Query *q = conn->OpenSQL(QString::fromLatin1(sql), {});
-    while (!q->eof()) {
-        list << q->field(0).asString().trimmed();
-        q->next();
-    }
-    q->close();
-    return list;
 }
 
 void PrivilegeLines(QStringList &l, const QString &verb, const QString &priv, const QString &name, const QString &role,
@@ -93,8 +82,8 @@ bool LoadSchemaDef(TkdConnForm *Conn, const QString &Name, TSchemaDef &Def)
 
 QStringList SchemaRoleOrder(TkdConnForm *Conn, QStringList *GroupRoles, QStringList *LoginRoles)
 {
-    const QStringList roles = ReadColumn(Conn, kRoleSql);
-    const QStringList users = ReadColumn(Conn, kUserSql);
+    const QStringList roles = ReadFirstColumn(Conn, QString::fromLatin1(kRoleSql), {}, true);
+    const QStringList users = ReadFirstColumn(Conn, QString::fromLatin1(kUserSql), {}, true);
     if (GroupRoles)
         *GroupRoles = roles;
     if (LoginRoles)

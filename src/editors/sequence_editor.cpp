@@ -3,6 +3,7 @@
 #include "browser/fobject.h"
 #include "controls/kdstdctl.h"
 #include "core/kdsub_text.h"
+#include "editors/catalog_lookup.h"
 #include "platform/db/dbconnection.h"
 #include "platform/db/dbquery.h"
 
@@ -20,18 +21,6 @@ const char *const kColumnListSql =
     "SELECT A.attname FROM pg_class C LEFT JOIN pg_namespace N ON C.relnamespace = N.oid "
     "LEFT JOIN pg_attribute A ON C.oid = A.attrelid WHERE C.relkind IN ('r', 'p') AND N.nspname = :SCHEMA "
     "AND C.relname = :TABLE AND A.attnum > 0 AND A.attisdropped = False ORDER BY A.attnum";
-
-QStringList ReadColumn(TkdConnForm *conn, const QString &sql, const QStringList &values)
-{
-    QStringList list;
-    db::Query *q = conn->OpenSQL(sql, values);
-    while (!q->eof()) {
-        list << q->field(0).asString().trimmed();
-        q->next();
-    }
-    q->close();
-    return list;
-}
 
 TkdNumEdit *NumEdit(QWidget *parent, const char *name, bool minus)
 {
@@ -272,7 +261,7 @@ void TfrmSeq::ShowTableList()
 {
     TkdWaitCursor wait;
     const QString table = cmbTable->Text();
-    const QStringList tables = ReadColumn(OwnerForm(), QString::fromLatin1(kTableListSql), {SchemaText()});
+    const QStringList tables = ReadFirstColumn(OwnerForm(), QString::fromLatin1(kTableListSql), {SchemaText()}, true);
     const QSignalBlocker block(cmbTable);
     cmbTable->clear();
     cmbTable->addItems(tables);
@@ -285,7 +274,7 @@ void TfrmSeq::ShowColumnList()
 {
     TkdWaitCursor wait;
     const QString column = cmbColumn->Text();
-    const QStringList columns = ReadColumn(OwnerForm(), QString::fromLatin1(kColumnListSql), {SchemaText(), cmbTable->Text()});
+    const QStringList columns = ReadFirstColumn(OwnerForm(), QString::fromLatin1(kColumnListSql), {SchemaText(), cmbTable->Text()}, true);
     const QSignalBlocker block(cmbColumn);
     cmbColumn->clear();
     cmbColumn->addItems(columns);

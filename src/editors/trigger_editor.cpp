@@ -39,18 +39,6 @@ const char *const kFunctionListSql =
     "WHERE   Nms.nspname       = :SCHEMA AND     Typ.typname       = :TYPENM %1"
     "ORDER BY      Prc.proname";
 
-QStringList ReadNames(TkdConnForm *conn, const QString &sql, const QStringList &values)
-{
-    QStringList list;
-    db::Query *q = conn->OpenSQL(sql, values);
-    while (!q->eof()) {
-        list << q->field(0).asString();
-        q->next();
-    }
-    q->close();
-    return list;
-}
-
 QString AsciiLower(const QString &s)
 {
     QString r = s;
@@ -468,7 +456,7 @@ QString TfrmTrigger::GetTableType(const QString &Name, const QString &Schema) co
 {
     if (Name.isEmpty() || !OwnerForm())
         return QString();
-    const QStringList r = ReadNames(OwnerForm(), QString::fromLatin1(kTableTypeSql), {Schema, Name});
+    const QStringList r = ReadList(QString::fromLatin1(kTableTypeSql), {Schema, Name});
     return r.value(0);
 }
 
@@ -477,16 +465,16 @@ QStringList TfrmTrigger::GetTableList(const QString &Schema, const QString &Kind
     const QString tables = QStringLiteral("'r', 'p', 'f'");
     const QString views = QStringLiteral("'v'");
     if (Kind == QLatin1String("TABLE"))
-        return ReadNames(OwnerForm(), QString::fromLatin1(kTableListSql).arg(tables), {Schema});
+        return ReadList(QString::fromLatin1(kTableListSql).arg(tables), {Schema});
     if (Kind == QLatin1String("VIEW"))
-        return ReadNames(OwnerForm(), QString::fromLatin1(kTableListSql).arg(views), {Schema});
-    return ReadNames(OwnerForm(), QString::fromLatin1(kTableListSql).arg(tables), {Schema})
-           + ReadNames(OwnerForm(), QString::fromLatin1(kTableListSql).arg(views), {Schema});
+        return ReadList(QString::fromLatin1(kTableListSql).arg(views), {Schema});
+    return ReadList(QString::fromLatin1(kTableListSql).arg(tables), {Schema})
+           + ReadList(QString::fromLatin1(kTableListSql).arg(views), {Schema});
 }
 
 QStringList TfrmTrigger::GetFunctionList() const
 {
-    return ReadNames(OwnerForm(), QString::fromLatin1(kFunctionListSql).arg(QString()),
+    return ReadList(QString::fromLatin1(kFunctionListSql).arg(QString()),
                      {cmbFncSkm->Text(), QStringLiteral("trigger")});
 }
 
@@ -566,9 +554,8 @@ void TfrmTrigger::OnChangeVaChk(QWidget *Sender)
                 cmbRefTblNm->setEditText(QString());
         } else if (Sender == cmbFncSkm) {
             const QStringList found
-                = ReadNames(OwnerForm(),
-                            QString::fromLatin1(kFunctionListSql).arg(QStringLiteral("AND     Prc.proname       = :FNCNM ")),
-                            {cmbFncSkm->Text(), QStringLiteral("trigger"), cmbFncNm->Text()});
+                = ReadList(QString::fromLatin1(kFunctionListSql).arg(QStringLiteral("AND     Prc.proname       = :FNCNM ")),
+                           {cmbFncSkm->Text(), QStringLiteral("trigger"), cmbFncNm->Text()});
             if (found.isEmpty())
                 cmbFncNm->setEditText(QString());
         }
