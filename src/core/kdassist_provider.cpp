@@ -497,11 +497,9 @@ TAssistResult GatherCodeAssist(db::Query &query, const TAssistRequest &request)
                 continue;
             }
         }
-        for (int kind = 3; kind <= 9 && codes[i] < 0; ++kind)
-            if (Exists(query, kind, owner, parts.at(i)))
-                codes[i] = kind;
-        if (codes[i] < 0)
-            return r;
+        // Not a table, alias or schema: whatever else it names (an index, a function, …) has
+        // no list after its dot, so it is not looked up further.
+        return r;
     }
 
     // The list that follows from the codes.
