@@ -88,16 +88,7 @@ TListFill::TListFill(TkdListView *List, db::Connection *Conn)
         FOldWaitDelay = FConn->setCallWaitDelay(db::kFillCallWaitDelayMs);
     if (!FProgress)
         FList->setUpdatesEnabled(false);
-    // A text column without the window's compare hook is sorted at the end in slices, with
-    // the event loop let run between them, so a long list never holds it: the list's own sort
-    // (TkdListView::Sort) made the same way, the collator's keys, case sensitive, stable.
-    // Other keys sort by the list's Sort at the end.
-    const int column = std::abs(FList->SortID()) - 1;
-    if (!FProgress && FList->SortID() != 0 && column < FList->columnCount() && !FList->OnCompare
-        && FList->topLevelItemCount() == 0 && !(FList->headerItem()->textAlignment(column) & Qt::AlignRight)) {
-        FKeyColumn = column;
-        FCollator.setCaseSensitivity(Qt::CaseSensitive);
-    }
+    FCollator.setCaseSensitivity(Qt::CaseSensitive);
 }
 
 TListFill::~TListFill()
@@ -161,20 +152,54 @@ void TListFill::Add(QTreeWidgetItem *Item)
     }
 }
 
+void TListFill::SortHeld(const std::function<bool(qsizetype, qsizetype)> &Before)
+{
+    // A merge sort in slices: runs of kSortRun rows sorted, then merged in pairs (std::merge
+    // keeps equal rows in their order, so the whole sort is stable).
+    const qsizetype n = FHeld.size();
+    std::vector<qsizetype> order(static_cast<std::size_t>(n)), merged(static_cast<std::size_t>(n));
+    for (qsizetype i = 0; i < n; ++i)
+        order[std::size_t(i)] = i;
+    for (qsizetype from = 0; from < n; from += kSortRun) {
+        std::stable_sort(order.begin() + from, order.begin() + std::min(n, from + kSortRun), Before);
+        Pump();
+    }
+    for (qsizetype width = kSortRun; width < n; width *= 2) {
+        for (qsizetype from = 0; from < n; from += 2 * width) {
+            const auto a = order.begin() + from;
+            const auto m = order.begin() + std::min(n, from + width);
+            const auto e = order.begin() + std::min(n, from + 2 * width);
+            std::merge(a, m, m, e, merged.begin() + from, Before);
+            Pump();
+        }
+        order.swap(merged);
+    }
+    QList<QTreeWidgetItem *> sorted;
+    sorted.reserve(n);
+    for (qsizetype i : order)
+        sorted << FHeld.at(i);
+    FHeld.swap(sorted);
+}
+
 void TListFill::Finish()
 {
     if (FFinished)
         return;
+    // A text column without the window's compare hook is sorted in slices before the rows are
+    // added, with the event loop let run between them, so a long list never holds it: the
+    // list's own sort (TkdListView::Sort) made the same way, the collator's keys, case
+    // sensitive, stable. Decided here, once the list holds none but the fill's rows (a fill
+    // clears the list after it begins). Other keys sort by the list's Sort at the end.
+    const int column = std::abs(FList->SortID()) - 1;
+    FKeyColumn = !FProgress && FList->SortID() != 0 && column < FList->columnCount() && !FList->OnCompare
+                         && FList->topLevelItemCount() == 0
+                         && !(FList->headerItem()->textAlignment(column) & Qt::AlignRight)
+                     ? column
+                     : -1;
     // Rows that arrive in the list's order (the statements order by name) need no sort: one
     // pass over neighbours is much cheaper than sorting ten thousand rows again.
     if (FKeyColumn >= 0) {
         const bool descending = FList->SortID() < 0;
-        auto before = [this, descending](qsizetype a, qsizetype b) {
-            return (descending ? FKeys[std::size_t(b)].compare(FKeys[std::size_t(a)])
-                               : FKeys[std::size_t(a)].compare(FKeys[std::size_t(b)]))
-                   < 0;
-        };
-        // Rows that come in the list's order (the statements order by name) need no keys.
         bool inOrder = true;
         QString previous;
         for (qsizetype i = 0; inOrder && i < FHeld.size(); ++i) {
@@ -192,32 +217,11 @@ void TListFill::Finish()
                 if (i % kSortRun == kSortRun - 1)
                     Pump();
             }
-            // A merge sort in slices, with the event loop let run between them: runs of
-            // kSortRun rows sorted, then merged in pairs (std::merge keeps equal keys in
-            // their order, so the whole sort is stable).
-            const qsizetype n = FHeld.size();
-            std::vector<qsizetype> order(static_cast<std::size_t>(n)), merged(static_cast<std::size_t>(n));
-            for (qsizetype i = 0; i < n; ++i)
-                order[std::size_t(i)] = i;
-            for (qsizetype from = 0; from < n; from += kSortRun) {
-                std::stable_sort(order.begin() + from, order.begin() + std::min(n, from + kSortRun), before);
-                Pump();
-            }
-            for (qsizetype width = kSortRun; width < n; width *= 2) {
-                for (qsizetype from = 0; from < n; from += 2 * width) {
-                    const auto a = order.begin() + from;
-                    const auto m = order.begin() + std::min(n, from + width);
-                    const auto e = order.begin() + std::min(n, from + 2 * width);
-                    std::merge(a, m, m, e, merged.begin() + from, before);
-                    Pump();
-                }
-                order.swap(merged);
-            }
-            QList<QTreeWidgetItem *> sorted;
-            sorted.reserve(n);
-            for (qsizetype i : order)
-                sorted << FHeld.at(i);
-            FHeld.swap(sorted);
+            SortHeld([this, descending](qsizetype a, qsizetype b) {
+                return (descending ? FKeys[std::size_t(b)].compare(FKeys[std::size_t(a)])
+                                   : FKeys[std::size_t(a)].compare(FKeys[std::size_t(b)]))
+                       < 0;
+            });
         }
         // Added at once: each addition makes the view lay out every row again.
         FList->addTopLevelItems(FHeld);
@@ -229,6 +233,13 @@ void TListFill::Finish()
     bool inOrder = FList->topLevelItemCount() == 0;
     for (qsizetype i = 1; inOrder && i < FHeld.size(); ++i)
         inOrder = FList->Compare(FHeld.at(i - 1), FHeld.at(i)) <= 0;
+    if (!inOrder && FList->OnCompare && FList->topLevelItemCount() == 0) {
+        // The window's hook decides row by row, as the list's Sort does (stably), but in
+        // slices before the rows are added: one sort of a hundred thousand rows through the
+        // hook held the event loop for well over 100 ms.
+        SortHeld([this](qsizetype a, qsizetype b) { return FList->Compare(FHeld.at(a), FHeld.at(b)) < 0; });
+        inOrder = true;
+    }
     FList->addTopLevelItems(FHeld);
     FHeld.clear();
     if (!inOrder)

@@ -99,6 +99,10 @@ public:
     void Pump(bool Now = false);
 
 private:
+    // Sorts the held rows by `Before` (row positions in FHeld), stable, in slices with the
+    // event loop let run between them.
+    void SortHeld(const std::function<bool(qsizetype, qsizetype)> &Before);
+
     TkdListView *FList;
     db::Connection *FConn;
     int FOldWaitDelay = 0;

@@ -8,9 +8,11 @@
 #include "editors/list_loop.h"
 #include "support/qstring_printer.h"
 
+#include <QApplication>
 #include <QPixmap>
 #include <QRegularExpression>
 
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -82,6 +84,7 @@ struct TSortCase {
     int SortID;
     int Rows;
     bool Hook;
+    bool ClearedByTheFill = false; // the list held rows, which the fill removes first
 };
 
 class ListFillSort : public ::testing::TestWithParam<TSortCase>
@@ -131,8 +134,12 @@ TEST_P(ListFillSort, PutsRowsWhereTheListsOwnSortPutsThem)
     TkdListView filled;
     Prepare(filled, c.SortID, c.Hook);
     auto texts = std::make_shared<TListTexts>(3);
+    if (c.ClearedByTheFill)
+        filled.addTopLevelItems({new QTreeWidgetItem(QStringList{"old", "-1", "0"}), new QTreeWidgetItem(QStringList{"older", "-2", "0"})});
     {
         TListFill fill(&filled);
+        if (c.ClearedByTheFill)
+            fill.Clear();
         for (int i = 0; i < rows.size(); ++i) {
             ASSERT_FALSE(fill.Escape());
             texts->BeginRow(-1);
@@ -155,12 +162,50 @@ INSTANTIATE_TEST_SUITE_P(Keys, ListFillSort,
                                            TSortCase{"unsorted", 0, 200, false},
                                            TSortCase{"window's compare hook", 1, 300, true},
                                            TSortCase{"several slices, ascending", 1, 20000, false},
-                                           TSortCase{"several slices, descending", -1, 20000, false}),
+                                           TSortCase{"several slices, descending", -1, 20000, false},
+                                           TSortCase{"several slices, window's compare hook", 1, 20000, true},
+                                           TSortCase{"list cleared by the fill", 1, 20000, false, true},
+                                           TSortCase{"list cleared by the fill, hook", -1, 20000, true, true},
+                                           TSortCase{"list cleared by the fill, number column", 3, 300, false, true}),
                          [](const ::testing::TestParamInfo<TSortCase> &i) {
                              QString n = QString::fromLatin1(i.param.Name);
                              n.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
                              return n.toStdString();
                          });
+
+// The end of a long fill sorts in slices and lets the event loop run between them before the
+// rows go in, also when the list held rows that the fill cleared and when the window's hook
+// decides the order (a sort of them all in one piece held the window for over 100 ms).
+TEST_F(ListFillSort, TheEndSortLetsTheEventLoopRunBeforeTheRowsGoIn)
+{
+    for (const bool hook : {false, true}) {
+        SCOPED_TRACE(hook ? "window's compare hook" : "collator keys");
+        TkdListView list;
+        Prepare(list, 1, hook);
+        list.addTopLevelItem(new QTreeWidgetItem(QStringList{"old", "-1", "0"}));
+        list.show(); // the fill lets the event loop run for the active window only
+        QApplication::setActiveWindow(&list);
+        auto texts = std::make_shared<TListTexts>(3);
+        int rowsWhenTheEventRan = -1;
+        {
+            TListFill fill(&list);
+            fill.Clear();
+            std::mt19937 random(3);
+            for (int i = 0; i < 30000; ++i) {
+                texts->BeginRow(-1);
+                texts->AddCell(QByteArray("t_") + QByteArray::number(int(random() % 100000)));
+                texts->AddCell(QByteArray::number(i));
+                texts->AddCell("0");
+                fill.Add(new TListTextItem(texts, i));
+            }
+            QThread::msleep(120); // the fill has run for longer than its interval (50 ms)
+            QMetaObject::invokeMethod(&list, [&] { rowsWhenTheEventRan = list.topLevelItemCount(); }, Qt::QueuedConnection);
+            fill.Finish();
+        }
+        EXPECT_EQ(rowsWhenTheEventRan, 0) << "the event ran during the sort, before the rows were added";
+        EXPECT_EQ(list.topLevelItemCount(), 30000);
+    }
+}
 
 TEST_F(ListFillSort, RowsAlreadyInOrderAndAnEmptyFill)
 {
