@@ -7,6 +7,7 @@
 #include "platform/db/dbconnection.h"
 #include "platform/db/dberror.h"
 
+#include <QCollator>
 #include <QHash>
 #include <QTreeWidgetItem>
 
@@ -88,7 +89,6 @@ TListFill::TListFill(TkdListView *List, db::Connection *Conn)
         FOldWaitDelay = FConn->setCallWaitDelay(db::kFillCallWaitDelayMs);
     if (!FProgress)
         FList->setUpdatesEnabled(false);
-    FCollator.setCaseSensitivity(Qt::CaseSensitive);
 }
 
 TListFill::~TListFill()
@@ -191,55 +191,55 @@ void TListFill::Finish()
     // sensitive, stable. Decided here, once the list holds none but the fill's rows (a fill
     // clears the list after it begins). Other keys sort by the list's Sort at the end.
     const int column = std::abs(FList->SortID()) - 1;
-    FKeyColumn = !FProgress && FList->SortID() != 0 && column < FList->columnCount() && !FList->OnCompare
+    const int keyColumn = !FProgress && FList->SortID() != 0 && column < FList->columnCount() && !FList->OnCompare
                          && FList->topLevelItemCount() == 0
                          && !(FList->headerItem()->textAlignment(column) & Qt::AlignRight)
                      ? column
                      : -1;
     // Rows that arrive in the list's order (the statements order by name) need no sort: one
     // pass over neighbours is much cheaper than sorting ten thousand rows again.
-    if (FKeyColumn >= 0) {
+    bool inOrder = true;
+    if (keyColumn >= 0) {
         const bool descending = FList->SortID() < 0;
-        bool inOrder = true;
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseSensitive);
         QString previous;
         for (qsizetype i = 0; inOrder && i < FHeld.size(); ++i) {
-            QString text = FHeld.at(i)->text(FKeyColumn);
+            QString text = FHeld.at(i)->text(keyColumn);
             if (i > 0) {
-                const int c = FCollator.compare(previous, text);
+                const int c = collator.compare(previous, text);
                 inOrder = descending ? c >= 0 : c <= 0;
             }
             previous.swap(text);
         }
         if (!inOrder) {
-            FKeys.reserve(std::size_t(FHeld.size()));
+            std::vector<QCollatorSortKey> keys;
+            keys.reserve(std::size_t(FHeld.size()));
             for (qsizetype i = 0; i < FHeld.size(); ++i) {
-                FKeys.push_back(FCollator.sortKey(FHeld.at(i)->text(FKeyColumn)));
+                keys.push_back(collator.sortKey(FHeld.at(i)->text(keyColumn)));
                 if (i % kSortRun == kSortRun - 1)
                     Pump();
             }
-            SortHeld([this, descending](qsizetype a, qsizetype b) {
-                return (descending ? FKeys[std::size_t(b)].compare(FKeys[std::size_t(a)])
-                                   : FKeys[std::size_t(a)].compare(FKeys[std::size_t(b)]))
+            SortHeld([&keys, descending](qsizetype a, qsizetype b) {
+                return (descending ? keys[std::size_t(b)].compare(keys[std::size_t(a)])
+                                   : keys[std::size_t(a)].compare(keys[std::size_t(b)]))
                        < 0;
             });
+            inOrder = true;
         }
-        // Added at once: each addition makes the view lay out every row again.
-        FList->addTopLevelItems(FHeld);
-        FHeld.clear();
-        FKeys.clear();
-        FFinished = true;
-        return;
+    } else {
+        inOrder = FList->topLevelItemCount() == 0;
+        for (qsizetype i = 1; inOrder && i < FHeld.size(); ++i)
+            inOrder = FList->Compare(FHeld.at(i - 1), FHeld.at(i)) <= 0;
+        if (!inOrder && FList->OnCompare && FList->topLevelItemCount() == 0) {
+            // The window's hook decides row by row, as the list's Sort does (stably), but in
+            // slices before the rows are added: one sort of a hundred thousand rows through
+            // the hook held the event loop for well over 100 ms.
+            SortHeld([this](qsizetype a, qsizetype b) { return FList->Compare(FHeld.at(a), FHeld.at(b)) < 0; });
+            inOrder = true;
+        }
     }
-    bool inOrder = FList->topLevelItemCount() == 0;
-    for (qsizetype i = 1; inOrder && i < FHeld.size(); ++i)
-        inOrder = FList->Compare(FHeld.at(i - 1), FHeld.at(i)) <= 0;
-    if (!inOrder && FList->OnCompare && FList->topLevelItemCount() == 0) {
-        // The window's hook decides row by row, as the list's Sort does (stably), but in
-        // slices before the rows are added: one sort of a hundred thousand rows through the
-        // hook held the event loop for well over 100 ms.
-        SortHeld([this](qsizetype a, qsizetype b) { return FList->Compare(FHeld.at(a), FHeld.at(b)) < 0; });
-        inOrder = true;
-    }
+    // Added at once: each addition makes the view lay out every row again.
     FList->addTopLevelItems(FHeld);
     FHeld.clear();
     if (!inOrder)

@@ -3,7 +3,6 @@
 // the user list): a throttled Esc and progress step, and the one multi-pass drop of the
 // selected rows of a list view with the option "削除時のエラーを無視する" (DelErr).
 #include <QByteArrayView>
-#include <QCollator>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
@@ -112,9 +111,6 @@ private:
     qint64 FLast = -1;
     QElapsedTimer FStart;
     QList<QTreeWidgetItem *> FHeld;
-    int FKeyColumn = -1; // the column sorted by keys in slices at the end; -1: the list's Sort
-    QCollator FCollator;
-    std::vector<QCollatorSortKey> FKeys;
     TkdLoopScope *FLoop;
 };
 

@@ -685,11 +685,8 @@ void Connection::awaitAnswer()
         return;
     FBusy = true;
     FCancelRequested = false;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 nextHook = FCallWaitDelay;
     try {
-        awaitResult(clock, nextHook);
+        awaitWhole();
     } catch (...) {
         FBusy = false;
         throw;
@@ -763,16 +760,19 @@ QString RowView::text(int col) const
     return last.text;
 }
 
+void Connection::awaitWhole()
+{
+    // Each wait counts on its own: results that keep coming never call the waiter, a pause
+    // of the server does after the usual delay.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextHook = FCallWaitDelay;
+    awaitResult(clock, nextHook);
+}
+
 Connection::ResultPtr Connection::nextResult()
 {
-    if (FConn && PQisBusy(FConn)) {
-        // Each wait counts on its own: results that keep coming never call the waiter, a
-        // pause of the server does after the usual delay.
-        QElapsedTimer clock;
-        clock.start();
-        qint64 nextHook = FCallWaitDelay;
-        awaitResult(clock, nextHook);
-    }
+    awaitWhole();
     return ResultPtr(FConn ? PQgetResult(FConn) : nullptr);
 }
 

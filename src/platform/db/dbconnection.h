@@ -351,6 +351,8 @@ private:
     void dropResults();
     // Waits until libpq holds a whole result (or the connection failed).
     void awaitResult(const QElapsedTimer &clock, qint64 &nextHook);
+    // The same for one wait of its own: the waiter first after the usual delay.
+    void awaitWhole();
     void requireIdle() const;
     bool FBusy = false;
     bool FCloseWhenIdle = false; // close() was asked while a call was waiting
